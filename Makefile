@@ -1,0 +1,55 @@
+# cellshow: `make run` plays the show, `make test` builds and runs every test.
+# Both first install the Debian packages that are missing.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+            libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
+            libncurses-dev tmux
+
+.PHONY: all run test deps build build-asan data bench tsan clean
+
+all: build
+
+deps:
+	@./tools/install-deps.sh $(PACKAGES)
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCELLSHOW_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The default show data, made by the generator beside the executable.
+data: build
+	@if [ -x $(BUILD)/cellshow-data ] && [ ! -f $(BUILD)/data/.complete ]; then \
+	  echo "Making the default show data in $(BUILD)/data ..."; \
+	  $(BUILD)/cellshow-data $(BUILD)/data && touch $(BUILD)/data/.complete; \
+	fi
+
+run: data
+	@$(BUILD)/cellshow
+
+test: build build-asan
+	@echo "== tests (normal build)"
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
+	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Thread-sanitized run of the tests that exercise the real threads.
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCELLSHOW_TSAN=ON -DCELLSHOW_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@cd $(TSAN_BUILD) && ctest --output-on-failure -L threads
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -1,0 +1,65 @@
+#include "platform/headless/headless_platform.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "show/show.h"
+
+namespace cellshow {
+
+HeadlessPlatform::HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter)
+    : PosixFilePlatform(std::move(dataDir)), writer_(out), keyAfter_(keyAfter) {}
+
+void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
+  writer_.WritePresent(ticks_, screen);
+}
+
+void HeadlessPlatform::SendMediaCommand(const char* command) {
+  writer_.WriteMedia(ticks_, command);
+}
+
+uint32_t HeadlessPlatform::StartTimer(int32_t, int32_t, TickCallback tick, void* context) {
+  tick_ = tick;
+  context_ = context;
+  return 1;
+}
+
+void HeadlessPlatform::KillTimer(uint32_t) { tick_ = nullptr; }
+
+int32_t HeadlessPlatform::KeyHit() {
+  if (ended_) return 1;
+  if (keyAfter_ >= 0 && ticks_ >= keyAfter_) return 1;
+  if (tick_ == nullptr || !ticksAllowed_) return ended_ ? 1 : 0;
+  ++ticks_;
+  tick_(context_);
+  return ended_ ? 1 : 0;
+}
+
+void HeadlessPlatform::ExitProcess(int code) {
+  ended_ = true;
+  exitCode_ = code;
+}
+
+int RunHeadlessShow(const Options& options) {
+  std::FILE* out = std::fopen(options.recordPath.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "cellshow: cannot write %s: %s\n", options.recordPath.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  static char buffer[1 << 16];
+  std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  HeadlessPlatform host(options.dataDir, out, options.keyAfter);
+  static Show show;
+  show.Host = &host;
+  Start(show);
+  const bool closed = std::fclose(out) == 0;
+  if (host.writeFailed() || !closed) {
+    std::fprintf(stderr, "cellshow: writing %s failed: %s\n", options.recordPath.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  return host.exitCode();
+}
+
+}  // namespace cellshow

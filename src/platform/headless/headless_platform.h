@@ -1,0 +1,51 @@
+#pragma once
+// Headless backend: the show on a virtual clock, ticks back to back, every
+// present and media command written to a recording.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/files/posix_platform.h"
+#include "platform/headless/recording.h"
+#include "platform/options.h"
+
+namespace cellshow {
+
+class HeadlessPlatform : public PosixFilePlatform {
+ public:
+  // keyAfter: the key is seen once this many ticks have completed; -1 never.
+  HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter);
+
+  void PrepareConsole() override {}
+  void PresentScreen(const ScreenCells& screen) override;
+  void SendMediaCommand(const char* command) override;
+  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick,
+                      void* context) override;
+  void KillTimer(uint32_t timerId) override;
+  // Each poll runs the next tick, until the key is due or the show has ended.
+  int32_t KeyHit() override;
+  void KeepTicksOut() override { ticksAllowed_ = false; }
+  void AwaitExit() override {}
+  void ExitProcess(int code) override;
+
+  bool ended() const { return ended_; }
+  int exitCode() const { return exitCode_; }
+  uint32_t ticks() const { return ticks_; }
+  bool writeFailed() const { return writer_.failed(); }
+
+ private:
+  RecordingWriter writer_;
+  int64_t keyAfter_;
+  TickCallback tick_ = nullptr;
+  void* context_ = nullptr;
+  uint32_t ticks_ = 0;
+  bool ticksAllowed_ = true;
+  bool ended_ = false;
+  int exitCode_ = -1;
+};
+
+// `cellshow --record FILE`: plays the whole show headless. Returns the exit
+// code; reports a recording that cannot be written on stderr.
+int RunHeadlessShow(const Options& options);
+
+}  // namespace cellshow

@@ -1,0 +1,11 @@
+#pragma once
+// The show in the controlling terminal, with the real 17 ms timer and music.
+#include "platform/options.h"
+
+namespace cellshow {
+
+// Returns the exit code when the show cannot start (standard output is not a
+// terminal: 2); otherwise the process ends inside the show's shutdown.
+int RunTerminalShow(const Options& options);
+
+}  // namespace cellshow

@@ -1,0 +1,12 @@
+#pragma once
+// Traces a segment between any two signed 32-bit points and lists the cells
+// that fall on the 80x50 grid, in increasing order along the major axis.
+#include <cstdint>
+
+#include "raster/point_list.h"
+
+namespace cellshow {
+
+void TraceClippedLine(Points& points, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+
+}  // namespace cellshow

@@ -1,0 +1,38 @@
+#include "scenes/burst.h"
+#include "scenes/frame_playback.h"
+#include "scenes/plasma.h"
+#include "scenes/wireframe.h"
+#include "shell/lifecycle.h"
+#include "show/show.h"
+
+namespace cellshow {
+
+void TickProc(Show& show) {
+  Sequencer& seq = show.seq;
+  if (seq.AdvancePending == 1) {
+    // The closing scene never advances, so the index stays inside the script.
+    if (seq.ScriptIndex + 1 < ScriptLength) ++seq.ScriptIndex;
+    seq.CurrentScene = SceneScript[seq.ScriptIndex];
+    seq.AdvancePending = 0;
+  }
+  switch (seq.CurrentScene) {
+    case 0: PlasmaScene(show); break;
+    case 1: ImgScene(show); break;
+    case 2: BurstScene(show); break;
+    case 3: HitScene(show); break;
+    case 4: BlScene(show); break;
+    case 6: SpinScene(show); break;
+    case 8: FlightScene(show); break;
+    default: ClosingScene(show); break;
+  }
+}
+
+void ClosingScene(Show& show) {
+  if (show.seq.TickPhase == ClosingIdleTicks) {
+    Shutdown(show);
+    return;
+  }
+  ++show.seq.TickPhase;
+}
+
+}  // namespace cellshow
