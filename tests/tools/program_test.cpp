@@ -1,0 +1,160 @@
+// The cellshow-data program: the ten files, their sizes and bytes, the music
+// as a decoder hears it, and the command line.
+#include <gtest/gtest.h>
+#include <mpg123.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "generated_folder.h"
+#include "show_data.h"
+
+namespace cellshow {
+namespace {
+
+using namespace cellshow::datagen;
+using test::GeneratedFolder;
+using test::ProgramRun;
+using test::ReadWholeFile;
+using test::RunDataTool;
+using test::TempFolder;
+
+std::vector<uint8_t> Bytes(const Frame& frame) { return {frame.begin(), frame.end()}; }
+
+TEST(DataTool, WritesEveryFileAtItsSizeWithTheGeneratorsBytes) {
+  struct Expected {
+    const char* name;
+    size_t size;
+    std::vector<uint8_t> bytes;
+  };
+  const Expected files[] = {
+      {"img.txt", 63 * 8000, FrameFileBytes(MakeTunnelFrames())},
+      {"hit.img", 143 * 8000, FrameFileBytes(MakeStarsAndFlamesFrames())},
+      {"bl.img", 138 * 8000, FrameFileBytes(MakeCubeFrames())},
+      {"tr.img", 8000, Bytes(MakeOverlay(0))},
+      {"tr2.img", 8000, Bytes(MakeOverlay(1))},
+      {"tr3.img", 8000, Bytes(MakeOverlay(2))},
+      {"lc1.txt", 120, VertexTableBytes(MakeModelA())},
+      {"lc2.txt", 96, VertexTableBytes(MakeModelB())},
+      {"lc3.txt", 216, VertexTableBytes(MakeModelC())},
+  };
+  for (const Expected& file : files) {
+    SCOPED_TRACE(file.name);
+    const std::vector<uint8_t> written = ReadWholeFile(GeneratedFolder() + "/" + file.name);
+    EXPECT_EQ(written.size(), file.size);
+    EXPECT_TRUE(written == file.bytes) << "the program wrote other bytes than a second run makes";
+  }
+  // A typical 45 s at 128 kbit/s is about 720 kB.
+  const size_t mp3 = ReadWholeFile(GeneratedFolder() + "/03.mp3").size();
+  EXPECT_GT(mp3, 600000u);
+  EXPECT_LT(mp3, 800000u);
+}
+
+TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
+  ASSERT_EQ(mpg123_init(), MPG123_OK);
+  int error = 0;
+  mpg123_handle* decoder = mpg123_new(nullptr, &error);
+  ASSERT_NE(decoder, nullptr);
+  ASSERT_EQ(mpg123_open(decoder, (GeneratedFolder() + "/03.mp3").c_str()), MPG123_OK);
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  ASSERT_EQ(mpg123_getformat(decoder, &rate, &channels, &encoding), MPG123_OK);
+  EXPECT_EQ(rate, 44100);
+  EXPECT_EQ(channels, 2);
+  ASSERT_EQ(encoding, MPG123_ENC_SIGNED_16);
+
+  std::vector<int16_t> chunk(16384);
+  size_t frames = 0;
+  double sumSquares = 0;
+  double loudestSecond = 0, sumSecond = 0;
+  size_t inSecond = 0;
+  int peak = 0;
+  for (;;) {
+    size_t done = 0;
+    const int result = mpg123_read(decoder, reinterpret_cast<unsigned char*>(chunk.data()),
+                                   chunk.size() * sizeof(int16_t), &done);
+    const size_t samples = done / sizeof(int16_t);
+    for (size_t i = 0; i < samples; ++i) {
+      const double s = chunk[i] / 32768.0;
+      sumSquares += s * s;
+      sumSecond += s * s;
+      peak = std::max(peak, std::abs(static_cast<int>(chunk[i])));
+      if (++inSecond == 2 * 44100) {
+        loudestSecond = std::max(loudestSecond, std::sqrt(sumSecond / inSecond));
+        sumSecond = 0;
+        inSecond = 0;
+      }
+    }
+    frames += samples / 2;
+    if (result == MPG123_DONE) break;
+    ASSERT_EQ(result, MPG123_OK) << mpg123_strerror(decoder);
+  }
+  mpg123_close(decoder);
+  mpg123_delete(decoder);
+
+  const double seconds = static_cast<double>(frames) / 44100;
+  EXPECT_GT(seconds, 44.9);
+  EXPECT_LT(seconds, 45.2);  // the encoder adds a few milliseconds of padding
+  const double rms = std::sqrt(sumSquares / (2.0 * frames));
+  EXPECT_GT(rms, 0.05) << "too quiet";
+  EXPECT_GT(loudestSecond, 0.1);
+  EXPECT_LT(peak, 32767) << "clipped";
+}
+
+TEST(DataTool, ReportsProgressAndReplacesWhatTheFolderHeld) {
+  TempFolder folder;
+  const std::string dir = folder.path();
+  {
+    std::ofstream old(dir + "/img.txt", std::ios::binary);
+    old << std::string(600000, 'x');  // longer than the new file
+    std::ofstream leftover(dir + "/03.mp3.part");
+    leftover << "half";
+  }
+  const ProgramRun run = RunDataTool("'" + dir + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const char* name : {"img.txt", "hit.img", "bl.img", "tr.img", "tr2.img", "tr3.img",
+                           "lc1.txt", "lc2.txt", "lc3.txt", "03.mp3"}) {
+    EXPECT_NE(run.out.find(name), std::string::npos) << name << " not reported";
+    EXPECT_TRUE(ReadWholeFile(dir + "/" + name) == ReadWholeFile(GeneratedFolder() + "/" + name))
+        << name << " differs from the other run";
+  }
+  EXPECT_NE(run.out.find("Done"), std::string::npos);
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+}
+
+TEST(DataTool, CommandLineErrorsAndFoldersThatCannotBeWritten) {
+  TempFolder folder;
+  const std::string file = folder.path() + "/plain-file";
+  {
+    std::ofstream f(file);
+    f << "x";
+  }
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    const char* message;  // expected in stderr, or in stdout for --help
+  };
+  const Case cases[] = {
+      {"--help", 0, "Usage: cellshow-data DIR"},
+      {"-h", 0, "Usage: cellshow-data DIR"},
+      {"", 2, "no folder given"},
+      {"--frames 3 x", 2, "unknown option '--frames'"},
+      {"a b", 2, "one folder only"},
+      {"'" + file + "'", 1, "is not a folder"},
+      {"'" + file + "/data'", 1, "is not a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const ProgramRun run = RunDataTool(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    const std::string& text = c.exitCode == 0 ? run.out : run.err;
+    EXPECT_NE(text.find(c.message), std::string::npos) << text;
+  }
+}
+
+}  // namespace
+}  // namespace cellshow
