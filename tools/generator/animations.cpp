@@ -116,14 +116,24 @@ void DrawStars(std::vector<Star>& stars, Random& random, int f, CellFrame& frame
       SpawnStar(s, random, FarZ - random.Below(speed + 1));
       continue;
     }
-    // A streak back to where the star was a frame ago, dim at its tail.
+    // A streak back to where the star was a frame ago, drawn with the line
+    // character of its direction, dim at its tail.
     int tx, ty;
-    if (speed > 20 && ProjectStar(s.x, s.y, s.z + speed, tx, ty)) {
+    if (speed > 16 && ProjectStar(s.x, s.y, s.z + speed, tx, ty)) {
+      const int dx = sx - tx, dy = 2 * (sy - ty);  // a row is two columns tall
+      uint8_t line;
+      if (std::abs(dy) * 5 < std::abs(dx) * 2)
+        line = HorizontalLine;
+      else if (std::abs(dx) * 5 < std::abs(dy) * 2)
+        line = VerticalLine;
+      else
+        line = (dx > 0) == (dy > 0) ? '\\' : '/';
       const uint8_t tail = (i % 3 == 0) ? Blue : DarkGrey;
       TraceCells(tx, ty, sx, sy, [&](int x, int y, int t) {
         if (!frame.Inside(x, y) || frame.CharAt(x, y) != Space) return;
-        const bool far = t < 160;
-        frame.Put(x, y, far ? SmallDot : MiddleDot, Attr(far ? tail : uint8_t{LightGrey}, Black));
+        const uint8_t near = t < 224 ? LightGrey : White;
+        const uint8_t colour = t < 128 ? tail : near;
+        frame.Put(x, y, line, Attr(colour, Black));
       });
     }
     uint8_t character, colour;
@@ -137,7 +147,7 @@ void DrawStars(std::vector<Star>& stars, Random& random, int f, CellFrame& frame
       character = '*';
       colour = (i % 4 == 0) ? LightCyan : White;
     } else {
-      character = Sun;
+      character = (i % 2 == 0) ? Sun : SmallSquare;
       colour = (i % 5 == 0) ? Yellow : White;
     }
     frame.Put(sx, sy, character, Attr(colour, Black));

@@ -23,6 +23,9 @@ enum Glyph : uint8_t {
   UpperHalf = 223,
   SmallDot = 250,
   MiddleDot = 249,
+  SmallSquare = 254,
+  HorizontalLine = 196,
+  VerticalLine = 179,
   Sun = 15,
 };
 

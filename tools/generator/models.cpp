@@ -10,6 +10,10 @@
 // the horizontal axis through (0, 60, 10), below the screen, so it rises over
 // the horizon like a wheel; on frame 131 it flies off, so it is laid out to
 // stand upright at the top of its orbit on frame 130.
+//
+// A unit is a cell across and a cell down, and a terminal cell is about twice
+// as tall as it is wide, so the shapes are drawn about half as tall in units
+// as they are wide.
 #include <cstdint>
 
 #include "show_data.h"
@@ -59,15 +63,15 @@ constexpr int ModelCUprightFrame = 130;
 }  // namespace
 
 std::vector<Vertex> MakeModelA() {
-  // Star centre (27, 19, 10), outer radius 11: the points at 90 + 72k
-  // degrees, rounded to 1024ths from cos and sin of those angles.
-  constexpr int32_t CentreX = 27, CentreY = 19, Depth = 10, Radius = 11;
+  // Star centre (26, 18, 10), outer radius 13 across and 8 down: the points
+  // at 90 + 72k degrees.
+  constexpr int32_t CentreX = 26, CentreY = 18, Depth = 10, RadiusX = 13, RadiusY = 8;
   // cos and sin of 90, 162, 234, 306 and 18 degrees, times 1024.
   static constexpr int32_t Cos[5] = {0, -974, -602, 602, 974};
   static constexpr int32_t Sin[5] = {1024, 316, -828, -828, 316};
   Vertex points[5];
   for (int k = 0; k < 5; ++k)
-    points[k] = {CentreX * One + Radius * Cos[k], CentreY * One - Radius * Sin[k], Depth * One};
+    points[k] = {CentreX * One + RadiusX * Cos[k], CentreY * One - RadiusY * Sin[k], Depth * One};
   std::vector<Vertex> model;
   for (int k = 0; k < 5; ++k) {  // pentagram: point k to point k + 2
     model.push_back(points[k]);
@@ -79,25 +83,31 @@ std::vector<Vertex> MakeModelA() {
 
 std::vector<Vertex> MakeModelB() {
   // A diamond on the spin axis x = 65: its top and bottom stay put and its
-  // side corners swing round, never nearer than 6 units.
-  const Vertex top = Point(65, 9, 0), right = Point(71, 25, 0), bottom = Point(65, 41, 0),
+  // side corners swing round, never nearer than 6 units, which keeps them
+  // on the screen when they pass in front.
+  const Vertex top = Point(65, 12, 0), right = Point(71, 25, 0), bottom = Point(65, 38, 0),
                left = Point(59, 25, 0);
   return {top, right, right, bottom, bottom, left, left, top};
 }
 
 std::vector<Vertex> MakeModelC() {
   constexpr int32_t Z = 10;
+  // Letters 12 units wide and 10 tall (top at y = 24, baseline at 34), 4
+  // apart, centred on x = 50, which is column 40 at this depth; the
+  // underline at y = 37.
+  constexpr int32_t Top = 24, Middle = 29, Base = 34, Under = 37;
+  constexpr int32_t Fx = 28, Lx = 44, Yx = 60;
   std::vector<Vertex> model = {
       // F
-      Point(35, 21, Z), Point(35, 33, Z), Point(35, 21, Z), Point(43, 21, Z), Point(35, 27, Z),
-      Point(41, 27, Z),
+      Point(Fx, Top, Z), Point(Fx, Base, Z), Point(Fx, Top, Z), Point(Fx + 12, Top, Z),
+      Point(Fx, Middle, Z), Point(Fx + 9, Middle, Z),
       // L
-      Point(46, 21, Z), Point(46, 33, Z), Point(46, 33, Z), Point(54, 33, Z),
+      Point(Lx, Top, Z), Point(Lx, Base, Z), Point(Lx, Base, Z), Point(Lx + 12, Base, Z),
       // Y
-      Point(57, 21, Z), Point(61, 27, Z), Point(65, 21, Z), Point(61, 27, Z), Point(61, 27, Z),
-      Point(61, 33, Z),
+      Point(Yx, Top, Z), Point(Yx + 6, Middle, Z), Point(Yx + 12, Top, Z), Point(Yx + 6, Middle, Z),
+      Point(Yx + 6, Middle, Z), Point(Yx + 6, Base, Z),
       // underline
-      Point(35, 36, Z), Point(65, 36, Z)};
+      Point(Fx, Under, Z), Point(Yx + 12, Under, Z)};
   for (Vertex& v : model) TurnBack(v.y, v.z, 60 * One, 10 * One, TurnPlus, ModelCUprightFrame);
   return model;
 }
