@@ -52,10 +52,12 @@ bool MakeFolders(const std::string& dir, std::string& error) {
   return true;
 }
 
-bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+// Writes `bytes` to `path`; errors name `shown`, the file the user asked for.
+bool WriteWhole(const std::string& path, const std::string& shown,
+                const std::vector<uint8_t>& bytes, std::string& error) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) {
-    error = SystemError("cannot write " + path);
+    error = SystemError("cannot write " + shown);
     return false;
   }
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
@@ -63,7 +65,7 @@ bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std:
   const bool closed = std::fclose(out) == 0;
   if (!written || !closed) {
     if (!written) errno = writeErrno;
-    error = SystemError("writing " + path + " failed");
+    error = SystemError("writing " + shown + " failed");
     std::remove(path.c_str());
     return false;
   }
@@ -123,7 +125,8 @@ bool WriteShowData(const std::string& dir, const std::function<void(const std::s
     progress(std::string(file.name) + ": " + file.what);
     const std::string path = base + file.name;
     const std::string part = path + ".part";
-    if (!WriteWhole(part, file.make(), error) || !MoveIntoPlace(part, path, error)) return false;
+    if (!WriteWhole(part, path, file.make(), error) || !MoveIntoPlace(part, path, error))
+      return false;
   }
 
   progress("03.mp3: music, synthesizing");
@@ -139,7 +142,7 @@ bool WriteShowData(const std::string& dir, const std::function<void(const std::s
   if (!WriteMp3(part, music.data(), frames, MusicChannels, MusicSampleRate, MusicKilobitsPerSecond,
                 mp3Error)) {
     std::remove(part.c_str());
-    error = mp3Error;
+    error = "cannot write " + path + " (" + mp3Error + ")";
     return false;
   }
   return MoveIntoPlace(part, path, error);
