@@ -15,7 +15,8 @@ std::vector<uint8_t> VertexTable(const std::vector<Vertex>& vertices) {
   std::vector<uint8_t> bytes;
   for (const Vertex& v : vertices)
     for (int32_t c : {v.x, v.y, v.z})
-      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) >> (8 * i)));
+      for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) >> (8 * i)));
   return bytes;
 }
 
