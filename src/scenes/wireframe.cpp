@@ -16,13 +16,6 @@ constexpr int32_t FlyOffFrame = 131;
 constexpr int32_t FlightStepY = 27;  // 1024-units per moved vertex
 constexpr int32_t FlightStepZ = 3;
 
-// Signed division that truncates toward zero; INT32_MIN / -1 wraps to
-// INT32_MIN instead of trapping. The divisor is never 0 here.
-int32_t DivideWrapping(int32_t numerator, int32_t divisor) {
-  if (divisor == -1) return static_cast<int32_t>(0u - static_cast<uint32_t>(numerator));
-  return numerator / divisor;
-}
-
 // Moves one vertex with the step matrix, keeps the result in the model and a
 // whole-unit copy for projection.
 void MoveVertex(Show& show, Vertex& vertex, const Mat4& step, Vertex& view) {
@@ -47,8 +40,8 @@ void ProjectAndTrace(Show& show) {
     const int32_t depth = WrapAdd(v.z, ViewDistance);
     const bool visible = depth != 0;
     if (visible) {
-      w.ProjX = DivideWrapping(WrapMul(v.x, ViewDistance), depth);
-      w.ProjY = DivideWrapping(WrapMul(v.y, ViewDistance), depth);
+      w.ProjX = ProjectAxis(v.x, depth);
+      w.ProjY = ProjectAxis(v.y, depth);
     }
     if (w.EndpointToggle == 0) {
       w.HeldX = w.ProjX;
@@ -119,6 +112,12 @@ void DrawFlightFrame(Show& show) {
 }
 
 }  // namespace
+
+int32_t ProjectAxis(int32_t coordinate, int32_t depth) {
+  const int32_t numerator = WrapMul(coordinate, ViewDistance);
+  if (depth == -1) return static_cast<int32_t>(0u - static_cast<uint32_t>(numerator));
+  return numerator / depth;
+}
 
 void SpinScene(Show& show) {
   if (show.seq.TickPhase == SpinDrawPhase) DrawSpinFrame(show);
