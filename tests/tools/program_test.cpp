@@ -10,6 +10,7 @@
 
 #include "generated_folder.h"
 #include "show_data.h"
+#include "support/temp_dir.h"
 
 namespace cellshow {
 namespace {
@@ -17,9 +18,9 @@ namespace {
 using namespace cellshow::datagen;
 using test::GeneratedFolder;
 using test::ProgramRun;
-using test::ReadWholeFile;
+using test::ReadBytes;
 using test::RunDataTool;
-using test::TempFolder;
+using test::TempDir;
 
 std::vector<uint8_t> Bytes(const Frame& frame) { return {frame.begin(), frame.end()}; }
 
@@ -42,12 +43,12 @@ TEST(DataTool, WritesEveryFileAtItsSizeWithTheGeneratorsBytes) {
   };
   for (const Expected& file : files) {
     SCOPED_TRACE(file.name);
-    const std::vector<uint8_t> written = ReadWholeFile(GeneratedFolder() + "/" + file.name);
+    const std::vector<uint8_t> written = ReadBytes(GeneratedFolder() + "/" + file.name);
     EXPECT_EQ(written.size(), file.size);
     EXPECT_TRUE(written == file.bytes) << "the program wrote other bytes than a second run makes";
   }
   // A typical 45 s at 128 kbit/s is about 720 kB.
-  const size_t mp3 = ReadWholeFile(GeneratedFolder() + "/03.mp3").size();
+  const size_t mp3 = ReadBytes(GeneratedFolder() + "/03.mp3").size();
   EXPECT_GT(mp3, 600000u);
   EXPECT_LT(mp3, 800000u);
 }
@@ -104,8 +105,8 @@ TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
 }
 
 TEST(DataTool, ReportsProgressAndReplacesWhatTheFolderHeld) {
-  TempFolder folder;
-  const std::string dir = folder.path();
+  TempDir folder;
+  const std::string dir = folder.path().string();
   {
     std::ofstream old(dir + "/img.txt", std::ios::binary);
     old << std::string(600000, 'x');  // longer than the new file
@@ -118,7 +119,7 @@ TEST(DataTool, ReportsProgressAndReplacesWhatTheFolderHeld) {
   for (const char* name : {"img.txt", "hit.img", "bl.img", "tr.img", "tr2.img", "tr3.img",
                            "lc1.txt", "lc2.txt", "lc3.txt", "03.mp3"}) {
     EXPECT_NE(run.out.find(name), std::string::npos) << name << " not reported";
-    EXPECT_TRUE(ReadWholeFile(dir + "/" + name) == ReadWholeFile(GeneratedFolder() + "/" + name))
+    EXPECT_TRUE(ReadBytes(dir + "/" + name) == ReadBytes(GeneratedFolder() + "/" + name))
         << name << " differs from the other run";
   }
   EXPECT_NE(run.out.find("Done"), std::string::npos);
@@ -127,8 +128,8 @@ TEST(DataTool, ReportsProgressAndReplacesWhatTheFolderHeld) {
 }
 
 TEST(DataTool, CommandLineErrorsAndFoldersThatCannotBeWritten) {
-  TempFolder folder;
-  const std::string file = folder.path() + "/plain-file";
+  TempDir folder;
+  const std::string file = (folder.path() / "plain-file").string();
   {
     std::ofstream f(file);
     f << "x";
