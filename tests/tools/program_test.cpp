@@ -1,5 +1,6 @@
 // The cellshow-data program: the ten files, their sizes and bytes, the music
-// as a decoder hears it, and the command line.
+// as a decoder hears it, and the command line. Each test that writes data
+// runs the program once.
 #include <gtest/gtest.h>
 #include <mpg123.h>
 
@@ -8,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "generated_folder.h"
+#include "data_tool.h"
 #include "show_data.h"
 #include "support/temp_dir.h"
 
@@ -16,15 +17,20 @@ namespace cellshow {
 namespace {
 
 using namespace cellshow::datagen;
-using test::GeneratedFolder;
+using test::BuildDataFolder;
 using test::ProgramRun;
 using test::ReadBytes;
 using test::RunDataTool;
 using test::TempDir;
 
+constexpr const char* FileNames[] = {"img.txt", "hit.img", "bl.img",  "tr.img",  "tr2.img",
+                                     "tr3.img", "lc1.txt", "lc2.txt", "lc3.txt", "03.mp3"};
+
 std::vector<uint8_t> Bytes(const Frame& frame) { return {frame.begin(), frame.end()}; }
 
-TEST(DataTool, WritesEveryFileAtItsSizeWithTheGeneratorsBytes) {
+// Every file but the music at its size, with the bytes that the generator
+// makes in this process.
+void ExpectTheGeneratorsFiles(const std::string& dir) {
   struct Expected {
     const char* name;
     size_t size;
@@ -43,22 +49,19 @@ TEST(DataTool, WritesEveryFileAtItsSizeWithTheGeneratorsBytes) {
   };
   for (const Expected& file : files) {
     SCOPED_TRACE(file.name);
-    const std::vector<uint8_t> written = ReadBytes(GeneratedFolder() + "/" + file.name);
+    const std::vector<uint8_t> written = ReadBytes(dir + "/" + file.name);
     EXPECT_EQ(written.size(), file.size);
-    EXPECT_TRUE(written == file.bytes) << "the program wrote other bytes than a second run makes";
+    EXPECT_TRUE(written == file.bytes) << "the program wrote other bytes than the generator makes";
   }
-  // A typical 45 s at 128 kbit/s is about 720 kB.
-  const size_t mp3 = ReadBytes(GeneratedFolder() + "/03.mp3").size();
-  EXPECT_GT(mp3, 600000u);
-  EXPECT_LT(mp3, 800000u);
 }
 
-TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
+// Decodes the music and checks its format, length and level.
+void ExpectTheTune(const std::string& path) {
   ASSERT_EQ(mpg123_init(), MPG123_OK);
   int error = 0;
   mpg123_handle* decoder = mpg123_new(nullptr, &error);
   ASSERT_NE(decoder, nullptr);
-  ASSERT_EQ(mpg123_open(decoder, (GeneratedFolder() + "/03.mp3").c_str()), MPG123_OK);
+  ASSERT_EQ(mpg123_open(decoder, path.c_str()), MPG123_OK);
   long rate = 0;
   int channels = 0, encoding = 0;
   ASSERT_EQ(mpg123_getformat(decoder, &rate, &channels, &encoding), MPG123_OK);
@@ -67,17 +70,14 @@ TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
   ASSERT_EQ(encoding, MPG123_ENC_SIGNED_16);
 
   std::vector<int16_t> chunk(16384);
-  size_t frames = 0;
-  double sumSquares = 0;
-  double loudestSecond = 0, sumSecond = 0;
-  size_t inSecond = 0;
+  size_t frames = 0, inSecond = 0;
+  double sumSquares = 0, sumSecond = 0, loudestSecond = 0;
   int peak = 0;
   for (;;) {
     size_t done = 0;
     const int result = mpg123_read(decoder, reinterpret_cast<unsigned char*>(chunk.data()),
                                    chunk.size() * sizeof(int16_t), &done);
-    const size_t samples = done / sizeof(int16_t);
-    for (size_t i = 0; i < samples; ++i) {
+    for (size_t i = 0; i < done / sizeof(int16_t); ++i) {
       const double s = chunk[i] / 32768.0;
       sumSquares += s * s;
       sumSecond += s * s;
@@ -88,7 +88,7 @@ TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
         inSecond = 0;
       }
     }
-    frames += samples / 2;
+    frames += done / sizeof(int16_t) / 2;
     if (result == MPG123_DONE) break;
     ASSERT_EQ(result, MPG123_OK) << mpg123_strerror(decoder);
   }
@@ -98,42 +98,53 @@ TEST(DataTool, MusicDecodesToAboutFortyFiveSecondsOfStereoSound) {
   const double seconds = static_cast<double>(frames) / 44100;
   EXPECT_GT(seconds, 44.9);
   EXPECT_LT(seconds, 45.2);  // the encoder adds a few milliseconds of padding
-  const double rms = std::sqrt(sumSquares / (2.0 * frames));
-  EXPECT_GT(rms, 0.05) << "too quiet";
+  EXPECT_GT(std::sqrt(sumSquares / (2.0 * frames)), 0.05) << "too quiet";
   EXPECT_GT(loudestSecond, 0.1);
   EXPECT_LT(peak, 32767) << "clipped";
+  // About 128 kbit/s: 45 s is some 720 kB.
+  const size_t bytes = ReadBytes(path).size();
+  EXPECT_GT(bytes, 600000u);
+  EXPECT_LT(bytes, 800000u);
 }
 
-TEST(DataTool, ReportsProgressAndReplacesWhatTheFolderHeld) {
-  TempDir folder;
-  const std::string dir = folder.path().string();
-  {
-    std::ofstream old(dir + "/img.txt", std::ios::binary);
-    old << std::string(600000, 'x');  // longer than the new file
-    std::ofstream leftover(dir + "/03.mp3.part");
-    leftover << "half";
-  }
+TEST(DataTool, MakesTheTenFilesInANewFolderAndReportsEach) {
+  const TempDir folder;
+  const std::string dir = (folder.path() / "made/data").string();  // both levels are new
   const ProgramRun run = RunDataTool("'" + dir + "'");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  for (const char* name : {"img.txt", "hit.img", "bl.img", "tr.img", "tr2.img", "tr3.img",
-                           "lc1.txt", "lc2.txt", "lc3.txt", "03.mp3"}) {
-    EXPECT_NE(run.out.find(name), std::string::npos) << name << " not reported";
-    EXPECT_TRUE(ReadBytes(dir + "/" + name) == ReadBytes(GeneratedFolder() + "/" + name))
-        << name << " differs from the other run";
-  }
+  for (const char* name : FileNames)
+    EXPECT_NE(run.out.find(std::string("  ") + name + ": "), std::string::npos)
+        << name << " not reported:\n"
+        << run.out;
   EXPECT_NE(run.out.find("Done"), std::string::npos);
+  ExpectTheGeneratorsFiles(dir);
+  ExpectTheTune(dir + "/03.mp3");
+}
+
+// A second run, over a folder that holds an older and longer file and a
+// half-written one, gives byte for byte what the build's run gave.
+TEST(DataTool, ReplacesWhatTheFolderHeldWithTheSameBytesAsEveryRun) {
+  const TempDir folder;
+  const std::string dir = folder.path().string();
+  folder.Write("img.txt", std::vector<uint8_t>(600000, 'x'));
+  folder.Write("03.mp3.part", {'h', 'a', 'l', 'f'});
+  const ProgramRun run = RunDataTool("'" + dir + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  for (const char* name : FileNames) {
+    const std::vector<uint8_t> bytes = ReadBytes(dir + "/" + name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    EXPECT_TRUE(bytes == ReadBytes(BuildDataFolder() + "/" + name))
+        << name << " differs from the build's run";
+  }
   for (const auto& entry : std::filesystem::directory_iterator(dir))
     EXPECT_NE(entry.path().extension(), ".part") << entry.path();
 }
 
 TEST(DataTool, CommandLineErrorsAndFoldersThatCannotBeWritten) {
-  TempDir folder;
+  const TempDir folder;
+  folder.Write("plain-file", {'x'});
   const std::string file = (folder.path() / "plain-file").string();
-  {
-    std::ofstream f(file);
-    f << "x";
-  }
   struct Case {
     std::string arguments;
     int exitCode;

@@ -1,5 +1,5 @@
 #pragma once
-// Runs the data generator program and reads back what it wrote.
+// Runs the data generator program.
 #include <string>
 
 namespace cellshow::test {
@@ -12,7 +12,7 @@ struct ProgramRun {
 // Runs cellshow-data with `arguments` (already quoted for the shell).
 ProgramRun RunDataTool(const std::string& arguments);
 
-// The folder that the program made on the first call in this process.
-const std::string& GeneratedFolder();
+// The folder of default data that the build made with the same program.
+std::string BuildDataFolder();
 
 }  // namespace cellshow::test

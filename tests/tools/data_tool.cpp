@@ -1,8 +1,6 @@
-#include "generated_folder.h"
+#include "data_tool.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -21,16 +19,6 @@ ProgramRun RunDataTool(const std::string& arguments) {
   return run;
 }
 
-const std::string& GeneratedFolder() {
-  static const std::unique_ptr<TempDir> folder = [] {
-    auto f = std::make_unique<TempDir>();
-    // Two folder levels that do not exist yet: the program makes both.
-    const ProgramRun run = RunDataTool("'" + (f->path() / "made/data").string() + "'");
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return f;
-  }();
-  static const std::string data = (folder->path() / "made/data").string();
-  return data;
-}
+std::string BuildDataFolder() { return std::string(CELLSHOW_BUILD_DIR) + "/data"; }
 
 }  // namespace cellshow::test
