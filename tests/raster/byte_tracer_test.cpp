@@ -1,0 +1,135 @@
+// The byte tracer: worked lines, run direction, trimming.
+#include "raster/byte_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "list_reader.h"
+
+namespace cellshow {
+namespace {
+
+using test::Cell;
+using test::Cells;
+using test::LineAt;
+
+struct Traced {
+  std::vector<uint16_t> cells;
+  uint32_t advance;  // entries PointListEnd moved by
+};
+
+Traced Trace(int x0, int y0, int x1, int y1, int keepOrder, int trim) {
+  auto points = std::make_unique<Points>();
+  points->PointListEnd = 2 * 5;  // start mid-list, as a second line would
+  TraceCellLine(*points, static_cast<uint8_t>(x0), static_cast<uint8_t>(y0),
+                static_cast<uint8_t>(x1), static_cast<uint8_t>(y1), static_cast<uint8_t>(keepOrder),
+                static_cast<uint8_t>(trim));
+  for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(points->PointList[i], 0u) << "wrote before its run";
+  return {LineAt(*points, 5), points->PointListEnd / 2 - 5};
+}
+
+std::vector<uint16_t> Column(int column, int fromRow, int toRow) {
+  std::vector<uint16_t> cells;
+  const int step = fromRow <= toRow ? 1 : -1;
+  for (int row = fromRow; row != toRow + step; row += step) cells.push_back(Cell(column, row));
+  return cells;
+}
+
+std::vector<uint16_t> Row(int row, int fromColumn, int toColumn) {
+  std::vector<uint16_t> cells;
+  const int step = fromColumn <= toColumn ? 1 : -1;
+  for (int column = fromColumn; column != toColumn + step; column += step)
+    cells.push_back(Cell(column, row));
+  return cells;
+}
+
+const std::vector<uint16_t> kBurstUp =
+    Cells({{39, 24}, {39, 23}, {39, 22}, {39, 21}, {38, 20}, {38, 19}, {38, 18}, {38, 17}, {38, 16},
+           {38, 15}, {37, 14}, {37, 13}, {37, 12}, {37, 11}, {37, 10}, {37, 9},  {36, 8},  {36, 7},
+           {36, 6},  {36, 5},  {36, 4},  {36, 3},  {35, 2},  {35, 1},  {35, 0}});
+
+TEST(ByteTracer, TracesTheWorkedLines) {
+  struct Case {
+    const char* what;
+    int x0, y0, x1, y1, keepOrder, trim;
+    std::vector<uint16_t> cells;
+  };
+  const std::vector<Case> cases = {
+      {"flat", 0, 0, 5, 2, 1, 0, Cells({{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2}})},
+      {"half-way error steps at once", 0, 0, 4, 2, 1, 0,
+       Cells({{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}})},
+      {"flat off the origin", 2, 1, 9, 4, 1, 0,
+       Cells({{2, 1}, {3, 1}, {4, 2}, {5, 2}, {6, 3}, {7, 3}, {8, 4}, {9, 4}})},
+      {"reversed and trimmed", 2, 1, 9, 4, 0, 2,
+       Cells({{7, 3}, {6, 3}, {5, 2}, {4, 2}, {3, 1}, {2, 1}})},
+      {"equal extents are steep", 0, 5, 5, 0, 1, 0,
+       Cells({{5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}})},
+      {"burst line reversed", 39, 24, 35, 0, 0, 0, kBurstUp},
+      {"burst line reversed, trim 10", 39, 24, 35, 0, 0, 10,
+       std::vector<uint16_t>(kBurstUp.begin() + 10, kBurstUp.end())},
+      {"single point", 3, 3, 3, 3, 1, 0, {243}},
+      {"single point reversed", 3, 3, 3, 3, 0, 0, {243}},
+      {"horizontal", 20, 7, 10, 7, 1, 0, Row(7, 10, 20)},
+      {"horizontal reversed", 10, 7, 20, 7, 0, 0, Row(7, 20, 10)},
+      {"vertical runs down", 5, 9, 5, 3, 1, 0, Column(5, 3, 9)},
+      {"vertical reversed runs up", 5, 3, 5, 9, 0, 0, Column(5, 9, 3)},
+      {"diagonal starts at the smaller row", 6, 6, 2, 2, 1, 0,
+       Cells({{2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}})},
+      {"anti-diagonal starts at the smaller row", 2, 6, 6, 2, 1, 0,
+       Cells({{6, 2}, {5, 3}, {4, 4}, {3, 5}, {2, 6}})},
+      {"ray ending on row 50", 12, 44, 12, 50, 1, 0, Column(12, 44, 50)},
+      {"trim equal to the run", 2, 1, 9, 4, 1, 8, {}},
+      {"trim of a whole single point", 3, 3, 3, 3, 0, 1, {}},
+  };
+  for (const Case& c : cases) {
+    const Traced traced = Trace(c.x0, c.y0, c.x1, c.y1, c.keepOrder, c.trim);
+    EXPECT_EQ(traced.cells, c.cells) << c.what;
+    EXPECT_EQ(traced.advance, c.cells.size() + 1) << c.what;
+  }
+  EXPECT_EQ(Trace(12, 44, 12, 50, 1, 0).cells.back(), 4000 + 12);
+}
+
+TEST(ByteTracer, LongestBurstLineIsFlatAndEndsOnItsEndPoint) {
+  const std::vector<uint16_t> cells = Trace(39, 24, 79, 49, 1, 0).cells;
+  ASSERT_EQ(cells.size(), 41u);
+  for (size_t i = 0; i < cells.size(); ++i) EXPECT_EQ(cells[i] % 80, 39 + i) << i;
+  EXPECT_EQ(cells.front(), Cell(39, 24));
+  EXPECT_EQ(cells.back(), Cell(79, 49));
+}
+
+// For every line of the show's range: swapping the ends changes nothing, any
+// nonzero keepOrder acts as 1, keepOrder 0 reads the run backwards, trim drops
+// the first cells, and the run covers each major coordinate once from end to end.
+TEST(ByteTracer, RunDirectionAndTrimFollowTheForwardTrace) {
+  const int ends[][2] = {{39, 24}, {0, 0}, {79, 49}, {79, 0}, {0, 50}, {47, 31}, {39, 50}};
+  for (const auto& a : ends)
+    for (const auto& b : ends) {
+      const int ex = std::abs(b[0] - a[0]), ey = std::abs(b[1] - a[1]);
+      if (std::max(ex, ey) + 2 * std::min(ex, ey) > 127) continue;
+      const Traced forward = Trace(a[0], a[1], b[0], b[1], 1, 0);
+      ASSERT_EQ(Trace(b[0], b[1], a[0], a[1], 1, 0).cells, forward.cells);
+      ASSERT_EQ(Trace(a[0], a[1], b[0], b[1], 200, 0).cells, forward.cells);
+      std::vector<uint16_t> backward(forward.cells.rbegin(), forward.cells.rend());
+      ASSERT_EQ(Trace(b[0], b[1], a[0], a[1], 0, 0).cells, backward);
+      const size_t trim = std::min<size_t>(3, forward.cells.size());
+      ASSERT_EQ(Trace(a[0], a[1], b[0], b[1], 0, static_cast<int>(trim)).cells,
+                std::vector<uint16_t>(backward.begin() + trim, backward.end()));
+
+      const bool steep = std::abs(b[1] - a[1]) >= std::abs(b[0] - a[0]);
+      const int from = steep ? std::min(a[1], b[1]) : std::min(a[0], b[0]);
+      ASSERT_EQ(forward.cells.size(),
+                static_cast<size_t>(std::max(std::abs(b[0] - a[0]), std::abs(b[1] - a[1])) + 1));
+      for (size_t i = 0; i < forward.cells.size(); ++i)
+        ASSERT_EQ(steep ? forward.cells[i] / 80 : forward.cells[i] % 80,
+                  from + static_cast<int>(i));
+      const bool aFirst = steep ? a[1] < b[1] : a[0] < b[0];
+      ASSERT_EQ(forward.cells.front(), aFirst ? Cell(a[0], a[1]) : Cell(b[0], b[1]));
+      ASSERT_EQ(forward.cells.back(), aFirst ? Cell(b[0], b[1]) : Cell(a[0], a[1]));
+    }
+}
+
+}  // namespace
+}  // namespace cellshow
