@@ -18,22 +18,30 @@ void TraceCellLine(Points& points, uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y
   const int d = a1 - a0;
   const int e = b1 > b0 ? b1 - b0 : b0 - b1;
   const int step = b0 < b1 ? 1 : -1;
-  int8_t r = 0;
-  uint16_t* run = points.PointList + points.PointListEnd / 2;
+
+  // The forward trace, one cell per major coordinate (at most 256).
+  uint16_t forward[256];
   uint32_t n = 0;
+  int8_t r = 0;
   int b = b0;
   for (int a = a0; a <= a1; ++a) {
-    run[n++] = static_cast<uint16_t>(steep ? 80 * a + b : 80 * b + a);
+    forward[n++] = static_cast<uint16_t>(steep ? 80 * a + b : 80 * b + a);
     r = static_cast<int8_t>(r + e);
     if (r >= 0 && static_cast<int8_t>(2 * r) >= d) {
       b += step;
       r = static_cast<int8_t>(r - d);
     }
   }
-  if (keepOrder == 0)
-    for (uint32_t i = 0; i < n / 2; ++i) std::swap(run[i], run[n - 1 - i]);
-  for (uint32_t i = trim; i < n; ++i) run[i - trim] = run[i];
-  CloseLine(points, n - trim);
+
+  // Run cell k is forward cell trim + k, or its mirror when reversed; only
+  // the cells that fit in the list are written.
+  const uint32_t kept = n > trim ? n - trim : 0;
+  const uint32_t room = RunRoom(points);
+  const uint32_t count = kept < room ? kept : room;
+  uint16_t* run = points.PointList + RunStart(points);
+  for (uint32_t k = 0; k < count; ++k)
+    run[k] = keepOrder != 0 ? forward[trim + k] : forward[n - 1 - trim - k];
+  CloseLine(points, count);
 }
 
 }  // namespace cellshow
