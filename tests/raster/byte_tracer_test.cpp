@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "list_reader.h"
@@ -107,8 +108,6 @@ TEST(ByteTracer, RunDirectionAndTrimFollowTheForwardTrace) {
   const int ends[][2] = {{39, 24}, {0, 0}, {79, 49}, {79, 0}, {0, 50}, {47, 31}, {39, 50}};
   for (const auto& a : ends)
     for (const auto& b : ends) {
-      const int ex = std::abs(b[0] - a[0]), ey = std::abs(b[1] - a[1]);
-      if (std::max(ex, ey) + 2 * std::min(ex, ey) > 127) continue;
       const Traced forward = Trace(a[0], a[1], b[0], b[1], 1, 0);
       ASSERT_EQ(Trace(b[0], b[1], a[0], a[1], 1, 0).cells, forward.cells);
       ASSERT_EQ(Trace(a[0], a[1], b[0], b[1], 200, 0).cells, forward.cells);
@@ -129,6 +128,110 @@ TEST(ByteTracer, RunDirectionAndTrimFollowTheForwardTrace) {
       ASSERT_EQ(forward.cells.front(), aFirst ? Cell(a[0], a[1]) : Cell(b[0], b[1]));
       ASSERT_EQ(forward.cells.back(), aFirst ? Cell(b[0], b[1]) : Cell(a[0], a[1]));
     }
+}
+
+// The byte-wide trace as the show defines it: positions, extents and error are
+// bytes, and twice the error is taken as a signed byte.
+std::vector<uint16_t> ByteWideTrace(uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y1,
+                                    uint8_t keepOrder, uint8_t trim) {
+  const uint8_t ex = x1 > x0 ? x1 - x0 : x0 - x1, ey = y1 > y0 ? y1 - y0 : y0 - y1;
+  const bool steep = ey >= ex;
+  uint8_t a0 = steep ? y0 : x0, a1 = steep ? y1 : x1, b0 = steep ? x0 : y0, b1 = steep ? x1 : y1;
+  if (a0 >= a1) {
+    std::swap(a0, a1);
+    std::swap(b0, b1);
+  }
+  const uint8_t d = a1 - a0, e = b1 > b0 ? b1 - b0 : b0 - b1;
+  int8_t r = 0;
+  uint8_t b = b0;
+  std::vector<uint16_t> run;
+  for (int a = a0; a <= a1; ++a) {
+    run.push_back(static_cast<uint16_t>(steep ? 80 * a + b : 80 * b + a));
+    r = static_cast<int8_t>(r + e);
+    if (r >= 0 && static_cast<int8_t>(2 * r) >= d) {
+      b = static_cast<uint8_t>(b0 < b1 ? b + 1 : b - 1);
+      r = static_cast<int8_t>(r - d);
+    }
+  }
+  if (keepOrder == 0) std::reverse(run.begin(), run.end());
+  run.erase(run.begin(), run.begin() + trim);
+  return run;
+}
+
+// Within the byte bound (major extent + twice the minor extent <= 127) the
+// run matches the byte-wide trace bit for bit: every such line from a set of
+// start cells to every cell of columns 0..79, rows 0..61.
+TEST(ByteTracer, MatchesTheByteWideTraceWithinTheBound) {
+  std::mt19937 random(7);
+  const int starts[][2] = {{0, 0}, {79, 61}, {39, 24}, {79, 0}, {0, 61}, {40, 50}, {13, 37}};
+  auto points = std::make_unique<Points>();
+  int compared = 0;
+  for (const auto& s : starts)
+    for (int x = 0; x < 80; ++x)
+      for (int y = 0; y < 62; ++y) {
+        const int ex = std::abs(x - s[0]), ey = std::abs(y - s[1]);
+        if (std::max(ex, ey) + 2 * std::min(ex, ey) > 127) continue;
+        const uint8_t keepOrder = static_cast<uint8_t>(random() % 2);
+        const uint8_t trim = static_cast<uint8_t>(random() % (std::max(ex, ey) + 2));
+        ResetPointList(*points);
+        TraceCellLine(*points, static_cast<uint8_t>(s[0]), static_cast<uint8_t>(s[1]),
+                      static_cast<uint8_t>(x), static_cast<uint8_t>(y), keepOrder, trim);
+        ASSERT_EQ(LineAt(*points, 0),
+                  ByteWideTrace(static_cast<uint8_t>(s[0]), static_cast<uint8_t>(s[1]),
+                                static_cast<uint8_t>(x), static_cast<uint8_t>(y), keepOrder, trim))
+            << s[0] << "," << s[1] << " to " << x << "," << y;
+        ++compared;
+      }
+  EXPECT_GT(compared, 10000);
+}
+
+// Beyond the bound the byte-wide error would wrap; the trace keeps to the
+// straight line instead: at major step k the minor coordinate has moved by
+// k * e / d rounded half up, and the run ends on the end point. Cells off
+// columns 0..79 or rows 0..61 are left out, whatever the byte coordinates.
+TEST(ByteTracer, LongLinesStayStraightAndEndOnTheirEndPoint) {
+  struct Line {
+    int x0, y0, x1, y1;
+  };
+  std::vector<Line> lines = {{0, 0, 79, 61}, {79, 0, 0, 61},   {0, 61, 79, 0},
+                             {0, 0, 79, 40}, {0, 0, 255, 255}, {255, 0, 0, 255},
+                             {0, 0, 255, 1}, {70, 5, 90, 9},   {3, 255, 3, 0}};
+  std::mt19937 random(11);
+  for (int i = 0; i < 3000; ++i)
+    lines.push_back({static_cast<int>(random() % 256), static_cast<int>(random() % 256),
+                     static_cast<int>(random() % 256), static_cast<int>(random() % 256)});
+  auto points = std::make_unique<Points>();
+  for (const Line& l : lines) {
+    const int ex = std::abs(l.x1 - l.x0), ey = std::abs(l.y1 - l.y0);
+    const bool steep = ey >= ex;
+    int a0 = steep ? l.y0 : l.x0, b0 = steep ? l.x0 : l.y0;
+    int a1 = steep ? l.y1 : l.x1, b1 = steep ? l.x1 : l.y1;
+    if (a0 > a1) {
+      std::swap(a0, a1);
+      std::swap(b0, b1);
+    }
+    const int d = a1 - a0, e = std::abs(b1 - b0), step = b0 < b1 ? 1 : -1;
+    std::vector<uint16_t> expected;
+    for (int k = 0; k <= d; ++k) {
+      const int b = b0 + step * (d == 0 ? 0 : (2 * k * e + d) / (2 * d));
+      const int column = steep ? b : a0 + k, row = steep ? a0 + k : b;
+      if (column < 80 && row < 62) expected.push_back(test::Cell(column, row));
+    }
+    ResetPointList(*points);
+    TraceCellLine(*points, static_cast<uint8_t>(l.x0), static_cast<uint8_t>(l.y0),
+                  static_cast<uint8_t>(l.x1), static_cast<uint8_t>(l.y1), 1, 0);
+    ASSERT_EQ(LineAt(*points, 0), expected) << l.x0 << "," << l.y0 << " to " << l.x1 << "," << l.y1;
+  }
+  ResetPointList(*points);
+  TraceCellLine(*points, 0, 0, 79, 61, 0, 0);
+  EXPECT_EQ(points->PointList[0], test::Cell(79, 61));
+}
+
+TEST(ByteTracer, TrimPastTheLineLeavesAnEmptyLine) {
+  for (const int trim : {9, 10, 100, 255}) {
+    EXPECT_EQ(Trace(2, 1, 9, 4, 1, trim).cells, std::vector<uint16_t>{}) << trim;
+    EXPECT_EQ(Trace(2, 1, 9, 4, 0, trim).advance, 1u) << trim;
+  }
 }
 
 }  // namespace
