@@ -35,7 +35,7 @@ void TraceClippedLine(Points& points, int32_t x0, int32_t y0, int32_t x1, int32_
     // minor steps (e the minor span, d the major span) and its error is
     // k e less that many d. k e < 2^64, since k <= d < 2^32 and e <= d.
     int64_t minor = m0, error = 0;
-    if (major != 0) {
+    if (major != 0 && first != p0) {
       const uint64_t product = static_cast<uint64_t>(first - p0) * minorSpan;
       uint64_t steps = product / major;
       const uint64_t remainder = product % major;
