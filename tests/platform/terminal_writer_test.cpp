@@ -258,6 +258,8 @@ TEST(FrameWriterThreads, ResizeAndRedrawRepeatTheLastFrameInFull) {
   writer->Resize(TerminalSize{100, 60});  // the same size: nothing to redraw
   SleepMs(20);
   EXPECT_EQ(writer->Stats().framesWritten, 3u);
+  writer->Resize(TerminalSize{80, 50});  // back to the emulator's size
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 4; }));
   EXPECT_EQ(writer->Stats().presented, 1u);
   ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
   Emulator emulator;

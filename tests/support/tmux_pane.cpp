@@ -67,7 +67,7 @@ std::string TmuxPane::Format(const std::string& format) const {
 }
 
 std::string TmuxPane::Capture(bool escapes) const {
-  return Tmux(std::string("capture-pane -p ") + (escapes ? "-e " : "") + "-t show");
+  return Tmux(std::string("capture-pane -p -N ") + (escapes ? "-e " : "") + "-t show");
 }
 
 bool TmuxPane::WaitForFormat(const std::string& format, const std::string& value,

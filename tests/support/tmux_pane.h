@@ -23,7 +23,8 @@ class TmuxPane {
   void TypeLiteral(const std::string& text) const;
   // A tmux format about the pane, e.g. "#{alternate_on}".
   std::string Format(const std::string& format) const;
-  // What the pane shows (with -e: colours as escape sequences).
+  // What the pane shows, trailing blanks kept (with -e: colours as escape
+  // sequences, written where they change).
   std::string Capture(bool escapes = false) const;
   // Polls until `format` reads `value`; false after timeoutMs.
   bool WaitForFormat(const std::string& format, const std::string& value, int timeoutMs) const;
