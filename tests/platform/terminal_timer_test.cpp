@@ -119,12 +119,5 @@ TEST(TickTimerThreads, ALongTickIsFollowedByOneTickNotABurst) {
   EXPECT_GE(timer.Stats().dropped, 5u);
 }
 
-TEST(TickTimerThreads, AMissingTickFunctionStartsNothing) {
-  TickTimer timer(1000000);
-  EXPECT_FALSE(timer.Start(nullptr, nullptr));
-  timer.Stop();
-  EXPECT_EQ(timer.Stats().ticks, 0u);
-}
-
 }  // namespace
 }  // namespace cellshow

@@ -92,7 +92,7 @@ bool SameDevice(int a, int b) {
 }  // namespace
 
 TerminalPlatform::TerminalPlatform(const Options& options)
-    : TimedPlatform(options.dataDir), options_(options) {}
+    : TimedPlatform(options.dataDir, 0, true), options_(options) {}
 
 TerminalPlatform::~TerminalPlatform() {
   writer_.reset();

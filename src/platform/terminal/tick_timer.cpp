@@ -1,5 +1,7 @@
 #include "platform/terminal/tick_timer.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -54,8 +56,9 @@ TickTimer::~TickTimer() {
   Stop();
 }
 
-bool TickTimer::Start(TickFunction tick, void* context) {
+bool TickTimer::Start(TickFunction tick, void* context, bool realtime) {
   if (thread_.joinable() || tick == nullptr) return false;
+  realtime_ = realtime;
   tick_ = tick;
   context_ = context;
   startNs_ = MonotonicNs();
@@ -79,6 +82,13 @@ bool TickTimer::OnTimerThread() const { return currentTimer == this; }
 
 void TickTimer::Run() {
   currentTimer = this;
+  if (realtime_) {
+    // The lowest real-time priority: above every ordinary thread, below the
+    // system's own. Refused without the right to it, and that is fine.
+    sched_param lowest{};
+    lowest.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowest);
+  }
   int64_t deadline = startNs_ + period_;
   for (;;) {
     SleepUntil(deadline);

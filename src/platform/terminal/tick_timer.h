@@ -45,8 +45,10 @@ class TickTimer {
   TickTimer& operator=(const TickTimer&) = delete;
 
   // Starts the thread; the first tick comes one period later. False when the
-  // thread cannot be made (no tick will ever run).
-  bool Start(TickFunction tick, void* context);
+  // thread cannot be made (no tick will ever run). `realtime` asks for a
+  // real-time scheduling class where the system allows it (ticks then keep
+  // their beat on a busy machine); without the right to it, nothing changes.
+  bool Start(TickFunction tick, void* context, bool realtime = false);
   // From any thread: no tick starts from now on. A tick that is running (the
   // caller's own, inside a tick) still runs to its end.
   void KeepOut();
@@ -67,6 +69,7 @@ class TickTimer {
   TickFunction tick_ = nullptr;
   void* context_ = nullptr;
   std::atomic<bool> keepOut_{false};
+  bool realtime_ = false;
   std::thread thread_;
 
   // Written by the timer thread before each tick.

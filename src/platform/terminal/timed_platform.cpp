@@ -8,9 +8,10 @@
 
 namespace cellshow {
 
-TimedPlatform::TimedPlatform(std::string dataDir, int64_t periodNs)
+TimedPlatform::TimedPlatform(std::string dataDir, int64_t periodNs, bool realtimeTicks)
     : PosixFilePlatform(std::move(dataDir)),
       periodNs_(periodNs),
+      realtimeTicks_(realtimeTicks),
       exitFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 TimedPlatform::~TimedPlatform() {
@@ -21,7 +22,7 @@ TimedPlatform::~TimedPlatform() {
 uint32_t TimedPlatform::StartTimer(int32_t delay, int32_t, TickCallback tick, void* context) {
   if (timer_ || delay <= 0) return 0;
   timer_.emplace(periodNs_ > 0 ? periodNs_ : int64_t{delay} * 1000000);
-  return timer_->Start(tick, context) ? 1 : 0;
+  return timer_->Start(tick, context, realtimeTicks_) ? 1 : 0;
 }
 
 void TimedPlatform::KillTimer(uint32_t) { KeepTicksOut(); }

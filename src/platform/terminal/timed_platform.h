@@ -21,7 +21,9 @@ class TimedPlatform : public PosixFilePlatform {
  public:
   // periodNs 0: ticks every `delay` milliseconds, as StartTimer is asked;
   // otherwise this period (tests run the show faster).
-  explicit TimedPlatform(std::string dataDir, int64_t periodNs = 0);
+  // realtimeTicks: run the tick thread in a real-time scheduling class
+  // where the system allows it.
+  explicit TimedPlatform(std::string dataDir, int64_t periodNs = 0, bool realtimeTicks = false);
   ~TimedPlatform() override;
 
   uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
@@ -53,6 +55,7 @@ class TimedPlatform : public PosixFilePlatform {
   void End(int code);
 
   const int64_t periodNs_;
+  const bool realtimeTicks_;
   std::optional<TickTimer> timer_;
   std::atomic<int> exitCode_{-1};
   std::atomic<bool> ended_{false};
