@@ -1,9 +1,13 @@
 #include "platform/files/asset_paths.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #ifndef CELLSHOW_SHARE_DIR
 #define CELLSHOW_SHARE_DIR "/usr/local/share/cellshow"
@@ -12,17 +16,30 @@
 namespace cellshow {
 namespace {
 
+#ifdef _WIN32
+constexpr char Separator = '\\';
+#else
+constexpr char Separator = '/';
+#endif
+
 bool IsDirectory(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR;
 }
 
 std::string ExecutableDir() {
+#ifdef _WIN32
+  char buffer[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  std::string path(buffer, n);
+#else
   char buffer[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) return {};
   std::string path(buffer, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
+#endif
+  const size_t slash = path.rfind(Separator);
   return slash == std::string::npos ? std::string{} : path.substr(0, slash);
 }
 
@@ -31,15 +48,16 @@ std::string ExecutableDir() {
 std::string MapAssetName(const std::string& dataDir, const char* name) {
   std::string path(name);
   for (char& c : path)
-    if (c == '\\') c = '/';
-  if (path == "data" || path.rfind("data/", 0) == 0) path = dataDir + path.substr(4);
+    if (c == '\\') c = Separator;
+  if (path == "data" || path.rfind(std::string("data") + Separator, 0) == 0)
+    path = dataDir + path.substr(4);
   return path;
 }
 
 std::string ResolveDataDir(const std::string& explicitDir) {
   if (!explicitDir.empty()) return explicitDir;
   if (IsDirectory("data")) return "data";
-  const std::string besideExecutable = ExecutableDir() + "/data";
+  const std::string besideExecutable = ExecutableDir() + Separator + "data";
   if (IsDirectory(besideExecutable)) return besideExecutable;
   const std::string shared = std::string(CELLSHOW_SHARE_DIR) + "/data";
   if (IsDirectory(shared)) return shared;
