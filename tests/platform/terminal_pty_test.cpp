@@ -15,6 +15,7 @@
 #include "platform/terminal/terminal_modes.h"
 #include "support/encoder_probe.h"
 #include "support/pty_child.h"
+#include "support/temp_dir.h"
 
 namespace cellshow {
 namespace {
@@ -43,12 +44,8 @@ termios ShellModes() {
 }
 
 std::string EmptyFolder() {
-  static std::string path;
-  if (path.empty()) {
-    char name[] = "/tmp/cellshow-pty-XXXXXX";
-    path = mkdtemp(name);
-  }
-  return path;
+  static const test::TempDir folder;  // removed when the tests end
+  return folder.path().string();
 }
 
 PtyChild::Setup ShowSetup(const termios& modes, std::vector<std::string> extra = {}) {
