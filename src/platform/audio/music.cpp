@@ -25,8 +25,11 @@ namespace {
 
 constexpr int DeviceRate = 44100;
 constexpr int DeviceChannels = 2;
-// 1024 frames: 23 ms at 44.1 kHz, the granularity of the start.
-constexpr int DeviceBufferFrames = 1024;
+// 2048 frames, 46 ms at 44.1 kHz: the granularity of a start or a stop. Few
+// wake-ups, no underruns on a busy machine; and 8192-byte writes, which the
+// stdio stream behind SDL's disk driver passes on at once (a 4096-byte write
+// can sit in its buffer for a period, which would blur the tests' timing).
+constexpr int DeviceBufferFrames = 2048;
 constexpr size_t MaxNameBytes = 256;
 constexpr int CloseWaitMs = 2000;
 
