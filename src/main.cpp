@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
       break;
   }
   if (!options.dataDir.empty()) {
-    struct stat st{};
+    struct stat st {};
     if (stat(options.dataDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       std::fprintf(stderr, "cellshow: --data: '%s' is not a folder\n", options.dataDir.c_str());
       return 2;

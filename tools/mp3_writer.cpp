@@ -32,12 +32,11 @@ bool WriteMp3(const std::string& path, const int16_t* samples, size_t frames, in
   for (size_t at = 0; at < frames; at += Chunk) {
     const int n = static_cast<int>(frames - at < Chunk ? frames - at : Chunk);
     std::vector<short> pcm(samples + at * channels, samples + (at + n) * channels);
-    const int got =
-        channels == 2
-            ? lame_encode_buffer_interleaved(lame, pcm.data(), n, buffer.data(),
-                                             static_cast<int>(buffer.size()))
-            : lame_encode_buffer(lame, pcm.data(), nullptr, n, buffer.data(),
-                                 static_cast<int>(buffer.size()));
+    const int got = channels == 2
+                        ? lame_encode_buffer_interleaved(lame, pcm.data(), n, buffer.data(),
+                                                         static_cast<int>(buffer.size()))
+                        : lame_encode_buffer(lame, pcm.data(), nullptr, n, buffer.data(),
+                                             static_cast<int>(buffer.size()));
     if (got < 0) {
       lame_close(lame);
       error = "the MP3 encoder failed";

@@ -30,8 +30,8 @@ const char* const HelpText =
 namespace {
 
 // Accepts "--name VALUE" and "--name=VALUE"; advances i past the value.
-bool TakeValue(int argc, const char* const* argv, int& i, const char* name,
-               std::string& value, std::string& error, bool& matched) {
+bool TakeValue(int argc, const char* const* argv, int& i, const char* name, std::string& value,
+               std::string& error, bool& matched) {
   const size_t n = std::strlen(name);
   const char* arg = argv[i];
   matched = false;
@@ -58,8 +58,7 @@ bool TakeValue(int argc, const char* const* argv, int& i, const char* name,
 
 }  // namespace
 
-ParseResult ParseOptions(int argc, const char* const* argv, Options& options,
-                         std::string& error) {
+ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
   bool keyAfterGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -100,8 +99,7 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options,
       }
       continue;
     }
-    if (!TakeValue(argc, argv, i, "--key-after", value, error, matched))
-      return ParseResult::Error;
+    if (!TakeValue(argc, argv, i, "--key-after", value, error, matched)) return ParseResult::Error;
     if (matched) {
       char* end = nullptr;
       errno = 0;

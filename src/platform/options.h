@@ -24,8 +24,7 @@ namespace cellshow {
 enum class ParseResult { Run, Help, Version, Error };
 
 // Parses the command line. On Error, `error` holds a one-line message.
-ParseResult ParseOptions(int argc, const char* const* argv, Options& options,
-                         std::string& error);
+ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 extern const char* const HelpText;
 

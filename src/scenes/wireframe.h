@@ -17,6 +17,12 @@ struct Wireframes {
   uint8_t FlyOff = 0;
 };
 
+// One axis of the perspective projection: coordinate * ViewDistance / depth,
+// with depth = z + ViewDistance (never 0 here). The product keeps its low 32
+// bits and the division truncates toward zero; INT32_MIN / -1 wraps to
+// INT32_MIN instead of trapping.
+int32_t ProjectAxis(int32_t coordinate, int32_t depth);
+
 struct Show;
 void SpinScene(Show& show);    // scene 6: ModelA and ModelB
 void FlightScene(Show& show);  // scene 8: ModelC and its fly-off

@@ -23,8 +23,8 @@ constexpr const char* CloseAllCommand = "close all";
 enum FileSlot : int { ImgSlot = 0, TrSlot = 1, Tr2Slot = 2, Tr3Slot = 3, HitSlot = 4, BlSlot = 5 };
 constexpr int OpenFileCount = 6;
 
-constexpr uint32_t FrameBytes = 8000;          // one frame: 4000 cells of two bytes
-constexpr uint32_t OverlayReadBytes = 1280;    // the first 8 rows of a picture
+constexpr uint32_t FrameBytes = 8000;        // one frame: 4000 cells of two bytes
+constexpr uint32_t OverlayReadBytes = 1280;  // the first 8 rows of a picture
 constexpr int OverlayCount = 3;
 
 // A model vertex: x, y, z in 1024-units.

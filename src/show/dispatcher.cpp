@@ -16,14 +16,30 @@ void TickProc(Show& show) {
     seq.AdvancePending = 0;
   }
   switch (seq.CurrentScene) {
-    case 0: PlasmaScene(show); break;
-    case 1: ImgScene(show); break;
-    case 2: BurstScene(show); break;
-    case 3: HitScene(show); break;
-    case 4: BlScene(show); break;
-    case 6: SpinScene(show); break;
-    case 8: FlightScene(show); break;
-    default: ClosingScene(show); break;
+    case 0:
+      PlasmaScene(show);
+      break;
+    case 1:
+      ImgScene(show);
+      break;
+    case 2:
+      BurstScene(show);
+      break;
+    case 3:
+      HitScene(show);
+      break;
+    case 4:
+      BlScene(show);
+      break;
+    case 6:
+      SpinScene(show);
+      break;
+    case 8:
+      FlightScene(show);
+      break;
+    default:
+      ClosingScene(show);
+      break;
   }
 }
 

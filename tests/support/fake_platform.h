@@ -39,8 +39,7 @@ class FakePlatform : public Platform {
   void CloseFile(FileHandle file) override;
   void SendMediaCommand(const char* command) override;
   void BeginTimerPeriod(int32_t ms) override { calls.push_back("begin " + std::to_string(ms)); }
-  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick,
-                      void* context) override;
+  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
   void KillTimer(uint32_t id) override { calls.push_back("kill " + std::to_string(id)); }
   void EndTimerPeriod(int32_t ms) override { calls.push_back("end " + std::to_string(ms)); }
   int32_t KeyHit() override;

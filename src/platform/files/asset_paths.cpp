@@ -13,7 +13,7 @@ namespace cellshow {
 namespace {
 
 bool IsDirectory(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

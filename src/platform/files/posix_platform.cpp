@@ -14,7 +14,7 @@ FileHandle PosixFilePlatform::OpenFile(const char* name) {
   const std::string path = MapAssetName(dataDir_, name);
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return InvalidFile;
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return InvalidFile;

@@ -19,8 +19,7 @@ class HeadlessPlatform : public PosixFilePlatform {
   void PrepareConsole() override {}
   void PresentScreen(const ScreenCells& screen) override;
   void SendMediaCommand(const char* command) override;
-  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick,
-                      void* context) override;
+  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
   void KillTimer(uint32_t timerId) override;
   // Each poll runs the next tick, until the key is due or the show has ended.
   int32_t KeyHit() override;

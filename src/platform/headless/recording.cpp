@@ -79,8 +79,7 @@ bool ParseRecording(const std::vector<uint8_t>& bytes, std::vector<Record>& reco
   return true;
 }
 
-bool ReadRecordingFile(const std::string& path, std::vector<Record>& records,
-                       std::string& error) {
+bool ReadRecordingFile(const std::string& path, std::vector<Record>& records, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot open " + path;

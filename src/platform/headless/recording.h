@@ -36,14 +36,13 @@ struct Record {
   uint32_t tick = 0;
   uint32_t kind = 0;
   std::array<uint8_t, PresentBytes> cells{};  // kind 1
-  std::string command;                         // kind 2
+  std::string command;                        // kind 2
 };
 
 // Parses a whole recording. Returns false (with `error` set) on a truncated
 // record or an unknown kind.
 bool ParseRecording(const std::vector<uint8_t>& bytes, std::vector<Record>& records,
                     std::string& error);
-bool ReadRecordingFile(const std::string& path, std::vector<Record>& records,
-                       std::string& error);
+bool ReadRecordingFile(const std::string& path, std::vector<Record>& records, std::string& error);
 
 }  // namespace cellshow
