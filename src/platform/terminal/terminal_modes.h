@@ -1,0 +1,47 @@
+#pragma once
+// The fixed byte strings and mode settings of the terminal backend, and the
+// --stats report: small pure pieces, kept apart so they can be tested alone.
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/options.h"
+#include "platform/terminal/frame_encoder.h"
+#include "platform/terminal/frame_writer.h"
+#include "platform/terminal/tick_timer.h"
+
+namespace cellshow {
+
+// Start-up: alternate screen, cursor hidden, and a request to xterm-style
+// terminals to become 80x50 (no reply comes back).
+inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l\x1b[8;50;80t";
+// After a stop (Ctrl-Z): the same without asking for the size again.
+inline constexpr char ReenterSequence[] = "\x1b[?1049h\x1b[?25l";
+// After an outside stop and continue, when the screen was never given back.
+inline constexpr char RehideSequence[] = "\x1b[?25l";
+// Every end: colours reset, synchronized update off, cursor shown, main
+// screen back. Starts with ESC, so it also ends a sequence cut short.
+inline constexpr char RestoreSequence[] = "\x1b[0m\x1b[?2026l\x1b[?25h\x1b[?1049l";
+
+template <size_t N>
+constexpr size_t Length(const char (&)[N]) {
+  return N - 1;
+}
+
+// The show's input modes: no echo, no line editing, no flow control (Ctrl-S
+// is a key like any other), bytes written as they are. Ctrl-C, Ctrl-\ and
+// Ctrl-Z keep their signals, and those signals flush no queue, so a frame on
+// its way is never cut.
+termios MakeShowModes(const termios& saved);
+
+// 24-bit colour: forced by --colors, else when COLORTERM says so.
+bool ChooseTrueColor(ColorMode mode, const char* colorterm);
+
+// A size the kernel reports; 0 (unknown, as on a fresh pty) counts as 80x50.
+TerminalSize SizeFromKernel(unsigned columns, unsigned rows);
+
+// The --stats report, several lines of text; returns its length.
+size_t FormatRunStats(const TickStats& ticks, const WriterStats& frames, char* out, size_t room);
+
+}  // namespace cellshow

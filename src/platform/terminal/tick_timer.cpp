@@ -1,0 +1,116 @@
+#include "platform/terminal/tick_timer.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+namespace cellshow {
+namespace {
+
+thread_local const TickTimer* currentTimer = nullptr;
+
+void SleepUntil(int64_t deadline) {
+  timespec at{};
+  at.tv_sec = static_cast<time_t>(deadline / 1000000000);
+  at.tv_nsec = static_cast<long>(deadline % 1000000000);
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
+}
+
+}  // namespace
+
+int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t NextDeadline(int64_t deadline, int64_t now, int64_t period) {
+  const int64_t next = deadline + period;
+  if (next > now) return next;
+  return deadline + (now - deadline) / period * period;
+}
+
+int64_t Percentile(int64_t* values, uint32_t count, int p) {
+  if (count == 0) return 0;
+  // Nearest rank: the smallest value with at least p% of the values at or below it.
+  uint64_t rank = (static_cast<uint64_t>(count) * static_cast<uint64_t>(p) + 99) / 100;
+  if (rank == 0) rank = 1;
+  int64_t* nth = values + (rank - 1);
+  std::nth_element(values, nth, values + count);
+  return *nth;
+}
+
+TickTimer::TickTimer(int64_t periodNs) : period_(periodNs > 0 ? periodNs : 1) {}
+
+TickTimer::~TickTimer() {
+  if (OnTimerThread()) {
+    KeepOut();
+    if (thread_.joinable()) thread_.detach();
+    return;
+  }
+  Stop();
+}
+
+bool TickTimer::Start(TickFunction tick, void* context) {
+  if (thread_.joinable() || tick == nullptr) return false;
+  tick_ = tick;
+  context_ = context;
+  startNs_ = MonotonicNs();
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void TickTimer::KeepOut() { keepOut_.store(true, std::memory_order_seq_cst); }
+
+void TickTimer::Stop() {
+  KeepOut();
+  if (OnTimerThread()) return;  // a tick cannot wait for itself
+  if (thread_.joinable()) thread_.join();
+}
+
+bool TickTimer::OnTimerThread() const { return currentTimer == this; }
+
+void TickTimer::Run() {
+  currentTimer = this;
+  int64_t deadline = startNs_ + period_;
+  for (;;) {
+    SleepUntil(deadline);
+    if (keepOut_.load(std::memory_order_seq_cst)) break;
+    const int64_t now = MonotonicNs();
+    const int64_t lateness = now - deadline;
+    if (ticks_ == 0) firstNs_ = now - startNs_;
+    lastNs_ = now - startNs_;
+    if (ticks_ < MaxSamples) samples_[ticks_] = lateness;
+    worstNs_ = std::max(worstNs_, lateness);
+    ++ticks_;
+    tick_(context_);
+    if (keepOut_.load(std::memory_order_seq_cst)) break;
+    const int64_t next = NextDeadline(deadline, MonotonicNs(), period_);
+    dropped_ += static_cast<uint32_t>((next - deadline) / period_ - 1);
+    deadline = next;
+  }
+  currentTimer = nullptr;
+}
+
+TickStats TickTimer::Stats() {
+  TickStats stats;
+  stats.periodNs = period_;
+  stats.ticks = ticks_;
+  stats.dropped = dropped_;
+  stats.firstTickNs = firstNs_;
+  stats.lastTickNs = lastNs_;
+  stats.meanPeriodNs = ticks_ > 1 ? (lastNs_ - firstNs_) / (ticks_ - 1) : 0;
+  stats.sampled = std::min(ticks_, MaxSamples);
+  stats.p99LatenessNs = Percentile(samples_, stats.sampled, 99);
+  stats.worstLatenessNs = worstNs_;
+  return stats;
+}
+
+}  // namespace cellshow

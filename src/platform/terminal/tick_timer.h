@@ -1,0 +1,82 @@
+#pragma once
+// A periodic tick on a thread of its own, on absolute CLOCK_MONOTONIC
+// deadlines. Ticks never overlap, and a tick that comes late is followed by
+// the next one on the grid, never by a burst of catch-up ticks.
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+namespace cellshow {
+
+using TickFunction = void (*)(void* context);
+
+// Figures of the ticks that have run; times in nanoseconds.
+struct TickStats {
+  int64_t periodNs = 0;
+  uint32_t ticks = 0;
+  uint32_t dropped = 0;      // grid points passed while a tick was late
+  int64_t firstTickNs = 0;   // start of the first tick, from the timer's start
+  int64_t lastTickNs = 0;    // start of the last tick, from the timer's start
+  int64_t meanPeriodNs = 0;  // between the first and the last tick
+  int64_t p99LatenessNs = 0;
+  int64_t worstLatenessNs = 0;
+  uint32_t sampled = 0;  // ticks that the percentile covers
+};
+
+// The deadline of the tick after the one due at `deadline`, given the time
+// `now` at which that tick ended. Normally the next grid point; when it has
+// passed already, the latest grid point that has passed (so one late tick runs
+// at once) and the grid points before it are dropped.
+int64_t NextDeadline(int64_t deadline, int64_t now, int64_t period);
+
+// The p-th percentile (0..100) of `values`, reordering them; 0 when empty.
+int64_t Percentile(int64_t* values, uint32_t count, int p);
+
+// Nanoseconds on CLOCK_MONOTONIC.
+int64_t MonotonicNs();
+
+class TickTimer {
+ public:
+  static constexpr uint32_t MaxSamples = 8192;
+
+  explicit TickTimer(int64_t periodNs);
+  ~TickTimer();
+  TickTimer(const TickTimer&) = delete;
+  TickTimer& operator=(const TickTimer&) = delete;
+
+  // Starts the thread; the first tick comes one period later. False when the
+  // thread cannot be made (no tick will ever run).
+  bool Start(TickFunction tick, void* context);
+  // From any thread: no tick starts from now on. A tick that is running (the
+  // caller's own, inside a tick) still runs to its end.
+  void KeepOut();
+  // Not from inside a tick: keeps ticks out, waits for a running tick to end
+  // and ends the thread. Safe to repeat.
+  void Stop();
+  bool OnTimerThread() const;
+  int64_t periodNs() const { return period_; }
+
+  // Reads the figures; call when no tick is starting (after Stop, or from a
+  // thread that the last tick has handed over to).
+  TickStats Stats();
+
+ private:
+  void Run();
+
+  const int64_t period_;
+  TickFunction tick_ = nullptr;
+  void* context_ = nullptr;
+  std::atomic<bool> keepOut_{false};
+  std::thread thread_;
+
+  // Written by the timer thread before each tick.
+  int64_t startNs_ = 0;
+  uint32_t ticks_ = 0;
+  uint32_t dropped_ = 0;
+  int64_t firstNs_ = 0;
+  int64_t lastNs_ = 0;
+  int64_t worstNs_ = 0;
+  int64_t samples_[MaxSamples] = {};
+};
+
+}  // namespace cellshow

@@ -1,0 +1,62 @@
+#pragma once
+// The threaded half of the Linux show: the 17 ms tick thread and the rules by
+// which the one shutdown ends the process, whichever thread runs it.
+//
+// The process always ends on the main thread. A shutdown run by the closing
+// scene (on the timer thread) hands its exit over to the main thread, which
+// is waiting for a key (KeyHit must return 1 once ExitRequested) or in
+// AwaitExit; a shutdown run by the main thread ends the process itself.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/files/posix_platform.h"
+#include "platform/terminal/tick_timer.h"
+
+namespace cellshow {
+
+class TimedPlatform : public PosixFilePlatform {
+ public:
+  // periodNs 0: ticks every `delay` milliseconds, as StartTimer is asked;
+  // otherwise this period (tests run the show faster).
+  explicit TimedPlatform(std::string dataDir, int64_t periodNs = 0);
+  ~TimedPlatform() override;
+
+  uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
+  void KillTimer(uint32_t timerId) override;
+  // On the main thread: stops the timer thread and waits for a running tick.
+  // Inside a tick: keeps the later ticks out.
+  void KeepTicksOut() override;
+  // On the timer thread: returns at once. On the main thread: waits for the
+  // winning shutdown's exit and carries it out.
+  void AwaitExit() override;
+  // On the main thread: ends the process (EndProcess). On the timer thread:
+  // hands the exit to the main thread and returns; the tick then ends.
+  void ExitProcess(int code) override;
+
+  // The timer thread has asked the main thread to end the process.
+  bool ExitRequested() const { return exitCode_.load(std::memory_order_acquire) >= 0; }
+  // Readable once ExitRequested.
+  int exitRequestFd() const { return exitFd_; }
+  bool OnTimerThread() const { return timer_.has_value() && timer_->OnTimerThread(); }
+  // Stops the timer (if it runs) and returns its figures. Main thread only.
+  TickStats StopTimerAndReadStats();
+
+ protected:
+  // The end of the process, run once, on the main thread: a real process ends
+  // here; a test records the code and returns.
+  virtual void EndProcess(int code) = 0;
+
+ private:
+  void End(int code);
+
+  const int64_t periodNs_;
+  std::optional<TickTimer> timer_;
+  std::atomic<int> exitCode_{-1};
+  std::atomic<bool> ended_{false};
+  int exitFd_ = -1;
+};
+
+}  // namespace cellshow
