@@ -45,7 +45,7 @@ bool SameHandler(int signal, const struct sigaction& before) {
   return now.sa_handler == before.sa_handler;
 }
 
-TEST(MusicPlayerTest, PlaysTheShowsMusicFromThePlayUntilCloseAll) {
+TEST(MusicPlayerThreads, PlaysTheShowsMusicFromThePlayUntilCloseAll) {
   test::ScratchDir dir;
   const std::string data = MakeDataDir(dir);
   ASSERT_TRUE(test::WriteTuneMp3(data + "/03.mp3", 3.0, 1, 128));
@@ -121,7 +121,7 @@ TEST(MusicPlayerTest, PlaysTheShowsMusicFromThePlayUntilCloseAll) {
 
 // Another file than the show's is loaded on the control thread; with the
 // preload limit at 0 it is streamed. Either way it plays once, then silence.
-TEST(MusicPlayerTest, PlaysAnotherFileStreamedAndOnlyOnce) {
+TEST(MusicPlayerThreads, PlaysAnotherFileStreamedAndOnlyOnce) {
   test::ScratchDir dir;
   const std::string data = MakeDataDir(dir);
   ASSERT_TRUE(test::WriteTuneMp3(data + "/short.mp3", 0.6, 3, 128));
@@ -154,7 +154,7 @@ TEST(MusicPlayerTest, PlaysAnotherFileStreamedAndOnlyOnce) {
 
 // No music to play on, or nothing to play: the show goes on in silence and
 // nothing at all is printed.
-TEST(MusicPlayerTest, StaysSilentAndQuietWithNothingToPlay) {
+TEST(MusicPlayerThreads, StaysSilentAndQuietWithNothingToPlay) {
   enum class Music { Good, Missing, Random, Damaged, Fifo };
   struct Case {
     const char* what;
