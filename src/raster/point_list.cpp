@@ -3,9 +3,13 @@
 namespace cellshow {
 
 void CloseLine(Points& points, uint32_t cells) {
-  uint32_t entry = points.PointListEnd / 2 + cells;
-  points.PointList[entry] = LineEnd;
-  ++entry;
+  uint32_t entry = RunStart(points);
+  if (entry + 1 < PointListCapacity) {
+    const uint32_t room = RunRoom(points);
+    entry += cells < room ? cells : room;
+    points.PointList[entry] = LineEnd;
+    ++entry;
+  }
   points.PointListEnd = entry * 2;
   points.PointList[entry] = ListEnd;
 }

@@ -18,9 +18,26 @@ struct Points {
 // Empties the list; the old entries stay until overwritten.
 inline void ResetPointList(Points& points) { points.PointListEnd = 0; }
 
-// Closes the run that a tracer wrote from entry PointListEnd / 2 on:
-// LineEnd after its `cells` entries, then ListEnd, with PointListEnd naming
-// the ListEnd.
+// The entry where the next run begins: the one that holds the ListEnd. A
+// PointListEnd beyond the array counts as the last entry, so that whatever a
+// caller left there, the run and its markers stay inside the array.
+inline uint32_t RunStart(const Points& points) {
+  const uint32_t entry = points.PointListEnd / 2;
+  return entry < PointListCapacity - 1 ? entry : PointListCapacity - 1;
+}
+
+// How many cells the next run can hold: the entries from RunStart on, less
+// one for its LineEnd and one for the ListEnd.
+inline uint32_t RunRoom(const Points& points) {
+  const uint32_t start = RunStart(points);
+  return start + 2 <= PointListCapacity ? PointListCapacity - 2 - start : 0;
+}
+
+// Closes the run that a tracer wrote from entry RunStart on: LineEnd after
+// its `cells` entries, then ListEnd, with PointListEnd naming the ListEnd.
+// Cells beyond RunRoom are dropped. When the ListEnd already sits in the
+// last entry there is no room for another LineEnd: the line is dropped and
+// the list stays closed there.
 void CloseLine(Points& points, uint32_t cells);
 
 // Walks the batch from entry 0: onCell(index) for every cell index,

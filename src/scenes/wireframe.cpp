@@ -63,16 +63,23 @@ void PaintPresentAndEmpty(Show& show) {
   ResetPointList(show.points);
 }
 
-void DrawSpinFrame(Show& show) {
+// Clears the screen and counts the frame; the scene's last frame asks for
+// the next script entry. Returns whether this is the last frame.
+bool BeginFrame(Show& show, int32_t lastFrame) {
   Sequencer& seq = show.seq;
-  Assets& a = show.assets;
   ClearScreen(show.Screen);
-  if (++seq.FrameCount == SpinFrames) {
+  const bool last = ++seq.FrameCount == lastFrame;
+  if (last) {
     seq.AdvancePending = 1;
     seq.FrameCount = 0;
-    seq.TickPhase = 0;
   }
   seq.TickPhase = 0;
+  return last;
+}
+
+void DrawSpinFrame(Show& show) {
+  Assets& a = show.assets;
+  BeginFrame(show, SpinFrames);
   Vertex* view = show.wire.ViewVertices;
   for (int i = 0; i < ModelAVertices; ++i)
     MoveVertex(show, a.ModelA[i], show.matrices.SpinA, view[i]);
@@ -83,19 +90,12 @@ void DrawSpinFrame(Show& show) {
 }
 
 void DrawFlightFrame(Show& show) {
-  Sequencer& seq = show.seq;
   Wireframes& w = show.wire;
   Matrices& mx = show.matrices;
-  ClearScreen(show.Screen);
-  if (++seq.FrameCount == FlightFrames) {
-    seq.AdvancePending = 1;
-    seq.FrameCount = 0;
-    seq.TickPhase = 0;
+  if (BeginFrame(show, FlightFrames))
     w.FlyOff = 0;
-  } else if (seq.FrameCount == FlyOffFrame) {
+  else if (show.seq.FrameCount == FlyOffFrame)
     w.FlyOff = 1;
-  }
-  seq.TickPhase = 0;
   for (int i = 0; i < ModelCVertices; ++i) {
     if (w.FlyOff == 0) {
       MoveVertex(show, show.assets.ModelC[i], mx.SpinC, w.ViewVertices[i]);

@@ -24,8 +24,10 @@ struct BurstRun {
     std::set<int> cells;
     const Record& f = host.records.back();
     for (int k = 0; k < 4000; ++k) {
-      if (f.cells[2 * k] == 219 && f.cells[2 * k + 1] == 15) cells.insert(k);
-      else EXPECT_TRUE(f.cells[2 * k] == 0 && f.cells[2 * k + 1] == 0) << k;
+      if (f.cells[2 * k] == 219 && f.cells[2 * k + 1] == 15)
+        cells.insert(k);
+      else
+        EXPECT_TRUE(f.cells[2 * k] == 0 && f.cells[2 * k + 1] == 0) << k;
     }
     return cells;
   }
@@ -52,9 +54,9 @@ TEST(Burst, LinesGrowFromTheirFirstKeptCellOnTheRevealSchedule) {
     int tick, perLine;
   };
   int tick = 0;
-  for (const Expect& e : {Expect{9, 1}, Expect{10, 2}, Expect{19, 2}, Expect{20, 3},
-                          Expect{25, 4}, Expect{30, 5}, Expect{31, 9}, Expect{32, 13},
-                          Expect{36, 29}, Expect{64, 29}}) {
+  for (const Expect& e :
+       {Expect{9, 1}, Expect{10, 2}, Expect{19, 2}, Expect{20, 3}, Expect{25, 4}, Expect{30, 5},
+        Expect{31, 9}, Expect{32, 13}, Expect{36, 29}, Expect{64, 29}}) {
     while (tick < e.tick) {
       run.host.RunTick();
       ++tick;

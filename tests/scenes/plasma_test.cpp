@@ -61,9 +61,12 @@ TEST(Plasma, FirstFrameComesOnTheThirdTickWithTheKnownCells) {
   for (int row = 40; row < 50; ++row)
     for (int column = 0; column < 80; ++column) {
       const Cell c = At(f, column, row);
-      if (c.Char == 32 && c.Attributes == 64) ++band;
-      else if (c.Char == 219 && c.Attributes == 0) ++ray;
-      else ADD_FAILURE() << "unexpected cell at " << column << "," << row;
+      if (c.Char == 32 && c.Attributes == 64)
+        ++band;
+      else if (c.Char == 219 && c.Attributes == 0)
+        ++ray;
+      else
+        ADD_FAILURE() << "unexpected cell at " << column << "," << row;
     }
   EXPECT_GT(ray, 0);
   EXPECT_EQ(band + ray, 800);

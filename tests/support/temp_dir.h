@@ -1,0 +1,29 @@
+#pragma once
+// A fresh folder under /tmp, removed with everything in it when it goes.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace cellshow::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // Writes `bytes` to `name` inside the folder (creating sub-folders).
+  void Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& file);
+
+// Runs a shell command; returns its exit status (-1 if it did not exit).
+int RunCommand(const std::string& command);
+
+}  // namespace cellshow::test
