@@ -73,7 +73,7 @@ void SleepMs(long ms) {
   nanosleep(&pause, nullptr);
 }
 
-TEST(TickTimer, StopWaitsForTheRunningTickAndNoneStartsAfter) {
+TEST(TickTimerThreads, StopWaitsForTheRunningTickAndNoneStartsAfter) {
   Probe probe;
   probe.slowTick = 3;
   probe.slowNs = 30000000;  // 30 ms inside tick 3
@@ -91,7 +91,7 @@ TEST(TickTimer, StopWaitsForTheRunningTickAndNoneStartsAfter) {
   EXPECT_EQ(stats.ticks, static_cast<uint32_t>(stopped));
 }
 
-TEST(TickTimer, KeepOutFromInsideATickEndsTheTicksAfterIt) {
+TEST(TickTimerThreads, KeepOutFromInsideATickEndsTheTicksAfterIt) {
   Probe probe;
   probe.keepOutAt = 4;
   TickTimer timer(500000);
@@ -103,7 +103,7 @@ TEST(TickTimer, KeepOutFromInsideATickEndsTheTicksAfterIt) {
   EXPECT_EQ(timer.Stats().ticks, 4u);
 }
 
-TEST(TickTimer, ALongTickIsFollowedByOneTickNotABurst) {
+TEST(TickTimerThreads, ALongTickIsFollowedByOneTickNotABurst) {
   Probe probe;
   probe.slowTick = 2;
   probe.slowNs = 100000000;  // 100 ms stall in a 10 ms timer: 9 grid points pass
@@ -119,7 +119,7 @@ TEST(TickTimer, ALongTickIsFollowedByOneTickNotABurst) {
   EXPECT_GE(timer.Stats().dropped, 5u);
 }
 
-TEST(TickTimer, AMissingTickFunctionStartsNothing) {
+TEST(TickTimerThreads, AMissingTickFunctionStartsNothing) {
   TickTimer timer(1000000);
   EXPECT_FALSE(timer.Start(nullptr, nullptr));
   timer.Stop();

@@ -328,6 +328,13 @@ void FrameWriter::RunFinish() {
     encoder_.Invalidate();
   }
   Flush();  // a control string in flight goes out whole
+  if (TakeRequest(ResumeBit) && !gone() && !Aborted()) {
+    // The terminal was being entered: finish that first, then end it.
+    Queue(Output::Control, resume_);
+    Flush();
+    entered_ = true;
+    encoder_.Invalidate();
+  }
   if (entered_ && !gone() && !Aborted()) {
     if (TakeFresh()) {
       EncodeFront(cut);

@@ -1,0 +1,115 @@
+// The whole show (3773 ticks, 64.141 s) in a terminal: it ends on time by
+// itself, in a pane too small for the grid and behind a terminal that reads
+// only a few kilobytes a second.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <vterm.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/terminal/terminal_modes.h"
+#include "support/pty_child.h"
+#include "support/temp_dir.h"
+#include "support/tmux_pane.h"
+
+namespace cellshow {
+namespace {
+
+using test::PtyChild;
+using test::ShellQuote;
+using test::TempDir;
+using test::TmuxPane;
+
+constexpr double ShowSeconds = 3773 * 0.017;  // 64.141
+
+double Seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The first number after `label` in the --stats report.
+double StatsFigure(const std::string& report, const std::string& label) {
+  const size_t at = report.find(label);
+  if (at == std::string::npos) return -1;
+  return std::stod(report.substr(at + label.size()));
+}
+
+bool AllBlack(const std::string& bytes) {
+  VTerm* vt = vterm_new(50, 80);
+  vterm_set_utf8(vt, 1);
+  VTermScreen* screen = vterm_obtain_screen(vt);
+  vterm_screen_reset(screen, 1);
+  vterm_input_write(vt, bytes.data(), bytes.size());
+  bool black = true;
+  for (int row = 0; row < 50 && black; ++row) {
+    for (int column = 0; column < 80 && black; ++column) {
+      VTermScreenCell cell{};
+      vterm_screen_get_cell(screen, VTermPos{row, column}, &cell);
+      vterm_screen_convert_color_to_rgb(screen, &cell.bg);
+      black = (cell.chars[0] == 0 || cell.chars[0] == ' ') && cell.bg.rgb.red == 0 &&
+              cell.bg.rgb.green == 0 && cell.bg.rgb.blue == 0;
+    }
+  }
+  vterm_free(vt);
+  return black;
+}
+
+TEST(TerminalLong, ASlowTerminalNeverSlowsTheShow) {
+  TempDir folder;
+  std::filesystem::create_directory(folder.path() / "data");
+  PtyChild::Setup setup;
+  setup.args = {"--mute", "--stats", "--data", (folder.path() / "data").string()};
+  setup.workingDirectory = folder.path().string();
+  const double start = Seconds();
+  PtyChild show(CELLSHOW_BINARY, setup);
+  ASSERT_TRUE(show.ReadSlowlyUntilExit(4000, 90000));  // 4 kB/s
+  const double took = Seconds() - start;
+  EXPECT_TRUE(WIFEXITED(show.status()) && WEXITSTATUS(show.status()) == 0);
+  EXPECT_GT(took, ShowSeconds - 0.05);
+  EXPECT_LT(took, ShowSeconds + 0.5) << "the show ended late";
+  const std::string& out = show.output();
+  const size_t restored = out.rfind(RestoreSequence);
+  ASSERT_NE(restored, std::string::npos) << "the terminal was not restored";
+  EXPECT_TRUE(AllBlack(out.substr(0, restored))) << "the last frame shown is not black";
+  const std::string report = out.substr(restored);
+  EXPECT_EQ(StatsFigure(report, "ticks run"), 3773) << report;
+  EXPECT_GT(StatsFigure(report, "frames skipped"), 0) << report;
+  RecordProperty("seconds", std::to_string(took));
+}
+
+TEST(TerminalLong, AnUndersizedPaneShowsTheNoticeAndTheShowEndsOnTime) {
+  TempDir folder;
+  std::filesystem::create_directory(folder.path() / "data");
+  TmuxPane pane("cellshow-small", 80, 24);
+  ASSERT_TRUE(pane.ok());
+  pane.TypeLine("cd " + ShellQuote(folder.path().string()));
+  const double start = Seconds();
+  pane.TypeLine(ShellQuote(CELLSHOW_BINARY) + " --mute --stats 2> stats; echo EXIT=$?");
+  ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
+  ASSERT_TRUE(pane.WaitForText("cellshow needs 80x50 - this terminal is 80x24", 3000))
+      << pane.Capture();
+  ASSERT_TRUE(pane.WaitForText("EXIT=0", 80000)) << pane.Capture();
+  const double took = Seconds() - start;
+  EXPECT_GT(took, ShowSeconds - 0.05);
+  EXPECT_LT(took, ShowSeconds + 1.0) << "the show ended late";
+  EXPECT_EQ(pane.Format("#{alternate_on}"), "0");
+  EXPECT_EQ(pane.Format("#{cursor_flag}"), "1");
+  const std::string report = ReadText(folder.path() / "stats");
+  EXPECT_EQ(StatsFigure(report, "ticks run"), 3773) << report;
+  RecordProperty("seconds", std::to_string(took));
+}
+
+}  // namespace
+}  // namespace cellshow

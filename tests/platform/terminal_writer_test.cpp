@@ -1,0 +1,302 @@
+// The frame writer between the tick and the terminal: frames go out whole and
+// in order, a slow terminal makes frames be skipped (never queued), the last
+// frame is always written last, and a stuck or vanished terminal never holds
+// the end.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+#include <vterm.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/terminal/frame_writer.h"
+#include "platform/terminal/tick_timer.h"
+
+namespace cellshow {
+namespace {
+
+void SleepMs(long ms) {
+  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
+  nanosleep(&pause, nullptr);
+}
+
+// A pipe standing for the terminal, read by a thread at a chosen pace.
+class PipeTerminal {
+ public:
+  // chunk bytes every pauseMs; pauseMs < 0: never read.
+  PipeTerminal(int pipeSize, size_t chunk, long pauseMs) : chunk_(chunk), pauseMs_(pauseMs) {
+    int fds[2];
+    EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    readFd_ = fds[0];
+    writeFd_ = fds[1];
+    fcntl(writeFd_, F_SETPIPE_SZ, pipeSize);
+    fcntl(writeFd_, F_SETFL, fcntl(writeFd_, F_GETFL) | O_NONBLOCK);
+    if (pauseMs_ >= 0) reader_ = std::thread([this] { Read(); });
+  }
+  ~PipeTerminal() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    if (readFd_ >= 0) close(readFd_);
+    close(writeFd_);
+  }
+  int fd() const { return writeFd_; }
+  void CloseReadEnd() {
+    close(readFd_);
+    readFd_ = -1;
+  }
+  std::string bytes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bytes_;
+  }
+  // Reads everything left, at full speed, once the writer is done.
+  std::string Drain() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    char buffer[65536];
+    fcntl(readFd_, F_SETFL, fcntl(readFd_, F_GETFL) | O_NONBLOCK);
+    for (ssize_t n; (n = read(readFd_, buffer, sizeof buffer)) > 0;) bytes_.append(buffer, n);
+    return bytes_;
+  }
+
+ private:
+  void Read() {
+    std::string buffer(chunk_, '\0');
+    while (!stop_) {
+      pollfd wait{readFd_, POLLIN, 0};
+      if (poll(&wait, 1, 5) <= 0) continue;
+      const ssize_t n = read(readFd_, buffer.data(), chunk_);
+      if (n <= 0) continue;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        bytes_.append(buffer.data(), static_cast<size_t>(n));
+      }
+      if (pauseMs_ > 0) SleepMs(pauseMs_);
+    }
+  }
+
+  int readFd_ = -1, writeFd_ = -1;
+  const size_t chunk_;
+  const long pauseMs_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::string bytes_;
+  std::thread reader_;
+};
+
+// An 80x50 emulated terminal fed with what the writer wrote.
+class Emulator {
+ public:
+  Emulator() : vt_(vterm_new(50, 80)) {
+    vterm_set_utf8(vt_, 1);
+    screen_ = vterm_obtain_screen(vt_);
+    vterm_screen_reset(screen_, 1);
+  }
+  ~Emulator() { vterm_free(vt_); }
+  void Feed(const std::string& bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+  uint32_t Char(int row, int column) {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(screen_, VTermPos{row, column}, &cell);
+    return cell.chars[0] == 0 ? ' ' : cell.chars[0];
+  }
+  bool BlackBackground(int row, int column) {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(screen_, VTermPos{row, column}, &cell);
+    vterm_screen_convert_color_to_rgb(screen_, &cell.bg);
+    return cell.bg.rgb.red == 0 && cell.bg.rgb.green == 0 && cell.bg.rgb.blue == 0;
+  }
+
+ private:
+  VTerm* vt_;
+  VTermScreen* screen_;
+};
+
+// Frame n: every cell a letter that names the frame, white on blue.
+void Frame(ScreenCells& screen, int n) {
+  for (int k = 0; k < ScreenCellCount; ++k)
+    screen[k] = Cell{static_cast<uint16_t>('A' + (n + k) % 26), 0x1f};
+}
+
+bool ShowsFrame(Emulator& emulator, int n) {
+  for (int k = 0; k < ScreenCellCount; ++k)
+    if (emulator.Char(k / 80, k % 80) != static_cast<uint32_t>('A' + (n + k) % 26)) return false;
+  return true;
+}
+
+bool ShowsBlack(Emulator& emulator) {
+  for (int row = 0; row < 50; ++row)
+    for (int column = 0; column < 80; ++column)
+      if (emulator.Char(row, column) != ' ' || !emulator.BlackBackground(row, column)) return false;
+  return true;
+}
+
+template <typename Done>
+bool WaitUntil(Done done, long timeoutMs = 5000) {
+  for (long waited = 0; waited < timeoutMs; waited += 1) {
+    if (done()) return true;
+    SleepMs(1);
+  }
+  return done();
+}
+
+constexpr char Enter[] = "<enter>";
+constexpr char Leave[] = "<leave>";
+constexpr char Tail[] = "<tail>";
+
+// The bytes before the tail (which the emulator would print past the grid).
+std::string WithoutTail(const std::string& out) { return out.substr(0, out.rfind(Tail)); }
+
+TEST(FrameWriterThreads, FramesGoOutWholeInOneWriteEachWhenTheTerminalKeepsUp) {
+  PipeTerminal terminal(1 << 20, 1 << 16, 0);
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  writer->Resume(Enter, sizeof Enter - 1);
+  static ScreenCells screen;
+  for (int n = 0; n < 12; ++n) {
+    Frame(screen, n);
+    writer->Present(screen);
+    ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == uint64_t(n) + 1; }));
+  }
+  ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
+  const WriterStats stats = writer->Stats();
+  EXPECT_EQ(stats.presented, 12u);
+  EXPECT_EQ(stats.skipped, 0u);
+  EXPECT_EQ(stats.framesWritten, 12u);
+  EXPECT_EQ(stats.writeCalls, 12u + 2u);  // one per frame, one each for enter and tail
+  const std::string out = terminal.Drain();
+  EXPECT_EQ(stats.bytesWritten, out.size());
+  EXPECT_EQ(out.rfind(Enter, 0), 0u);
+  EXPECT_EQ(out.substr(out.size() - (sizeof Tail - 1)), Tail);
+  Emulator emulator;
+  emulator.Feed(WithoutTail(out));
+  EXPECT_TRUE(ShowsFrame(emulator, 11));
+}
+
+TEST(FrameWriterThreads, ASlowTerminalSkipsFramesAndTheLastFrameIsWrittenLast) {
+  // About 200 kB/s through a 4 KB pipe: a full frame takes a good part of a second.
+  PipeTerminal terminal(4096, 1024, 5);
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  writer->Resume(Enter, sizeof Enter - 1);
+  static ScreenCells screen;
+  const int64_t start = MonotonicNs();
+  for (int n = 0; n < 40; ++n) {
+    Frame(screen, n);
+    writer->Present(screen);
+    SleepMs(2);
+  }
+  const ScreenCells black = {};
+  writer->Present(black);
+  const int64_t presented = MonotonicNs() - start;
+  ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 3000));
+  const WriterStats stats = writer->Stats();
+  EXPECT_EQ(stats.presented, 41u);
+  EXPECT_GT(stats.skipped, 20u);
+  // Every frame is written or skipped, but for the one whose rest was dropped
+  // when the last frame came.
+  EXPECT_LE(stats.presented - stats.framesWritten - stats.skipped, 1u);
+  // Presents never waited for the terminal: 41 of them took about 41 x 2 ms.
+  EXPECT_LT(presented, int64_t{2000} * 1000000);
+  const std::string out = terminal.Drain();
+  EXPECT_EQ(out.substr(out.size() - (sizeof Tail - 1)), Tail);
+  Emulator emulator;
+  emulator.Feed(WithoutTail(out));
+  EXPECT_TRUE(ShowsBlack(emulator));
+}
+
+TEST(FrameWriterThreads, AStuckTerminalDoesNotHoldTheEnd) {
+  PipeTerminal terminal(4096, 1, -1);  // never read
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  writer->Resume(Enter, sizeof Enter - 1);
+  static ScreenCells screen;
+  Frame(screen, 1);
+  writer->Present(screen);
+  writer->Present(ScreenCells{});
+  const int64_t start = MonotonicNs();
+  EXPECT_FALSE(writer->Finish(Tail, sizeof Tail - 1, 100));
+  EXPECT_LT(MonotonicNs() - start, int64_t{1000} * 1000000);
+  EXPECT_FALSE(writer->gone());
+}
+
+TEST(FrameWriterThreads, AVanishedTerminalIsReportedAndEndsAtOnce) {
+  PipeTerminal terminal(4096, 1, -1);
+  terminal.CloseReadEnd();  // writes now fail with EPIPE
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  writer->Resume(Enter, sizeof Enter - 1);
+  ASSERT_TRUE(WaitUntil([&] { return writer->gone(); }));
+  pollfd gone{writer->goneFd(), POLLIN, 0};
+  EXPECT_EQ(poll(&gone, 1, 0), 1);
+  writer->Present(ScreenCells{});
+  const int64_t start = MonotonicNs();
+  EXPECT_FALSE(writer->Finish(Tail, sizeof Tail - 1, 5000));
+  EXPECT_LT(MonotonicNs() - start, int64_t{1000} * 1000000);
+}
+
+TEST(FrameWriterThreads, ResizeAndRedrawRepeatTheLastFrameInFull) {
+  PipeTerminal terminal(1 << 20, 1 << 16, 0);
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  // Nothing before the first Resume: the terminal is not ours yet.
+  static ScreenCells screen;
+  Frame(screen, 3);
+  writer->Present(screen);
+  SleepMs(20);
+  EXPECT_EQ(writer->Stats().framesWritten, 0u);
+  writer->Resume(Enter, sizeof Enter - 1);
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }));
+  writer->Resize(TerminalSize{100, 60});
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }));
+  writer->Redraw();
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 3; }));
+  writer->Resize(TerminalSize{100, 60});  // the same size: nothing to redraw
+  SleepMs(20);
+  EXPECT_EQ(writer->Stats().framesWritten, 3u);
+  EXPECT_EQ(writer->Stats().presented, 1u);
+  ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
+  Emulator emulator;
+  emulator.Feed(WithoutTail(terminal.Drain()));
+  EXPECT_TRUE(ShowsFrame(emulator, 3));
+}
+
+TEST(FrameWriterThreads, SuspendGivesTheTerminalBackUntilResume) {
+  PipeTerminal terminal(1 << 20, 1 << 16, 0);
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  ASSERT_TRUE(writer->Start());
+  writer->Resume(Enter, sizeof Enter - 1);
+  static ScreenCells screen;
+  Frame(screen, 1);
+  writer->Present(screen);
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }));
+  ASSERT_TRUE(writer->Suspend(Leave, sizeof Leave - 1, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return terminal.bytes().size() == writer->Stats().bytesWritten; }));
+  const size_t suspendedAt = terminal.bytes().size();
+  EXPECT_EQ(terminal.bytes().substr(suspendedAt - (sizeof Leave - 1)), Leave);
+  Frame(screen, 2);
+  writer->Present(screen);  // while suspended: held, not written
+  SleepMs(20);
+  EXPECT_EQ(terminal.bytes().size(), suspendedAt);
+  writer->Resume(Enter, sizeof Enter - 1);
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }));
+  // Finishing while suspended writes neither a frame nor the tail.
+  ASSERT_TRUE(writer->Suspend(Leave, sizeof Leave - 1, 2000));
+  Frame(screen, 4);
+  writer->Present(screen);
+  ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
+  const std::string out = terminal.Drain();
+  EXPECT_EQ(out.substr(out.size() - (sizeof Leave - 1)), Leave);
+  const size_t resumed = out.find(Enter, suspendedAt);
+  ASSERT_NE(resumed, std::string::npos);
+  Emulator emulator;
+  emulator.Feed(out.substr(0, out.rfind(Leave)));
+  EXPECT_TRUE(ShowsFrame(emulator, 2));
+}
+
+}  // namespace
+}  // namespace cellshow
