@@ -1,0 +1,131 @@
+// The music in the whole program, in real time: the show in a pseudo-terminal
+// with SDL's disk audio driver writing what would be played into a FIFO.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/audio_show_run.h"
+#include "support/audio_support.h"
+
+namespace cellshow {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Clock;
+
+constexpr auto Tick = 17ms;
+constexpr int FirstFrameTick = 3;  // the plasma draws on every third tick
+constexpr int PlayTick = 1296;     // the plasma's last tick sends the play
+constexpr int LastTick = 3773;     // the closing scene's shutdown
+constexpr double ToleranceMs = test::AudioBufferMs + 20;
+constexpr double EndToleranceMs = 3 * test::AudioBufferMs + 40;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+struct Fixture {
+  test::ScratchDir dir;
+  std::string data = dir / "data";
+  std::string errors = dir / "stderr.txt";
+  Fixture() { mkdir(data.c_str(), 0700); }
+};
+
+void ExpectMusicBetween(const test::FifoCapture& capture, const test::Pcm& reference,
+                        Clock::time_point play, Clock::time_point close) {
+  test::PlaybackFigures figures;
+  EXPECT_EQ(
+      test::CheckPlayback(capture, reference, {play, close, ToleranceMs, EndToleranceMs}, &figures),
+      "");
+  std::printf("start offset %.1f ms, stop offset %.1f ms, capture end %.1f ms, SNR %.1f dB\n",
+              figures.startOffsetMs, figures.stopOffsetMs, figures.endOffsetMs,
+              figures.match.snrDb);
+}
+
+TEST(AudioShowLong, MusicStartsAtThePlasmasEndAndAKeyStopsIt) {
+  Fixture f;
+  ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", 6.0, 5, 128));
+  test::Pcm reference;
+  ASSERT_TRUE(test::DecodeMp3(f.data + "/03.mp3", reference));
+  test::FifoCapture capture(f.dir / "capture.raw");
+  test::ShowProcess show;
+  ASSERT_TRUE(show.Start(
+      {"--data", f.data},
+      {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", capture.path().c_str()}}, f.errors));
+  const Clock::time_point firstFrame = show.FirstFrameArrival(5s);
+  ASSERT_NE(firstFrame, Clock::time_point{}) << "no frame reached the terminal";
+  const Clock::time_point play = firstFrame + (PlayTick - FirstFrameTick) * Tick;
+  std::this_thread::sleep_until(play + 2500ms);
+  const Clock::time_point key = Clock::now();
+  show.SendKey();
+  EXPECT_EQ(show.Wait(5s), 0);
+  ASSERT_TRUE(capture.WaitForEnd(3s)) << "the capture did not end";
+  EXPECT_EQ(ReadAll(f.errors), "");
+  ExpectMusicBetween(capture, reference, play, key);
+}
+
+TEST(AudioShowLong, MusicPlaysUntilTheShowEndsByItself) {
+  Fixture f;
+  ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", 45.0, 6, 128));
+  test::Pcm reference;
+  ASSERT_TRUE(test::DecodeMp3(f.data + "/03.mp3", reference));
+  test::FifoCapture capture(f.dir / "capture.raw");
+  test::ShowProcess show;
+  ASSERT_TRUE(show.Start(
+      {"--data", f.data},
+      {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", capture.path().c_str()}}, f.errors));
+  const Clock::time_point firstFrame = show.FirstFrameArrival(5s);
+  ASSERT_NE(firstFrame, Clock::time_point{}) << "no frame reached the terminal";
+  EXPECT_EQ(show.Wait(90s), 0);
+  ASSERT_TRUE(capture.WaitForEnd(3s)) << "the capture did not end";
+  EXPECT_EQ(ReadAll(f.errors), "");
+  ExpectMusicBetween(capture, reference, firstFrame + (PlayTick - FirstFrameTick) * Tick,
+                     firstFrame + (LastTick - FirstFrameTick) * Tick);
+}
+
+// Nothing to play on, or nothing to play: the show runs, ends with 0 at a
+// key, and prints nothing.
+TEST(AudioShow, SilentAndQuietWithNothingToPlay) {
+  struct Case {
+    const char* what;
+    const char* driver;  // nullptr: the machine's default
+    bool music;
+    bool mute;
+  };
+  const Case cases[] = {
+      {"a driver that does not exist", "no-such-driver", true, false},
+      {"the default driver of this machine", nullptr, true, false},
+      {"a missing music file", "disk", false, false},
+      {"--mute", "disk", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fixture f;
+    if (c.music) {
+      ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", 1.0, 7, 128));
+    }
+    const std::string output = f.dir / "output.raw";
+    std::vector<std::string> args{"--data", f.data};
+    if (c.mute) args.push_back("--mute");
+    test::ShowProcess show;
+    ASSERT_TRUE(show.Start(
+        args, {{"SDL_AUDIODRIVER", c.driver}, {"SDL_DISKAUDIOFILE", output.c_str()}}, f.errors));
+    EXPECT_NE(show.FirstFrameArrival(5s), Clock::time_point{});
+    show.SendKey();
+    EXPECT_EQ(show.Wait(5s), 0);
+    EXPECT_EQ(ReadAll(f.errors), "");
+    struct stat st {};
+    if (c.mute) {
+      EXPECT_NE(stat(output.c_str(), &st), 0) << "the device was opened";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace cellshow
