@@ -2,6 +2,14 @@
 // Turns frames of the cell grid into the bytes that make a terminal show them.
 // It remembers what the terminal shows now, so a frame costs only its changes.
 // Pure: no I/O, no allocation after construction.
+//
+// What the bytes rely on: UTF-8, SGR colours (16 or 24-bit), absolute and
+// relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert-character,
+// erase-display with the current background. Nothing is ever printed in the
+// last cell of the terminal (so it never scrolls, whatever its wrap rules),
+// no row is continued by wrapping, and after a print in the last column the
+// cursor is placed again absolutely. Every frame is one synchronized update
+// (CSI ?2026h ... CSI ?2026l); terminals that do not know it ignore it.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,12 +20,24 @@ namespace cellshow {
 struct TerminalSize {
   int columns = 80;
   int rows = 50;
+  friend bool operator==(TerminalSize, TerminalSize) = default;
+};
+
+// What the last Encode call produced.
+struct FrameCost {
+  size_t bytes = 0;
+  int cellsWritten = 0;     // grid cells printed, including ones written through
+  bool fullRedraw = false;  // the terminal was cleared and the grid drawn whole
+  bool notice = false;      // the terminal is too small: the size notice is up
 };
 
 class FrameEncoder {
  public:
-  // Enough for a full redraw of the grid in 24-bit colour on any terminal size.
+  // Enough for any frame on any terminal size (see WorstCaseFrameBytes in the
+  // implementation).
   static constexpr size_t MaxFrameBytes = size_t{1} << 20;
+  // Terminal sizes above this are taken as this.
+  static constexpr int MaxTerminalSide = 65535;
 
   explicit FrameEncoder(bool trueColor);
 
@@ -28,12 +48,48 @@ class FrameEncoder {
   // Writes into `out` (MaxFrameBytes of room) the bytes that bring a terminal
   // of `size` from what it shows now to `screen`: the grid centred on black
   // when the terminal is larger, a centred notice of the size needed when it
-  // is smaller. Returns the number of bytes written.
+  // is smaller. Returns the number of bytes written: 0 when the terminal
+  // already shows exactly this (or has no cells at all).
   size_t Encode(const ScreenCells& screen, TerminalSize size, char* out);
 
+  bool trueColor() const { return trueColor_; }
+  const FrameCost& lastFrame() const { return last_; }
+
  private:
+  struct Writer;
+
+  void DrawNotice(Writer& w);
+  void DrawGrid(Writer& w, const ScreenCells& screen);
+  void WriteLastCell(Writer& w, const ScreenCells& screen);
+  void MoveTo(Writer& w, const ScreenCells& screen, int row, int column, uint16_t key);
+  void SetPen(Writer& w, uint16_t key);
+  void PutGlyph(Writer& w, uint16_t key);
+  int PenCost(int fg, int bg, uint16_t key) const;
+  int ThroughCost(const ScreenCells& screen, int row, int fromColumn, int toColumn, int limit,
+                  int& fg, int& bg) const;
+
   bool trueColor_;
-  bool valid_ = false;
+  bool valid_ = false;  // the terminal shows `shown_` (or the notice)
+  bool noticeUp_ = false;
+  TerminalSize size_{0, 0};
+  int top_ = 0, left_ = 0;    // terminal row and column of grid cell (0, 0)
+  int penFg_ = -1, penBg_ = -1;  // console colours of the terminal's pen; -1 unknown
+  int cursorRow_ = -1, cursorColumn_ = -1;  // terminal position; -1 unknown
+  FrameCost last_;
+  // What each grid cell shows, as a visible key: character << 8 | attribute,
+  // with the colours that cannot be seen cleared (see VisibleKey).
+  uint16_t shown_[ScreenCellCount];
 };
+
+// The key of what a cell looks like: two cells with the same key look the
+// same. Character 0 shows as a blank; a blank's foreground and a full block's
+// background cannot be seen.
+constexpr uint16_t VisibleKey(const Cell& cell) {
+  unsigned c = cell.Char & 0xFF, a = cell.Attributes & 0xFF;
+  if (c == 0) c = 0x20;
+  if (c == 0x20 || c == 0xFF) a &= 0xF0;
+  if (c == 0xDB) a &= 0x0F;
+  return static_cast<uint16_t>(c << 8 | a);
+}
 
 }  // namespace cellshow
