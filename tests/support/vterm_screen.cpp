@@ -70,6 +70,11 @@ VtermScreen::VtermScreen(int rows, int columns) : rows_(rows), columns_(columns)
     c.sb_pushline = [](int cols, const VTermScreenCell* cells, void* user) {
       return PushLine(cols, cells, user);
     };
+    // Moved cells are not damage: only prints and erases are reported.
+    c.moverect = [](VTermRect, VTermRect, void*) { return 1; };
+    c.damage = [](VTermRect rect, void* user) {
+      return Damage(rect.start_row, rect.end_row, rect.start_col, rect.end_col, user);
+    };
     return c;
   }();
   vterm_screen_set_callbacks(screen_, &callbacks, this);
@@ -87,6 +92,16 @@ VtermScreen::~VtermScreen() { vterm_free(vt_); }
 int VtermScreen::PushLine(int, const void*, void* user) {
   auto* self = static_cast<VtermScreen*>(user);
   if (self->feeding_) ++self->scrolled_;
+  return 1;
+}
+
+// A print damages exactly its own cell; erases damage whole lines or more.
+int VtermScreen::Damage(int startRow, int endRow, int startColumn, int endColumn, void* user) {
+  auto* self = static_cast<VtermScreen*>(user);
+  if (self->feeding_ && endRow - startRow == 1 && endColumn - startColumn == 1 &&
+      startRow == self->rows_ - 1 && startColumn == self->columns_ - 1) {
+    ++self->lastCellPrints_;
+  }
   return 1;
 }
 

@@ -48,11 +48,15 @@ class VtermScreen {
   int cursorColumn() const;
   // Lines that went off the top while bytes were fed: the terminal scrolled.
   int scrolledLines() const { return scrolled_; }
+  // Glyphs printed into the last cell of the screen (a terminal without
+  // delayed wrapping would scroll there).
+  int lastCellPrints() const { return lastCellPrints_; }
   // Escape sequences the emulator did not know, e.g. "CSI ?2026h".
   const std::string& unknownSequences() const { return unknown_; }
 
  private:
   static int PushLine(int columns, const void* cells, void* user);
+  static int Damage(int startRow, int endRow, int startColumn, int endColumn, void* user);
   static int UnknownCsi(const char* leader, const long args[], int argCount,
                         const char* intermed, char command, void* user);
 
@@ -60,6 +64,7 @@ class VtermScreen {
   VTermScreen* screen_ = nullptr;
   int rows_, columns_;
   int scrolled_ = 0;
+  int lastCellPrints_ = 0;
   bool feeding_ = false;
   std::string unknown_;
 };

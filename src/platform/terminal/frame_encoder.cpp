@@ -7,6 +7,13 @@
 #include "platform/terminal/console_palette.h"
 #include "platform/terminal/cp437_glyphs.h"
 
+// The per-cell steps are small and hot: they belong inside the loops.
+#if defined(__GNUC__)
+#define CELLSHOW_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define CELLSHOW_HOT_INLINE inline
+#endif
+
 namespace cellshow {
 
 namespace {
@@ -31,20 +38,82 @@ constexpr int AbsoluteCost(int row, int column) {
 // CHA to a 0-based column.
 constexpr int ColumnCost(int column) { return column == 0 ? 3 : 3 + Digits(column + 1); }
 
+// A whole SGR sequence that sets the pen. Written with a fixed-size copy of
+// `text` (the bytes past `size` are overwritten by what follows).
+struct PenSequence {
+  uint8_t size = 0;
+  char text[39] = {};
+};
+struct PenSequences {
+  PenSequence fg[16], bg[16], both[256];  // both: [fg << 4 | bg]
+};
+
+constexpr PenSequences MakePenSequences(bool trueColor) {
+  const auto& fgTable = trueColor ? TrueForeground : AnsiForeground;
+  const auto& bgTable = trueColor ? TrueBackground : AnsiBackground;
+  PenSequences out{};
+  auto build = [](PenSequence& s, const SgrParameter* fg, const SgrParameter* bg) {
+    s.text[s.size++] = '\x1b';
+    s.text[s.size++] = '[';
+    if (fg != nullptr) {
+      for (int i = 0; i < fg->size; ++i) s.text[s.size++] = fg->text[i];
+    }
+    if (fg != nullptr && bg != nullptr) s.text[s.size++] = ';';
+    if (bg != nullptr) {
+      for (int i = 0; i < bg->size; ++i) s.text[s.size++] = bg->text[i];
+    }
+    s.text[s.size++] = 'm';
+  };
+  for (int c = 0; c < 16; ++c) {
+    build(out.fg[c], &fgTable[c], nullptr);
+    build(out.bg[c], nullptr, &bgTable[c]);
+  }
+  for (int f = 0; f < 16; ++f) {
+    for (int b = 0; b < 16; ++b) build(out.both[f << 4 | b], &fgTable[f], &bgTable[b]);
+  }
+  return out;
+}
+
+constexpr PenSequences AnsiPens = MakePenSequences(false);
+constexpr PenSequences TruePens = MakePenSequences(true);
+
 // Bytes of one frame at most: every cell changed, each reached by the
-// dearest movement with both colours changed in 24-bit form and a 3-byte
-// glyph (writing through is only chosen when it is no dearer), the last-cell
-// insert, and the fixed sequences.
-constexpr size_t WorstCellBytes = AbsoluteCost(65535, 65535) + 3 + 16 + 1 + 16 + 3;
-constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes + 2 * WorstCellBytes + 6 +
-                                       2 * (sizeof SyncBegin) + 64;
+// dearest movement, with both colours changed in 24-bit form and a 3-byte
+// glyph (writing through is only chosen when it is no dearer), a row shift
+// per row, the last-cell insert, the fixed sequences, and the slack of the
+// fixed-size copies past the end.
+constexpr size_t WorstCellBytes = AbsoluteCost(65535, 65535) + 36 + 3;
+constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
+                                       ScreenHeight * (AbsoluteCost(65535, 0) + 4) +
+                                       2 * WorstCellBytes + 6 + 2 * sizeof SyncBegin + 64 + 40;
 static_assert(WorstCaseFrameBytes <= FrameEncoder::MaxFrameBytes);
 
-bool NeedsForeground(uint16_t key) {
-  const uint8_t c = key >> 8;
+// The number of the 80 places in which two rows of keys differ, four keys at
+// a time: each 16-bit lane is folded onto its lowest bit, and the four bits
+// are summed by a multiplication.
+int CountDifferent(const uint16_t* a, const uint16_t* b) {
+  static_assert(ScreenWidth % 4 == 0);
+  int count = 0;
+  for (int i = 0; i < ScreenWidth; i += 4) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, sizeof x);
+    std::memcpy(&y, b + i, sizeof y);
+    uint64_t d = x ^ y;
+    d |= d >> 8;
+    d |= d >> 4;
+    d |= d >> 2;
+    d |= d >> 1;
+    d &= 0x0001000100010001u;
+    count += static_cast<int>((d * 0x0001000100010001u) >> 48);
+  }
+  return count;
+}
+
+constexpr bool NeedsForeground(uint16_t key) {
+  const unsigned c = key >> 8;
   return c != 0x20 && c != 0xFF;
 }
-bool NeedsBackground(uint16_t key) { return (key >> 8) != FullBlock; }
+constexpr bool NeedsBackground(uint16_t key) { return (key >> 8) != FullBlock; }
 
 }  // namespace
 
@@ -61,6 +130,14 @@ struct FrameEncoder::Writer {
   template <size_t N>
   void Put(const char (&s)[N]) {
     Put(s, N - 1);
+  }
+  void Put(const PenSequence& s) {
+    std::memcpy(p, s.text, sizeof s.text);
+    p += s.size;
+  }
+  void Put(const Utf8Glyph& g) {
+    std::memcpy(p, g.bytes, sizeof g.bytes);
+    p += g.size;
   }
   void Number(int n) {
     char digits[8];
@@ -122,17 +199,19 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
 
   w.Put(SyncBegin);
   if (!valid_ || noticeUp_) {
-    // Clear to black (the margins of a larger terminal stay so) and write
-    // every grid cell: whatever the terminal showed is forgotten.
+    // Autowrap on (rows are continued by printing on), then clear to black
+    // (the margins of a larger terminal stay so) and write every grid cell:
+    // whatever the terminal showed is forgotten.
     top_ = (size.rows - ScreenHeight) / 2;
     left_ = (size.columns - ScreenWidth) / 2;
-    w.Put("\x1b[0;");
+    w.Put("\x1b[?7h\x1b[0;");
     const SgrParameter& black = (trueColor_ ? TrueBackground : AnsiBackground)[0];
     w.Put(black.text, black.size);
     w.Put("m\x1b[2J");
     penFg_ = -1;
     penBg_ = 0;
     cursorRow_ = cursorColumn_ = -1;
+    wrapPending_ = false;
     std::fill(std::begin(shown_), std::end(shown_), UnknownKey);
     valid_ = true;
     noticeUp_ = false;
@@ -149,21 +228,85 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
 void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen) {
   const bool lastCellIsTerminals =
       top_ + ScreenHeight == size_.rows && left_ + ScreenWidth == size_.columns;
+  // Shifting a row moves everything up to the terminal's right edge, so it is
+  // only done when the grid is as wide as the terminal.
+  const bool rowsShift = left_ == 0 && size_.columns == ScreenWidth && !last_.fullRedraw;
+  uint16_t keys[ScreenWidth];
+  rowKeys_ = keys;
   for (int row = 0; row < ScreenHeight; ++row) {
     const Cell* cells = &screen[row * ScreenWidth];
-    uint16_t* shown = &shown_[row * ScreenWidth];
+    uint16_t* shown = ShownRow(row);
+    int changed = 0;
     for (int column = 0; column < ScreenWidth; ++column) {
-      const uint16_t key = VisibleKey(cells[column]);
+      keys[column] = VisibleKey(cells[column]);
+      changed += keys[column] != shown[column];
+    }
+    if (changed == 0) continue;
+    if (rowsShift && changed >= 8) ShiftRow(w, row, keys, changed);
+    for (int column = 0; column < ScreenWidth; ++column) {
+      const uint16_t key = keys[column];
       if (key == shown[column]) continue;
       if (lastCellIsTerminals && row == ScreenHeight - 1 && column == ScreenWidth - 1) {
-        WriteLastCell(w, screen);
+        WriteLastCell(w);
         continue;
       }
-      MoveTo(w, screen, top_ + row, left_ + column, key);
+      if (cursorRow_ != top_ + row || cursorColumn_ != left_ + column) {
+        MoveTo(w, top_ + row, left_ + column, key);
+      }
       SetPen(w, key);
       PutGlyph(w, key);
       shown[column] = key;
     }
+  }
+  rowKeys_ = nullptr;
+}
+
+// A row whose content moved sideways (a scroller, a pan) is shifted in the
+// terminal by deleting or inserting characters at its start, when that
+// leaves clearly fewer cells to write. The cells the shift empties are
+// written by the damage pass that follows.
+void FrameEncoder::ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace) {
+  uint16_t* shown = ShownRow(row);
+  // Eight changed cells spread over the row (the first changed one from
+  // every tenth column on), taken in an order that keeps the first ones far
+  // apart: a shift worth counting in full explains at least half of them.
+  int samples[8];
+  int sampleCount = 0;
+  for (int start : {0, 40, 20, 60, 10, 50, 30, 70}) {
+    int column = start;
+    while (column < start + 10 && keys[column] == shown[column]) ++column;
+    if (column < start + 10) samples[sampleCount++] = column;
+  }
+  const int needed = (sampleCount + 1) / 2;
+  // A shift costs about as much as writing a few cells: it must save more.
+  int bestShift = 0, bestChanged = changedInPlace - 6;
+  for (int shift = -MaxRowShift; shift <= MaxRowShift; ++shift) {
+    if (shift == 0) continue;
+    // shift > 0: the content moved left by `shift` (key[c] == shown[c + shift]).
+    // The row's pads match nothing.
+    const uint16_t* moved = shown + shift;
+    int misses = 0;
+    for (int i = 0; i < sampleCount && misses <= sampleCount - needed; ++i) {
+      misses += keys[samples[i]] != moved[samples[i]];
+    }
+    if (misses > sampleCount - needed) continue;
+    const int changed = CountDifferent(keys, moved);
+    if (changed < bestChanged) {
+      bestChanged = changed;
+      bestShift = shift;
+    }
+  }
+  if (bestShift == 0) return;
+
+  PlaceCursor(w, top_ + row, 0);
+  if (bestShift > 0) {
+    w.Csi(bestShift, 'P');
+    std::memmove(shown, shown + bestShift, (ScreenWidth - bestShift) * sizeof *shown);
+    std::fill(shown + ScreenWidth - bestShift, shown + ScreenWidth, UnknownKey);
+  } else {
+    w.Csi(-bestShift, '@');
+    std::memmove(shown - bestShift, shown, (ScreenWidth + bestShift) * sizeof *shown);
+    std::fill(shown, shown - bestShift, UnknownKey);
   }
 }
 
@@ -171,69 +314,70 @@ void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen) {
 // wrapping scroll. Instead the last glyph is printed one cell to the left and
 // pushed into place by inserting a cell before it, which is then filled with
 // the glyph that belongs there.
-void FrameEncoder::WriteLastCell(Writer& w, const ScreenCells& screen) {
-  const uint16_t last = VisibleKey(screen[ScreenCellCount - 1]);
-  const uint16_t beforeLast = VisibleKey(screen[ScreenCellCount - 2]);
-  MoveTo(w, screen, size_.rows - 1, size_.columns - 2, last);
+void FrameEncoder::WriteLastCell(Writer& w) {
+  const uint16_t last = rowKeys_[ScreenWidth - 1];
+  const uint16_t beforeLast = rowKeys_[ScreenWidth - 2];
+  MoveTo(w, size_.rows - 1, size_.columns - 2, last);
   SetPen(w, last);
   PutGlyph(w, last);
   w.Put("\x1b[D\x1b[@");
   cursorColumn_ = size_.columns - 2;
   SetPen(w, beforeLast);
   PutGlyph(w, beforeLast);
-  shown_[ScreenCellCount - 1] = last;
-  shown_[ScreenCellCount - 2] = beforeLast;
+  ShownRow(ScreenHeight - 1)[ScreenWidth - 1] = last;
+  ShownRow(ScreenHeight - 1)[ScreenWidth - 2] = beforeLast;
 }
 
-int FrameEncoder::PenCost(int fg, int bg, uint16_t key) const {
+CELLSHOW_HOT_INLINE int FrameEncoder::PenCost(int fg, int bg, uint16_t key) const {
   const int f = key & 0x0F, b = key >> 4 & 0x0F;
   const bool setFg = NeedsForeground(key) && f != fg;
   const bool setBg = NeedsBackground(key) && b != bg;
-  if (!setFg && !setBg) return 0;
-  const auto& fgTable = trueColor_ ? TrueForeground : AnsiForeground;
-  const auto& bgTable = trueColor_ ? TrueBackground : AnsiBackground;
-  return 3 + (setFg ? fgTable[f].size : 0) + (setBg ? bgTable[b].size : 0) + (setFg && setBg);
+  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  if (setFg && setBg) return pens.both[f << 4 | b].size;
+  if (setFg) return pens.fg[f].size;
+  if (setBg) return pens.bg[b].size;
+  return 0;
 }
 
-void FrameEncoder::SetPen(Writer& w, uint16_t key) {
+CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
   const int f = key & 0x0F, b = key >> 4 & 0x0F;
-  const bool setFg = NeedsForeground(key) && f != penFg_;
-  const bool setBg = NeedsBackground(key) && b != penBg_;
+  const bool setFg = f != penFg_ && NeedsForeground(key);
+  const bool setBg = b != penBg_ && NeedsBackground(key);
   if (!setFg && !setBg) return;
-  const auto& fgTable = trueColor_ ? TrueForeground : AnsiForeground;
-  const auto& bgTable = trueColor_ ? TrueBackground : AnsiBackground;
-  w.Put("\x1b[");
-  if (setFg) {
-    w.Put(fgTable[f].text, fgTable[f].size);
-    penFg_ = f;
+  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  if (setFg && setBg) {
+    w.Put(pens.both[f << 4 | b]);
+  } else if (setFg) {
+    w.Put(pens.fg[f]);
+  } else {
+    w.Put(pens.bg[b]);
   }
-  if (setFg && setBg) w.Put(';');
-  if (setBg) {
-    w.Put(bgTable[b].text, bgTable[b].size);
-    penBg_ = b;
-  }
-  w.Put('m');
+  if (setFg) penFg_ = f;
+  if (setBg) penBg_ = b;
 }
 
-void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
-  const Utf8Glyph& glyph = Cp437Utf8[key >> 8];
-  w.Put(glyph.bytes, glyph.size);
+CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
+  w.Put(Cp437Utf8[key >> 8]);
   ++last_.cellsWritten;
+  wrapPending_ = false;
   if (++cursorColumn_ >= size_.columns) {
-    // Printed in the last column: the cursor now waits there or has wrapped,
-    // depending on the terminal. Only an absolute move is safe next.
-    cursorRow_ = cursorColumn_ = -1;
+    // Printed in the last column. Depending on the terminal the cursor now
+    // waits there or has wrapped; either way the next glyph printed lands at
+    // the start of the next row, but only an absolute move is safe.
+    wrapPending_ = true;
+    cursorColumn_ = 0;
+    if (++cursorRow_ >= size_.rows) cursorRow_ = cursorColumn_ = -1;
   }
 }
 
-// The bytes that write grid cells [fromColumn, toColumn) of `row` as they
-// are, starting with the pen (fg, bg), which is left as it ends; -1 when that
+// The bytes that write the cells [fromColumn, toColumn) of the row whose
+// visible keys are `keys` as they are, starting with the pen (fg, bg), which is left as it ends; -1 when that
 // is more than `limit`.
-int FrameEncoder::ThroughCost(const ScreenCells& screen, int row, int fromColumn, int toColumn,
-                              int limit, int& fg, int& bg) const {
+int FrameEncoder::ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit,
+                              int& fg, int& bg) const {
   int cost = 0;
   for (int column = fromColumn; column < toColumn && cost <= limit; ++column) {
-    const uint16_t key = VisibleKey(screen[row * ScreenWidth + column]);
+    const uint16_t key = keys[column];
     cost += PenCost(fg, bg, key) + Cp437Utf8[key >> 8].size;
     if (NeedsForeground(key)) fg = key & 0x0F;
     if (NeedsBackground(key)) bg = key >> 4 & 0x0F;
@@ -241,39 +385,95 @@ int FrameEncoder::ThroughCost(const ScreenCells& screen, int row, int fromColumn
   return cost <= limit ? cost : -1;
 }
 
+// Puts the cursor exactly on a terminal position for a sequence that acts
+// there (not only for printing).
+void FrameEncoder::PlaceCursor(Writer& w, int row, int column) {
+  if (cursorRow_ == row && cursorColumn_ == column && !wrapPending_) return;
+  if (wrapPending_ || cursorRow_ < 0) {
+    w.Absolute(row, column);
+  } else if (row == cursorRow_ && column == 0) {
+    w.Put('\r');
+  } else {
+    const int relative = RelativeCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
+                         RelativeCost(column > cursorColumn_ ? column - cursorColumn_
+                                                             : cursorColumn_ - column);
+    if (relative < AbsoluteCost(row, column)) {
+      if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
+      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
+      if (column > cursorColumn_) w.Csi(column - cursorColumn_, 'C');
+      if (column < cursorColumn_) w.Csi(cursorColumn_ - column, 'D');
+    } else {
+      w.Absolute(row, column);
+    }
+  }
+  cursorRow_ = row;
+  cursorColumn_ = column;
+  wrapPending_ = false;
+}
+
 // Moves the cursor to a terminal position by the cheapest of: an absolute
 // move; a relative vertical move, then a relative or absolute horizontal one;
 // a carriage return with line feeds or a vertical move; or any of these
 // landing left of the target on its row, then the unchanged cells between
 // written through. `key` is the cell to be written there: the comparison
-// counts the colour change each way needs.
-void FrameEncoder::MoveTo(Writer& w, const ScreenCells& screen, int row, int column,
-                          uint16_t key) {
-  if (cursorRow_ == row && cursorColumn_ == column) return;
-
-  enum Vertical { Absolute, Relative, CarriageReturn };
+// counts the colour change each way needs. After a print in the last column
+// only an absolute move, or printing on from the start of the next row, is
+// safe.
+void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
+  if (cursorRow_ == row && cursorColumn_ == column) return;  // printing lands there
+  const uint16_t* keys = rowKeys_;
+  if (!wrapPending_ && row == cursorRow_ && column > cursorColumn_) {
+    // Forward on the same row: a step right is cheaper than any other move,
+    // so it only competes with writing the cells between through.
+    const int step = RelativeCost(column - cursorColumn_) + PenCost(penFg_, penBg_, key);
+    int fg = penFg_, bg = penBg_;
+    // Every cell written through costs at least a byte.
+    const int gap = column - cursorColumn_ < step && cursorColumn_ >= left_
+                        ? ThroughCost(keys, cursorColumn_ - left_, column - left_, step, fg, bg)
+                        : -1;
+    if (gap >= 0 && gap + PenCost(fg, bg, key) < step) {
+      for (int c = cursorColumn_ - left_; c < column - left_; ++c) {
+        SetPen(w, keys[c]);
+        PutGlyph(w, keys[c]);
+      }
+    } else {
+      w.Csi(column - cursorColumn_, 'C');
+      cursorColumn_ = column;
+    }
+    return;
+  }
+  enum Vertical { Absolute, Relative, CarriageReturn, Stay };
   enum Horizontal { None, Step, ToColumn, Through };
   struct Plan {
-    int cost;
     Vertical vertical;
     Horizontal horizontal;
     int landing;  // column reached by the vertical part
   };
-  Plan best{AbsoluteCost(row, column), Absolute, None, column};
+  Plan best{Absolute, None, column};
   const int movePen = PenCost(penFg_, penBg_, key);
-  int bestTotal = best.cost + movePen;
+  int bestTotal = AbsoluteCost(row, column) + movePen;
   auto consider = [&](int cost, Vertical vertical, Horizontal horizontal, int landing, int pen) {
     if (cost + pen < bestTotal) {
-      best = {cost, vertical, horizontal, landing};
+      best = {vertical, horizontal, landing};
       bestTotal = cost + pen;
     }
   };
+  auto through = [&](int cost, Vertical kind, int landing) {
+    if (landing < column && landing >= left_ && column - landing <= MaxThroughCells &&
+        column - landing < bestTotal - cost) {
+      int fg = penFg_, bg = penBg_;
+      const int gap =
+          ThroughCost(keys, landing - left_, column - left_, bestTotal - cost, fg, bg);
+      if (gap >= 0) consider(cost + gap, kind, Through, landing, PenCost(fg, bg, key));
+    }
+  };
 
-  if (cursorRow_ >= 0) {
+  if (wrapPending_) {
+    if (row == cursorRow_) through(0, Stay, cursorColumn_);
+  } else if (cursorRow_ >= 0) {
     const int down = row - cursorRow_;
     const int vertical = RelativeCost(down >= 0 ? down : -down);
     const int carriage = 1 + (down >= 0 ? std::min(down, RelativeCost(down)) : RelativeCost(-down));
-    const int gridRow = row - top_;
     auto landOn = [&](int cost, Vertical kind, int landing) {
       if (landing == column) {
         consider(cost, kind, None, landing, movePen);
@@ -282,13 +482,7 @@ void FrameEncoder::MoveTo(Writer& w, const ScreenCells& screen, int row, int col
       const int distance = landing < column ? column - landing : landing - column;
       consider(cost + RelativeCost(distance), kind, Step, landing, movePen);
       consider(cost + ColumnCost(column), kind, ToColumn, landing, movePen);
-      if (landing < column && landing >= left_ && column - landing <= MaxThroughCells) {
-        int fg = penFg_, bg = penBg_;
-        const int limit = bestTotal - cost;
-        const int through =
-            ThroughCost(screen, gridRow, landing - left_, column - left_, limit, fg, bg);
-        if (through >= 0) consider(cost + through, kind, Through, landing, PenCost(fg, bg, key));
-      }
+      through(cost, kind, landing);
     };
     landOn(vertical, Relative, cursorColumn_);
     landOn(carriage, CarriageReturn, 0);
@@ -314,6 +508,8 @@ void FrameEncoder::MoveTo(Writer& w, const ScreenCells& screen, int row, int col
       }
       if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
       break;
+    case Stay:
+      break;
   }
   switch (best.horizontal) {
     case None:
@@ -328,17 +524,16 @@ void FrameEncoder::MoveTo(Writer& w, const ScreenCells& screen, int row, int col
     case Through: {
       cursorRow_ = row;
       cursorColumn_ = best.landing;
-      const Cell* cells = &screen[(row - top_) * ScreenWidth];
-      for (int c = best.landing; c < column; ++c) {
-        const uint16_t through = VisibleKey(cells[c - left_]);
-        SetPen(w, through);
-        PutGlyph(w, through);
+      for (int c = best.landing - left_; c < column - left_; ++c) {
+        SetPen(w, keys[c]);
+        PutGlyph(w, keys[c]);
       }
       break;
     }
   }
   cursorRow_ = row;
   cursorColumn_ = column;
+  if (best.vertical != Stay) wrapPending_ = false;
 }
 
 namespace {
@@ -394,6 +589,7 @@ void FrameEncoder::DrawNotice(Writer& w) {
   w.Put("\x1b[0m\x1b[2J");
   penFg_ = penBg_ = -1;
   cursorRow_ = cursorColumn_ = -1;
+  wrapPending_ = false;
   const int width = size_.columns >= 2 ? size_.columns - 1 : 1;
   const int rows = size_.columns >= 2 ? size_.rows : size_.rows - 1;
   if (rows <= 0) return;

@@ -4,12 +4,14 @@
 // Pure: no I/O, no allocation after construction.
 //
 // What the bytes rely on: UTF-8, SGR colours (16 or 24-bit), absolute and
-// relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert-character,
-// erase-display with the current background. Nothing is ever printed in the
-// last cell of the terminal (so it never scrolls, whatever its wrap rules),
-// no row is continued by wrapping, and after a print in the last column the
-// cursor is placed again absolutely. Every frame is one synchronized update
-// (CSI ?2026h ... CSI ?2026l); terminals that do not know it ignore it.
+// relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert and delete
+// character, erase-display with the current background, autowrap (set on at
+// every full redraw). Nothing is ever printed in the last cell of the
+// terminal, so it never scrolls, whether it wraps at once or delays the wrap;
+// after a print in the last column only printing on or an absolute move
+// follows, which both kinds of terminal take the same way. Every frame is one
+// synchronized update (CSI ?2026h ... CSI ?2026l); terminals that do not
+// know it ignore it.
 #include <cstddef>
 #include <cstdint>
 
@@ -60,13 +62,15 @@ class FrameEncoder {
 
   void DrawNotice(Writer& w);
   void DrawGrid(Writer& w, const ScreenCells& screen);
-  void WriteLastCell(Writer& w, const ScreenCells& screen);
-  void MoveTo(Writer& w, const ScreenCells& screen, int row, int column, uint16_t key);
+  void ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace);
+  void WriteLastCell(Writer& w);
+  void PlaceCursor(Writer& w, int row, int column);
+  void MoveTo(Writer& w, int row, int column, uint16_t key);
   void SetPen(Writer& w, uint16_t key);
   void PutGlyph(Writer& w, uint16_t key);
   int PenCost(int fg, int bg, uint16_t key) const;
-  int ThroughCost(const ScreenCells& screen, int row, int fromColumn, int toColumn, int limit,
-                  int& fg, int& bg) const;
+  int ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit, int& fg,
+                  int& bg) const;
 
   bool trueColor_;
   bool valid_ = false;  // the terminal shows `shown_` (or the notice)
@@ -74,22 +78,46 @@ class FrameEncoder {
   TerminalSize size_{0, 0};
   int top_ = 0, left_ = 0;    // terminal row and column of grid cell (0, 0)
   int penFg_ = -1, penBg_ = -1;  // console colours of the terminal's pen; -1 unknown
-  int cursorRow_ = -1, cursorColumn_ = -1;  // terminal position; -1 unknown
+  // Where the next glyph printed lands (terminal row and column; -1 unknown).
+  // After a print in the last column it is the start of the next row, and
+  // `wrapPending_` says that only printing may rely on it.
+  int cursorRow_ = -1, cursorColumn_ = -1;
+  bool wrapPending_ = false;
   FrameCost last_;
-  // What each grid cell shows, as a visible key: character << 8 | attribute,
-  // with the colours that cannot be seen cleared (see VisibleKey).
-  uint16_t shown_[ScreenCellCount];
+  const uint16_t* rowKeys_ = nullptr;  // visible keys of the row being drawn
+  // Rows whose content moved sideways by up to this many cells are shifted in
+  // the terminal (delete or insert characters) instead of being rewritten.
+  static constexpr int MaxRowShift = 4;
+  static constexpr int RowStride = MaxRowShift + ScreenWidth + MaxRowShift;
+  uint16_t* ShownRow(int row) { return &shown_[row * RowStride + MaxRowShift]; }
+  // What each grid cell shows, as a visible key (see VisibleKey), row by row
+  // with MaxRowShift cells either side that never match a key.
+  uint16_t shown_[ScreenHeight * RowStride];
 };
 
 // The key of what a cell looks like: two cells with the same key look the
 // same. Character 0 shows as a blank; a blank's foreground and a full block's
-// background cannot be seen.
+// background cannot be seen, so they are left out of the key.
+namespace visible_key_detail {
+struct Parts {
+  uint16_t character[256];  // the character part of the key, by character
+  uint8_t attributeMask[256];
+};
+constexpr Parts MakeParts() {
+  Parts parts{};
+  for (unsigned c = 0; c < 256; ++c) {
+    parts.character[c] = static_cast<uint16_t>((c == 0 ? 0x20 : c) << 8);
+    parts.attributeMask[c] = c == 0 || c == 0x20 || c == 0xFF ? 0xF0 : c == 0xDB ? 0x0F : 0xFF;
+  }
+  return parts;
+}
+inline constexpr Parts KeyParts = MakeParts();
+}  // namespace visible_key_detail
+
 constexpr uint16_t VisibleKey(const Cell& cell) {
-  unsigned c = cell.Char & 0xFF, a = cell.Attributes & 0xFF;
-  if (c == 0) c = 0x20;
-  if (c == 0x20 || c == 0xFF) a &= 0xF0;
-  if (c == 0xDB) a &= 0x0F;
-  return static_cast<uint16_t>(c << 8 | a);
+  const unsigned c = cell.Char & 0xFF;
+  return static_cast<uint16_t>(visible_key_detail::KeyParts.character[c] |
+                               (cell.Attributes & visible_key_detail::KeyParts.attributeMask[c]));
 }
 
 }  // namespace cellshow
