@@ -95,12 +95,15 @@ int VtermScreen::PushLine(int, const void*, void* user) {
   return 1;
 }
 
-// A print damages exactly its own cell; erases damage whole lines or more.
+// A print damages exactly its own cell and leaves a glyph there; an erased
+// cell holds no character at all, not even a space.
 int VtermScreen::Damage(int startRow, int endRow, int startColumn, int endColumn, void* user) {
   auto* self = static_cast<VtermScreen*>(user);
   if (self->feeding_ && endRow - startRow == 1 && endColumn - startColumn == 1 &&
       startRow == self->rows_ - 1 && startColumn == self->columns_ - 1) {
-    ++self->lastCellPrints_;
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(self->screen_, VTermPos{startRow, startColumn}, &cell);
+    if (cell.chars[0] != 0) ++self->lastCellPrints_;
   }
   return 1;
 }
