@@ -23,8 +23,9 @@
 
 #ifdef CELLSHOW_HAVE_NCURSESW
 #define NCURSES_WIDECHAR 1
-#include <clocale>
 #include <ncursesw/curses.h>
+
+#include <clocale>
 #endif
 
 namespace cellshow {
@@ -39,7 +40,8 @@ using Frames = std::vector<Frame>;
 // The generated show.
 
 void Put(Frame& f, int x, int y, uint8_t c, uint8_t a) {
-  if (x >= 0 && x < ScreenWidth && y >= 0 && y < ScreenHeight) f.cells[y * ScreenWidth + x] = {c, a};
+  if (x >= 0 && x < ScreenWidth && y >= 0 && y < ScreenHeight)
+    f.cells[y * ScreenWidth + x] = {c, a};
 }
 
 void Line(Frame& f, int x0, int y0, int x1, int y1, uint8_t c, uint8_t a, int limit = 1 << 30) {
@@ -69,8 +71,9 @@ Frame Plasma(int n) {
   for (int y = 0; y < 35; ++y) {
     for (int x = 0; x < ScreenWidth; ++x) {
       int s = Level(5 + 7 * n + 2 * x) + Level(20 + 22 * n + 14 * x) + Level(10 + 17 * n + 12 * y) +
-              Level(15 + 14 * n + 15 * y) + Level(15 + 7 * n + 32 * x) + Level(2 + 22 * n + 25 * x) +
-              Level(20 + 17 * n + 18 * y) + Level(25 + 15 * n + 20 * y);
+              Level(15 + 14 * n + 15 * y) + Level(15 + 7 * n + 32 * x) +
+              Level(2 + 22 * n + 25 * x) + Level(20 + 17 * n + 18 * y) +
+              Level(25 + 15 * n + 20 * y);
       const int r = (x - 40) * (x - 40) + (y + 100) * (y + 100);
       s -= (r > 12000) * 2 + (r > 14000) * 2 + (r > 15000) + (r > 16000) * 2;
       s = std::max(s, 0);
@@ -84,8 +87,10 @@ Frame Plasma(int n) {
   // An overlay picture over rows 32 to 39: a framed sign.
   for (int y = 32; y < 40; ++y) {
     for (int x = 20; x < 60; ++x) {
-      if (y == 32 || y == 39 || x == 20 || x == 59) Put(f, x, y, 0xB1, 0x4E);
-      else if ((x + y + d) % 7 == 0) Put(f, x, y, 'A' + (x % 26), 0x1F);
+      if (y == 32 || y == 39 || x == 20 || x == 59)
+        Put(f, x, y, 0xB1, 0x4E);
+      else if ((x + y + d) % 7 == 0)
+        Put(f, x, y, 'A' + (x % 26), 0x1F);
     }
   }
   const int tip = 17 + d / 2;
@@ -119,7 +124,7 @@ Frame Animation(int kind, int n) {
     for (int y = 0; y < ScreenHeight; ++y) {
       for (int x = 0; x < ScreenWidth; ++x) {
         const int dx = x - 52, dy = 2 * (y - 20);
-        const int ring = static_cast<int>(std::sqrt(dx * dx + dy * dy)) - n;
+        const int ring = static_cast<int>(std::sqrt(dx * dx + dy * dy)) - n % 70;
         if (ring > 0 || ring < -40) continue;
         const int band = -ring / 4;
         static const uint8_t colours[5] = {0x0F, 0x0E, 0x0C, 0x04, 0x08};
@@ -147,7 +152,8 @@ Frame Burst(int set, int length) {
   Frame f{};
   for (int k = 0; k < 12; ++k) {
     const double a = (k + set * 0.5) * 3.14159265 / 6;
-    const int x1 = 39 + static_cast<int>(60 * std::cos(a)), y1 = 24 + static_cast<int>(35 * std::sin(a));
+    const int x1 = 39 + static_cast<int>(60 * std::cos(a)),
+              y1 = 24 + static_cast<int>(35 * std::sin(a));
     Line(f, 39 + static_cast<int>(7 * std::cos(a)), 24 + static_cast<int>(4 * std::sin(a)), x1, y1,
          0xDB, 15, length);
   }
@@ -180,7 +186,8 @@ Frames GeneratedShow() {
     for (int n = 0; n < count; ++n) frames.push_back(Animation(kind, n));
   };
   auto burst = [&](int set) {
-    for (int tick = 1; tick <= 65; ++tick) frames.push_back(Burst(set, 1 + tick * tick / 60 + tick / 3));
+    for (int tick = 1; tick <= 65; ++tick)
+      frames.push_back(Burst(set, 1 + tick * tick / 60 + tick / 3));
     frames.push_back(black);
   };
   animation(0, 100);
@@ -239,9 +246,11 @@ size_t NaiveFullRedraw(const Frame& frame, char* out) {
     if (f != fg || b != bg) {
       *p++ = '\x1b';
       *p++ = '[';
-      if (f != fg) std::memcpy(p, AnsiForeground[f].text, AnsiForeground[f].size), p += AnsiForeground[f].size;
+      if (f != fg)
+        std::memcpy(p, AnsiForeground[f].text, AnsiForeground[f].size), p += AnsiForeground[f].size;
       if (f != fg && b != bg) *p++ = ';';
-      if (b != bg) std::memcpy(p, AnsiBackground[b].text, AnsiBackground[b].size), p += AnsiBackground[b].size;
+      if (b != bg)
+        std::memcpy(p, AnsiBackground[b].text, AnsiBackground[b].size), p += AnsiBackground[b].size;
       *p++ = 'm';
       fg = f, bg = b;
     }
@@ -265,7 +274,9 @@ class Curses {
     screen_ = newterm("xterm-256color", out_, in_);
     set_term(screen_);
     start_color();
-    for (int a = 0; a < 256; ++a) init_pair(static_cast<short>(a + 1), static_cast<short>(AnsiColor(a & 15)), static_cast<short>(AnsiColor(a >> 4)));
+    for (int a = 0; a < 256; ++a)
+      init_pair(static_cast<short>(a + 1), static_cast<short>(AnsiColor(a & 15)),
+                static_cast<short>(AnsiColor(a >> 4)));
     curs_set(0);
     leaveok(stdscr, TRUE);
     std::fflush(out_);
@@ -281,7 +292,8 @@ class Curses {
       for (int column = 0; column < ScreenWidth; ++column) {
         const Cell& cell = frame.cells[row * ScreenWidth + column];
         const wchar_t text[2] = {static_cast<wchar_t>(Cp437CodePoints[cell.Char & 0xFF]), 0};
-        setcchar(&line[column], text, A_NORMAL, static_cast<short>((cell.Attributes & 0xFF) + 1), nullptr);
+        setcchar(&line[column], text, A_NORMAL, static_cast<short>((cell.Attributes & 0xFF) + 1),
+                 nullptr);
       }
       mvadd_wchnstr(row, 0, line, ScreenWidth);
     }
@@ -296,63 +308,85 @@ class Curses {
 #endif
 
 // ---------------------------------------------------------------------------
-// Totals over one pass of the show, printed before the timings.
+// Bytes over one pass of the show, in total and scene by scene (a scene ends
+// with an all-black frame), printed before the timings.
 
-struct Totals {
-  size_t presents = 0;
+struct Bytes {
   size_t ansi16 = 0, trueColor = 0, naive = 0, curses = 0;
+  void Add(const Bytes& b) {
+    ansi16 += b.ansi16, trueColor += b.trueColor, naive += b.naive, curses += b.curses;
+  }
 };
 
-Totals CountBytes() {
+std::vector<Bytes> BytesPerPresent() {
   const Frames& frames = ShowFrames();
   std::vector<char> out(FrameEncoder::MaxFrameBytes);
-  Totals t;
-  t.presents = frames.size();
+  std::vector<Bytes> bytes(frames.size());
   FrameEncoder ansi(false), rgb(true);
-  for (const Frame& f : frames) {
-    t.ansi16 += ansi.Encode(f.cells, {80, 50}, out.data());
-    t.trueColor += rgb.Encode(f.cells, {80, 50}, out.data());
-    t.naive += NaiveFullRedraw(f, out.data());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    bytes[i].ansi16 = ansi.Encode(frames[i].cells, {80, 50}, out.data());
+    bytes[i].trueColor = rgb.Encode(frames[i].cells, {80, 50}, out.data());
+    bytes[i].naive = NaiveFullRedraw(frames[i], out.data());
   }
 #ifdef CELLSHOW_HAVE_NCURSESW
   std::FILE* sink = std::tmpfile();
   {
     Curses curses(sink);
-    const long start = std::ftell(sink);
-    FrameEncoder dbg(false);
-    std::vector<char> o2(FrameEncoder::MaxFrameBytes);
-    long segC = 0, segO = 0; size_t segStart = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
-      const Frame& f = frames[i];
-      long before = std::ftell(sink);
-      curses.Lay(f);
+      const long before = std::ftell(sink);
+      curses.Lay(frames[i]);
       curses.Refresh();
-      segC += std::ftell(sink) - before;
-      segO += dbg.Encode(f.cells, {80,50}, o2.data());
-      bool black = true; for (auto& c : f.cells) if (c.Char || c.Attributes) black = false;
-      if (black || i + 1 == frames.size()) { if (getenv("SEGMENTS")) std::printf("frames %zu-%zu: ours %ld curses %ld ratio %.3f\n", segStart, i, segO, segC, double(segO)/segC); segO = segC = 0; segStart = i + 1; }
+      bytes[i].curses = static_cast<size_t>(std::ftell(sink) - before);
     }
-    t.curses = static_cast<size_t>(std::ftell(sink) - start);
   }
   std::fclose(sink);
 #endif
-  return t;
+  return bytes;
 }
 
-void PrintTotals() {
-  const Totals t = CountBytes();
+bool IsBlack(const Frame& f) {
+  for (const Cell& c : f.cells) {
+    if (c.Char != 0 || c.Attributes != 0) return false;
+  }
+  return true;
+}
+
+void PrintBytes() {
+  const Frames& frames = ShowFrames();
+  const std::vector<Bytes> bytes = BytesPerPresent();
   const char* source = std::getenv("CELLSHOW_RECORDING");
-  std::printf("frames: %s, %zu presents\n", source && *source ? source : "generated show", t.presents);
-  auto row = [&](const char* name, size_t bytes) {
-    std::printf("  %-22s %10zu bytes  %8.1f per present", name, bytes,
-                static_cast<double>(bytes) / static_cast<double>(t.presents));
-    if (t.curses > 0) std::printf("  %5.3f x ncursesw", static_cast<double>(bytes) / static_cast<double>(t.curses));
-    std::printf("\n");
+  std::printf("frames: %s, %zu presents\n", source && *source ? source : "generated show",
+              frames.size());
+  std::printf("%-16s %10s %10s %10s %10s %8s\n", "presents", "ours 16", "ours 24bit", "naive",
+              "ncursesw", "16/nc");
+  auto row = [](const char* name, const Bytes& b) {
+    std::printf("%-16s %10zu %10zu %10zu %10zu %8.3f\n", name, b.ansi16, b.trueColor, b.naive,
+                b.curses,
+                b.curses ? static_cast<double>(b.ansi16) / static_cast<double>(b.curses) : 0.0);
   };
-  row("ours, 16 colours", t.ansi16);
-  row("ours, 24-bit", t.trueColor);
-  row("naive full redraw", t.naive);
-  if (t.curses > 0) row("ncursesw refresh()", t.curses);
+  Bytes total, scene;
+  size_t first = 0;
+  bool content = false;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    scene.Add(bytes[i]);
+    total.Add(bytes[i]);
+    const bool black = IsBlack(frames[i]);
+    content = content || !black;
+    if ((black && content) || i + 1 == frames.size()) {
+      content = false;
+      char name[32];
+      std::snprintf(name, sizeof name, "%zu-%zu", first, i);
+      row(name, scene);
+      scene = {};
+      first = i + 1;
+    }
+  }
+  row("whole show", total);
+  std::printf("per present: ours 16 %.1f, ours 24-bit %.1f, naive %.1f, ncursesw %.1f bytes\n",
+              static_cast<double>(total.ansi16) / static_cast<double>(frames.size()),
+              static_cast<double>(total.trueColor) / static_cast<double>(frames.size()),
+              static_cast<double>(total.naive) / static_cast<double>(frames.size()),
+              static_cast<double>(total.curses) / static_cast<double>(frames.size()));
   std::fflush(stdout);
 }
 
@@ -369,7 +403,8 @@ void BM_Encoder(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     if (++i == frames.size()) i = 0;
   }
-  state.counters["bytes/present"] = benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
+  state.counters["bytes/present"] =
+      benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_Encoder)->Arg(0)->ArgName("truecolor")->Arg(1);
 
@@ -428,7 +463,7 @@ BENCHMARK(BM_NcurseswRefreshOnly);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  cellshow::PrintTotals();
+  cellshow::PrintBytes();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -100,7 +100,7 @@ class FrameMaker {
   }
 
   TerminalSize Size() {
-    static const TerminalSize sizes[] = {{80, 50}, {80, 50}, {80, 50}, {81, 51},
+    static const TerminalSize sizes[] = {{80, 50},  {80, 50}, {80, 50},  {81, 51},
                                          {100, 60}, {80, 57}, {131, 50}, {60, 20}};
     return sizes[Pick(8)];
   }
@@ -110,7 +110,8 @@ class FrameMaker {
 };
 
 struct Viewer {
-  Viewer(bool trueColor, TerminalSize size) : encoder(trueColor), terminal(size.rows, size.columns) {}
+  Viewer(bool trueColor, TerminalSize size)
+      : encoder(trueColor), terminal(size.rows, size.columns) {}
   size_t Show(const Frame& f, TerminalSize size, std::vector<char>& out, bool deliver = true) {
     const size_t n = encoder.Encode(f.cells, size, out.data());
     if (deliver) terminal.Feed(out.data(), n);

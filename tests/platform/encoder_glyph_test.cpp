@@ -16,18 +16,30 @@ TEST(Cp437Glyphs, SpotChecks) {
     char16_t codePoint;
     const char* utf8;
   } cases[] = {
-      {0x00, u' ', " "},            {0x01, u'\u263A', "\u263A"},  // blank, smiling face
-      {0x02, u'\u263B', "\u263B"},  {0x07, u'\u2022', "\u2022"},  // bullet
-      {0x0A, u'\u25D9', "\u25D9"},  {0x0D, u'\u266A', "\u266A"},
-      {0x1B, u'\u2190', "\u2190"},  {0x1F, u'\u25BC', "\u25BC"},
-      {0x20, u' ', " "},            {'A', u'A', "A"},
-      {'~', u'~', "~"},             {0x7F, u'\u2302', "\u2302"},  // house
-      {0x80, u'\u00C7', "\u00C7"},  {0x9E, u'\u20A7', "\u20A7"},
-      {0xB0, u'\u2591', "\u2591"},  {0xB3, u'\u2502', "\u2502"},  // light shade, box line
-      {0xC9, u'\u2554', "\u2554"},  {0xDB, u'\u2588', "\u2588"},  // full block
-      {0xDF, u'\u2580', "\u2580"},  {0xE0, u'\u03B1', "\u03B1"},
-      {0xE3, u'\u03C0', "\u03C0"},  {0xF8, u'\u00B0', "\u00B0"},
-      {0xFE, u'\u25A0', "\u25A0"},  {0xFF, u'\u00A0', "\u00A0"},  // no-break space
+      {0x00, u' ', " "},
+      {0x01, u'\u263A', "\u263A"},  // blank, smiling face
+      {0x02, u'\u263B', "\u263B"},
+      {0x07, u'\u2022', "\u2022"},  // bullet
+      {0x0A, u'\u25D9', "\u25D9"},
+      {0x0D, u'\u266A', "\u266A"},
+      {0x1B, u'\u2190', "\u2190"},
+      {0x1F, u'\u25BC', "\u25BC"},
+      {0x20, u' ', " "},
+      {'A', u'A', "A"},
+      {'~', u'~', "~"},
+      {0x7F, u'\u2302', "\u2302"},  // house
+      {0x80, u'\u00C7', "\u00C7"},
+      {0x9E, u'\u20A7', "\u20A7"},
+      {0xB0, u'\u2591', "\u2591"},
+      {0xB3, u'\u2502', "\u2502"},  // light shade, box line
+      {0xC9, u'\u2554', "\u2554"},
+      {0xDB, u'\u2588', "\u2588"},  // full block
+      {0xDF, u'\u2580', "\u2580"},
+      {0xE0, u'\u03B1', "\u03B1"},
+      {0xE3, u'\u03C0', "\u03C0"},
+      {0xF8, u'\u00B0', "\u00B0"},
+      {0xFE, u'\u25A0', "\u25A0"},
+      {0xFF, u'\u00A0', "\u00A0"},  // no-break space
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.byte);
@@ -39,7 +51,7 @@ TEST(Cp437Glyphs, SpotChecks) {
 
 TEST(Cp437Glyphs, EveryByteHasItsOwnPrintableGlyph) {
   for (int a = 0; a < 256; ++a) {
-    EXPECT_GE(Cp437CodePoints[a], 0x20) << a;                      // no control characters
+    EXPECT_GE(Cp437CodePoints[a], 0x20) << a;  // no control characters
     EXPECT_FALSE(Cp437CodePoints[a] >= 0x7F && Cp437CodePoints[a] < 0xA0) << a;
     for (int b = a + 1; b < 256; ++b) {
       if (a == 0 && b == 0x20) continue;  // 0 shows as a blank, like the space
@@ -83,15 +95,12 @@ TEST(VisibleKey, LeavesOutOnlyWhatCannotBeSeen) {
     Cell a, b;
     bool same;
   } cases[] = {
-      {{0, 0x41}, {32, 0x4E}, true},     // blanks: only the background shows
-      {{0xFF, 0x17}, {0xFF, 0x1C}, true},
-      {{0, 0x41}, {32, 0x51}, false},
-      {{0xFF, 0x10}, {32, 0x10}, false},  // a no-break space is its own glyph
+      {{0, 0x41}, {32, 0x4E}, true},  // blanks: only the background shows
+      {{0xFF, 0x17}, {0xFF, 0x1C}, true},   {{0, 0x41}, {32, 0x51}, false},
+      {{0xFF, 0x10}, {32, 0x10}, false},   // a no-break space is its own glyph
       {{0xDB, 0x0C}, {0xDB, 0xFC}, true},  // full block: only the foreground shows
-      {{0xDB, 0x0C}, {0xDB, 0x0D}, false},
-      {{'A', 0x1F}, {'A', 0x2F}, false},
-      {{'A', 0x1F}, {'A', 0x1E}, false},
-      {{0xB2, 0x1F}, {0xB1, 0x1F}, false},
+      {{0xDB, 0x0C}, {0xDB, 0x0D}, false},  {{'A', 0x1F}, {'A', 0x2F}, false},
+      {{'A', 0x1F}, {'A', 0x1E}, false},    {{0xB2, 0x1F}, {0xB1, 0x1F}, false},
       {{0x141, 0x11F}, {0x41, 0x1F}, true},  // only the low bytes count
   };
   for (const auto& c : cases) {

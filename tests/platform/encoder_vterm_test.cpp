@@ -32,7 +32,10 @@ std::unique_ptr<Frame> AllGlyphsAllAttributes(int shift) {
 class Harness {
  public:
   Harness(bool trueColor, TerminalSize size)
-      : encoder(trueColor), terminal(size.rows, size.columns), size_(size), out_(FrameEncoder::MaxFrameBytes) {}
+      : encoder(trueColor),
+        terminal(size.rows, size.columns),
+        size_(size),
+        out_(FrameEncoder::MaxFrameBytes) {}
 
   std::string Present(const ScreenCells& screen) {
     const size_t n = encoder.Encode(screen, size_, out_.data());
@@ -94,9 +97,9 @@ TEST_P(EncoderThroughTerminal, UnchangedFrameSendsNothing) {
   frame->cells[0] = {32, 0x4F};
   frame->cells[1] = {0xDB, 0x0C};
   h.Present(frame->cells);
-  frame->cells[0].Attributes = 0x41;   // a blank's foreground
-  frame->cells[1].Attributes = 0x7C;   // a full block's background
-  frame->cells[2 * 80].Char = 0;       // character 0 shows as the blank it replaces
+  frame->cells[0].Attributes = 0x41;  // a blank's foreground
+  frame->cells[1].Attributes = 0x7C;  // a full block's background
+  frame->cells[2 * 80].Char = 0;      // character 0 shows as the blank it replaces
   frame->cells[2 * 80 + 1] = {0, 0x40};
   frame->cells[2 * 80 + 2] = {32, 0x40};
   h.Present(frame->cells);
@@ -186,7 +189,9 @@ TEST_P(EncoderThroughTerminal, RowsMovedSidewaysAreShifted) {
       ASSERT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
       EXPECT_EQ(h.terminal.lastCellPrints(), 0);
       // Per row: a move, the shift, the edges and the cells moved in.
-      if (size.columns == ScreenWidth) EXPECT_LT(bytes.size(), 50u * (trueColor ? 80 : 40));
+      if (size.columns == ScreenWidth) {
+        EXPECT_LT(bytes.size(), 50u * (trueColor ? 80 : 40));
+      }
     }
   }
 }

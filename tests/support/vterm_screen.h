@@ -14,7 +14,7 @@ namespace cellshow::test {
 struct VtColor {
   enum Kind : uint8_t { Default, Indexed, Rgb };
   Kind kind = Default;
-  uint8_t index = 0;  // Indexed: 0..255 (SGR 30-37 give 0..7, 90-97 give 8..15)
+  uint8_t index = 0;            // Indexed: 0..255 (SGR 30-37 give 0..7, 90-97 give 8..15)
   uint8_t r = 0, g = 0, b = 0;  // Rgb
   friend bool operator==(const VtColor&, const VtColor&) = default;
 };
@@ -57,8 +57,8 @@ class VtermScreen {
  private:
   static int PushLine(int columns, const void* cells, void* user);
   static int Damage(int startRow, int endRow, int startColumn, int endColumn, void* user);
-  static int UnknownCsi(const char* leader, const long args[], int argCount,
-                        const char* intermed, char command, void* user);
+  static int UnknownCsi(const char* leader, const long args[], int argCount, const char* intermed,
+                        char command, void* user);
 
   VTerm* vt_ = nullptr;
   VTermScreen* screen_ = nullptr;

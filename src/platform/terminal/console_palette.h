@@ -34,7 +34,8 @@ inline constexpr std::array<Rgb, 16> ConsolePalette = {{
 
 // The ANSI colour (0..7 normal, 8..15 bright) that shows a console colour.
 constexpr int AnsiColor(int consoleColor) {
-  return (consoleColor & 8) | (consoleColor & 1) << 2 | (consoleColor & 2) | (consoleColor & 4) >> 2;
+  return (consoleColor & 8) | (consoleColor & 1) << 2 | (consoleColor & 2) |
+         (consoleColor & 4) >> 2;
 }
 
 // SGR parameters for a colour, without the CSI and the final 'm'.
@@ -74,9 +75,13 @@ constexpr std::array<SgrParameter, 16> MakeTable(bool background, bool trueColor
 }
 }  // namespace palette_detail
 
-inline constexpr std::array<SgrParameter, 16> AnsiForeground = palette_detail::MakeTable(false, false);
-inline constexpr std::array<SgrParameter, 16> AnsiBackground = palette_detail::MakeTable(true, false);
-inline constexpr std::array<SgrParameter, 16> TrueForeground = palette_detail::MakeTable(false, true);
-inline constexpr std::array<SgrParameter, 16> TrueBackground = palette_detail::MakeTable(true, true);
+inline constexpr std::array<SgrParameter, 16> AnsiForeground =
+    palette_detail::MakeTable(false, false);
+inline constexpr std::array<SgrParameter, 16> AnsiBackground =
+    palette_detail::MakeTable(true, false);
+inline constexpr std::array<SgrParameter, 16> TrueForeground =
+    palette_detail::MakeTable(false, true);
+inline constexpr std::array<SgrParameter, 16> TrueBackground =
+    palette_detail::MakeTable(true, true);
 
 }  // namespace cellshow

@@ -52,24 +52,24 @@ constexpr PenSequences MakePenSequences(bool trueColor) {
   const auto& fgTable = trueColor ? TrueForeground : AnsiForeground;
   const auto& bgTable = trueColor ? TrueBackground : AnsiBackground;
   PenSequences out{};
-  auto build = [](PenSequence& s, const SgrParameter* fg, const SgrParameter* bg) {
+  // A colour index of -1 leaves that colour out.
+  auto build = [&](PenSequence& s, int fg, int bg) {
+    auto append = [&s](const SgrParameter& p) {
+      for (int i = 0; i < p.size; ++i) s.text[s.size++] = p.text[i];
+    };
     s.text[s.size++] = '\x1b';
     s.text[s.size++] = '[';
-    if (fg != nullptr) {
-      for (int i = 0; i < fg->size; ++i) s.text[s.size++] = fg->text[i];
-    }
-    if (fg != nullptr && bg != nullptr) s.text[s.size++] = ';';
-    if (bg != nullptr) {
-      for (int i = 0; i < bg->size; ++i) s.text[s.size++] = bg->text[i];
-    }
+    if (fg >= 0) append(fgTable[fg]);
+    if (fg >= 0 && bg >= 0) s.text[s.size++] = ';';
+    if (bg >= 0) append(bgTable[bg]);
     s.text[s.size++] = 'm';
   };
   for (int c = 0; c < 16; ++c) {
-    build(out.fg[c], &fgTable[c], nullptr);
-    build(out.bg[c], nullptr, &bgTable[c]);
+    build(out.fg[c], c, -1);
+    build(out.bg[c], -1, c);
   }
   for (int f = 0; f < 16; ++f) {
-    for (int b = 0; b < 16; ++b) build(out.both[f << 4 | b], &fgTable[f], &bgTable[b]);
+    for (int b = 0; b < 16; ++b) build(out.both[f << 4 | b], f, b);
   }
   return out;
 }
@@ -88,23 +88,34 @@ constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
                                        2 * WorstCellBytes + 6 + 2 * sizeof SyncBegin + 64 + 40;
 static_assert(WorstCaseFrameBytes <= FrameEncoder::MaxFrameBytes);
 
-// The number of the 80 places in which two rows of keys differ, four keys at
-// a time: each 16-bit lane is folded onto its lowest bit, and the four bits
-// are summed by a multiplication.
-int CountDifferent(const uint16_t* a, const uint16_t* b) {
-  static_assert(ScreenWidth % 4 == 0);
+// Four keys side by side in a 64-bit word, lowest address in the low lane.
+constexpr uint64_t LaneOnes = 0x0001000100010001u;
+uint64_t FourKeys(const uint16_t* keys) {
+  uint64_t word;
+  std::memcpy(&word, keys, sizeof word);
+  return word;
+}
+// 1 in each 16-bit lane of `x` that is not zero, 0 in each that is: every
+// lane is folded onto its lowest bit.
+constexpr uint64_t NonZeroLanes(uint64_t x) {
+  x |= x >> 8;
+  x |= x >> 4;
+  x |= x >> 2;
+  x |= x >> 1;
+  return x & LaneOnes;
+}
+// The sum of the four lanes (each small enough not to carry).
+constexpr int LaneSum(uint64_t x) { return static_cast<int>((x * LaneOnes) >> 48); }
+
+// The number of the 80 places in which two rows of keys differ, counted
+// sixteen at a time until it reaches `limit`.
+int CountDifferent(const uint16_t* a, const uint16_t* b, int limit) {
+  static_assert(ScreenWidth % 16 == 0);
   int count = 0;
-  for (int i = 0; i < ScreenWidth; i += 4) {
-    uint64_t x, y;
-    std::memcpy(&x, a + i, sizeof x);
-    std::memcpy(&y, b + i, sizeof y);
-    uint64_t d = x ^ y;
-    d |= d >> 8;
-    d |= d >> 4;
-    d |= d >> 2;
-    d |= d >> 1;
-    d &= 0x0001000100010001u;
-    count += static_cast<int>((d * 0x0001000100010001u) >> 48);
+  for (int i = 0; i < ScreenWidth && count < limit; i += 16) {
+    for (int j = i; j < i + 16; j += 4) {
+      count += LaneSum(NonZeroLanes(FourKeys(a + j) ^ FourKeys(b + j)));
+    }
   }
   return count;
 }
@@ -235,6 +246,12 @@ void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen) {
   rowKeys_ = keys;
   for (int row = 0; row < ScreenHeight; ++row) {
     const Cell* cells = &screen[row * ScreenWidth];
+    Cell* previous = &previous_[row * ScreenWidth];
+    // A row exactly as in the frame drawn last shows as it should already.
+    if (!last_.fullRedraw && std::memcmp(cells, previous, ScreenWidth * sizeof *cells) == 0) {
+      continue;
+    }
+    std::memcpy(previous, cells, ScreenWidth * sizeof *cells);
     uint16_t* shown = ShownRow(row);
     int changed = 0;
     for (int column = 0; column < ScreenWidth; ++column) {
@@ -278,22 +295,29 @@ void FrameEncoder::ShiftRow(Writer& w, int row, const uint16_t* keys, int change
     if (column < start + 10) samples[sampleCount++] = column;
   }
   const int needed = (sampleCount + 1) / 2;
+  // Votes for each shift, four at a time: lane j of `left` counts the samples
+  // that match the cell 4 - j to their left, lane j of `right` the cell j + 1
+  // to their right. The row's pads match nothing.
+  static_assert(MaxRowShift == 4);
+  uint64_t left = 0, right = 0;
+  for (int i = 0; i < sampleCount; ++i) {
+    const int column = samples[i];
+    const uint64_t key = keys[column] * LaneOnes;
+    left += LaneOnes ^ NonZeroLanes(FourKeys(shown + column - 4) ^ key);
+    right += LaneOnes ^ NonZeroLanes(FourKeys(shown + column + 1) ^ key);
+  }
   // A shift costs about as much as writing a few cells: it must save more.
   int bestShift = 0, bestChanged = changedInPlace - 6;
-  for (int shift = -MaxRowShift; shift <= MaxRowShift; ++shift) {
-    if (shift == 0) continue;
+  for (int lane = 0; lane < 4; ++lane) {
     // shift > 0: the content moved left by `shift` (key[c] == shown[c + shift]).
-    // The row's pads match nothing.
-    const uint16_t* moved = shown + shift;
-    int misses = 0;
-    for (int i = 0; i < sampleCount && misses <= sampleCount - needed; ++i) {
-      misses += keys[samples[i]] != moved[samples[i]];
-    }
-    if (misses > sampleCount - needed) continue;
-    const int changed = CountDifferent(keys, moved);
-    if (changed < bestChanged) {
-      bestChanged = changed;
-      bestShift = shift;
+    for (const int shift : {lane - 4, lane + 1}) {
+      const uint64_t votes = shift < 0 ? left : right;
+      if (static_cast<int>(votes >> (16 * lane) & 0xFFFF) < needed) continue;
+      const int changed = CountDifferent(keys, shown + shift, bestChanged);
+      if (changed < bestChanged) {
+        bestChanged = changed;
+        bestShift = shift;
+      }
     }
   }
   if (bestShift == 0) return;
@@ -371,8 +395,8 @@ CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
 }
 
 // The bytes that write the cells [fromColumn, toColumn) of the row whose
-// visible keys are `keys` as they are, starting with the pen (fg, bg), which is left as it ends; -1 when that
-// is more than `limit`.
+// visible keys are `keys` as they are, starting with the pen (fg, bg), which is left as it ends; -1
+// when that is more than `limit`.
 int FrameEncoder::ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit,
                               int& fg, int& bg) const {
   int cost = 0;
@@ -394,9 +418,9 @@ void FrameEncoder::PlaceCursor(Writer& w, int row, int column) {
   } else if (row == cursorRow_ && column == 0) {
     w.Put('\r');
   } else {
-    const int relative = RelativeCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
-                         RelativeCost(column > cursorColumn_ ? column - cursorColumn_
-                                                             : cursorColumn_ - column);
+    const int relative =
+        RelativeCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
+        RelativeCost(column > cursorColumn_ ? column - cursorColumn_ : cursorColumn_ - column);
     if (relative < AbsoluteCost(row, column)) {
       if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
       if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
@@ -462,8 +486,7 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
     if (landing < column && landing >= left_ && column - landing <= MaxThroughCells &&
         column - landing < bestTotal - cost) {
       int fg = penFg_, bg = penBg_;
-      const int gap =
-          ThroughCost(keys, landing - left_, column - left_, bestTotal - cost, fg, bg);
+      const int gap = ThroughCost(keys, landing - left_, column - left_, bestTotal - cost, fg, bg);
       if (gap >= 0) consider(cost + gap, kind, Through, landing, PenCost(fg, bg, key));
     }
   };

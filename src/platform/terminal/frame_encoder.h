@@ -76,7 +76,7 @@ class FrameEncoder {
   bool valid_ = false;  // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};
-  int top_ = 0, left_ = 0;    // terminal row and column of grid cell (0, 0)
+  int top_ = 0, left_ = 0;       // terminal row and column of grid cell (0, 0)
   int penFg_ = -1, penBg_ = -1;  // console colours of the terminal's pen; -1 unknown
   // Where the next glyph printed lands (terminal row and column; -1 unknown).
   // After a print in the last column it is the start of the next row, and
@@ -93,6 +93,8 @@ class FrameEncoder {
   // What each grid cell shows, as a visible key (see VisibleKey), row by row
   // with MaxRowShift cells either side that never match a key.
   uint16_t shown_[ScreenHeight * RowStride];
+  // The cells of the frame drawn last, which `shown_` shows.
+  ScreenCells previous_;
 };
 
 // The key of what a cell looks like: two cells with the same key look the
