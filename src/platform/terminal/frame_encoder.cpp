@@ -261,6 +261,12 @@ void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen) {
     if (changed == 0) continue;
     if (rowsShift && changed >= 8) ShiftRow(w, row, keys, changed);
     for (int column = 0; column < ScreenWidth; ++column) {
+      // Four unchanged cells at a time, then one by one.
+      while ((column & 3) == 0 && column < ScreenWidth &&
+             FourKeys(keys + column) == FourKeys(shown + column)) {
+        column += 4;
+      }
+      if (column >= ScreenWidth) break;
       const uint16_t key = keys[column];
       if (key == shown[column]) continue;
       if (lastCellIsTerminals && row == ScreenHeight - 1 && column == ScreenWidth - 1) {

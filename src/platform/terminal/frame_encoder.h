@@ -12,6 +12,7 @@
 // follows, which both kinds of terminal take the same way. Every frame is one
 // synchronized update (CSI ?2026h ... CSI ?2026l); terminals that do not
 // know it ignore it.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -101,25 +102,22 @@ class FrameEncoder {
 // same. Character 0 shows as a blank; a blank's foreground and a full block's
 // background cannot be seen, so they are left out of the key.
 namespace visible_key_detail {
-struct Parts {
-  uint16_t character[256];  // the character part of the key, by character
-  uint8_t attributeMask[256];
-};
-constexpr Parts MakeParts() {
-  Parts parts{};
+// By character: the key's character part (high byte) and the mask of the
+// attribute bits that can be seen (low byte).
+constexpr std::array<uint16_t, 256> MakeParts() {
+  std::array<uint16_t, 256> parts{};
   for (unsigned c = 0; c < 256; ++c) {
-    parts.character[c] = static_cast<uint16_t>((c == 0 ? 0x20 : c) << 8);
-    parts.attributeMask[c] = c == 0 || c == 0x20 || c == 0xFF ? 0xF0 : c == 0xDB ? 0x0F : 0xFF;
+    const unsigned mask = c == 0 || c == 0x20 || c == 0xFF ? 0xF0 : c == 0xDB ? 0x0F : 0xFF;
+    parts[c] = static_cast<uint16_t>((c == 0 ? 0x20 : c) << 8 | mask);
   }
   return parts;
 }
-inline constexpr Parts KeyParts = MakeParts();
+inline constexpr std::array<uint16_t, 256> KeyParts = MakeParts();
 }  // namespace visible_key_detail
 
 constexpr uint16_t VisibleKey(const Cell& cell) {
-  const unsigned c = cell.Char & 0xFF;
-  return static_cast<uint16_t>(visible_key_detail::KeyParts.character[c] |
-                               (cell.Attributes & visible_key_detail::KeyParts.attributeMask[c]));
+  const unsigned parts = visible_key_detail::KeyParts[cell.Char & 0xFF];
+  return static_cast<uint16_t>((parts & 0xFF00) | (cell.Attributes & parts & 0xFF));
 }
 
 }  // namespace cellshow
