@@ -196,6 +196,39 @@ TEST_P(EncoderThroughTerminal, RowsMovedSidewaysAreShifted) {
   }
 }
 
+// A frame that turns mostly blank erases the screen in that colour first;
+// a terminal with margins is only ever erased in black.
+TEST_P(EncoderThroughTerminal, MostlyBlankFramesEraseFirst) {
+  const bool trueColor = GetParam();
+  const struct {
+    TerminalSize size;
+    uint16_t blank;  // the attribute of most of the new frame
+    bool erased;
+  } cases[] = {
+      {{80, 50}, 0x00, true}, {{80, 50}, 0x40, true},  {{80, 50}, 0x1F, true},
+      {{90, 55}, 0x00, true}, {{90, 55}, 0x40, false}, {{80, 51}, 0x20, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << c.size.columns << "x" << c.size.rows << " blank " << c.blank);
+    Harness h(trueColor, c.size);
+    auto frame = AllGlyphsAllAttributes(1);
+    h.Present(frame->cells);
+    for (int i = 0; i < ScreenCellCount; ++i) {
+      frame->cells[i] =
+          i % 97 == 0 ? Cell{'*', 0x0E} : Cell{static_cast<uint16_t>(i % 2 ? 0 : 32), c.blank};
+    }
+    h.Present(frame->cells);
+    EXPECT_EQ(h.encoder.lastFrame().cleared, c.erased);
+    ASSERT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
+    EXPECT_EQ(h.terminal.lastCellPrints(), 0);
+    // The next frame is drawn by damage from what the erase left.
+    frame->cells[123] = {'#', 0x5A};
+    EXPECT_LT(h.Present(frame->cells).size(), 64u);
+    ASSERT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(ColourModes, EncoderThroughTerminal, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "TrueColor" : "Ansi16"; });
 

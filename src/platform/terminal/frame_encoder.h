@@ -31,6 +31,7 @@ struct FrameCost {
   size_t bytes = 0;
   int cellsWritten = 0;     // grid cells printed, including ones written through
   bool fullRedraw = false;  // the terminal was cleared and the grid drawn whole
+  bool cleared = false;     // the screen was erased in one colour, then the rest drawn
   bool notice = false;      // the terminal is too small: the size notice is up
 };
 
@@ -62,7 +63,8 @@ class FrameEncoder {
   struct Writer;
 
   void DrawNotice(Writer& w);
-  void DrawGrid(Writer& w, const ScreenCells& screen);
+  int ClearingBackground(const ScreenCells& screen) const;
+  void DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBeUnchanged);
   void ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace);
   void WriteLastCell(Writer& w);
   void PlaceCursor(Writer& w, int row, int column);
