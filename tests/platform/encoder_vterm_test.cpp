@@ -110,14 +110,23 @@ TEST_P(EncoderThroughTerminal, UnchangedFrameSendsNothing) {
 
 TEST_P(EncoderThroughTerminal, InvalidateRedrawsWhatWasDisturbed) {
   const bool trueColor = GetParam();
-  Harness h(trueColor, {90, 52});
-  auto frame = AllGlyphsAllAttributes(9);
-  h.Present(frame->cells);
-  h.terminal.Feed("\x1b[0m\x1b[2J\x1b[5;5Hnoise\x1b[1;31mred");
-  h.encoder.Invalidate();
-  h.Present(frame->cells);
-  EXPECT_TRUE(h.encoder.lastFrame().fullRedraw);
-  EXPECT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
+  for (TerminalSize size : {TerminalSize{80, 50}, TerminalSize{90, 52}}) {
+    Harness h(trueColor, size);
+    auto frame = AllGlyphsAllAttributes(9);
+    h.Present(frame->cells);
+    // Another program ran: it left text, bold red, insert mode, no autowrap
+    // and a scrolling region behind.
+    h.terminal.Feed("\x1b[0m\x1b[2J\x1b[5;5Hnoise\x1b[1;31mred\x1b[4h\x1b[?7l\x1b[10;20r");
+    h.encoder.Invalidate();
+    h.Present(frame->cells);
+    EXPECT_TRUE(h.encoder.lastFrame().fullRedraw);
+    EXPECT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
+    // The frames after it are drawn by damage on the mended terminal.
+    for (int i = 0; i < ScreenCellCount; i += 7) frame->cells[i].Char ^= 0x41;
+    h.Present(frame->cells);
+    EXPECT_FALSE(h.encoder.lastFrame().fullRedraw);
+    EXPECT_EQ(GridMismatch(h.terminal, frame->cells, trueColor), "");
+  }
 }
 
 // The last cell of the terminal is filled without ever printing in it.

@@ -210,12 +210,14 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
 
   w.Put(SyncBegin);
   if (!valid_ || noticeUp_) {
-    // Autowrap on (rows are continued by printing on), then clear to black
-    // (the margins of a larger terminal stay so) and write every grid cell:
-    // whatever the terminal showed is forgotten.
+    // Put back the modes the bytes rely on, whatever disturbed them:
+    // autowrap on (rows are continued by printing on), insert mode off, no
+    // scrolling region. Then clear to black (the margins of a larger
+    // terminal stay so) and write every grid cell: whatever the terminal
+    // showed is forgotten.
     top_ = (size.rows - ScreenHeight) / 2;
     left_ = (size.columns - ScreenWidth) / 2;
-    w.Put("\x1b[?7h\x1b[0;");
+    w.Put("\x1b[?7h\x1b[4l\x1b[r\x1b[0;");
     const SgrParameter& black = (trueColor_ ? TrueBackground : AnsiBackground)[0];
     w.Put(black.text, black.size);
     w.Put("m\x1b[2J");
