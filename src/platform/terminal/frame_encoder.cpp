@@ -80,12 +80,13 @@ constexpr PenSequences TruePens = MakePenSequences(true);
 // Bytes of one frame at most: every cell changed, each reached by the
 // dearest movement, with both colours changed in 24-bit form and a 3-byte
 // glyph (writing through is only chosen when it is no dearer), a row shift
-// per row, the last-cell insert, the fixed sequences, and the slack of the
-// fixed-size copies past the end.
+// per row, the last-cell insert, and 256 for the fixed sequences (redraw or
+// erase, synchronized update) and the slack of the fixed-size copies past
+// the end. A notice is far smaller.
 constexpr size_t WorstCellBytes = AbsoluteCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
                                        ScreenHeight * (AbsoluteCost(65535, 0) + 4) +
-                                       2 * WorstCellBytes + 6 + 2 * sizeof SyncBegin + 64 + 40;
+                                       2 * WorstCellBytes + 256;
 static_assert(WorstCaseFrameBytes <= FrameEncoder::MaxFrameBytes);
 
 // Four keys side by side in a 64-bit word, lowest address in the low lane.
@@ -449,8 +450,8 @@ CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
 }
 
 // The bytes that write the cells [fromColumn, toColumn) of the row whose
-// visible keys are `keys` as they are, starting with the pen (fg, bg), which is left as it ends; -1
-// when that is more than `limit`.
+// visible keys are `keys` as they are, starting with the pen (fg, bg), which
+// is left as it ends; -1 when that is more than `limit`.
 int FrameEncoder::ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit,
                               int& fg, int& bg) const {
   int cost = 0;

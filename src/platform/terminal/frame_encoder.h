@@ -5,8 +5,9 @@
 //
 // What the bytes rely on: UTF-8, SGR colours (16 or 24-bit), absolute and
 // relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert and delete
-// character, erase-display with the current background, autowrap (set on at
-// every full redraw). Nothing is ever printed in the last cell of the
+// character, erase-display filling with the current background colour, and
+// autowrap (set on at every full redraw, with insert mode off and no
+// scrolling region). Nothing is ever printed in the last cell of the
 // terminal, so it never scrolls, whether it wraps at once or delays the wrap;
 // after a print in the last column only printing on or an absolute move
 // follows, which both kinds of terminal take the same way. Every frame is one
