@@ -2,6 +2,18 @@
 // Turns frames of the cell grid into the bytes that make a terminal show them.
 // It remembers what the terminal shows now, so a frame costs only its changes.
 // Pure: no I/O, no allocation after construction.
+//
+// What the bytes rely on: UTF-8, SGR colours (16 or 24-bit), absolute and
+// relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert and delete
+// character, erase-display filling with the current background colour, and
+// autowrap (set on at every full redraw, with insert mode off and no
+// scrolling region). Nothing is ever printed in the last cell of the
+// terminal, so it never scrolls, whether it wraps at once or delays the wrap;
+// after a print in the last column only printing on or an absolute move
+// follows, which both kinds of terminal take the same way. Every frame is one
+// synchronized update (CSI ?2026h ... CSI ?2026l); terminals that do not
+// know it ignore it.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,12 +24,25 @@ namespace cellshow {
 struct TerminalSize {
   int columns = 80;
   int rows = 50;
+  friend bool operator==(TerminalSize, TerminalSize) = default;
+};
+
+// What the last Encode call produced.
+struct FrameCost {
+  size_t bytes = 0;
+  int cellsWritten = 0;     // grid cells printed, including ones written through
+  bool fullRedraw = false;  // the terminal was cleared and the grid drawn whole
+  bool cleared = false;     // the screen was erased in one colour, then the rest drawn
+  bool notice = false;      // the terminal is too small: the size notice is up
 };
 
 class FrameEncoder {
  public:
-  // Enough for a full redraw of the grid in 24-bit colour on any terminal size.
+  // Enough for any frame on any terminal size (see WorstCaseFrameBytes in the
+  // implementation).
   static constexpr size_t MaxFrameBytes = size_t{1} << 20;
+  // Terminal sizes above this are taken as this.
+  static constexpr int MaxTerminalSide = 65535;
 
   explicit FrameEncoder(bool trueColor);
 
@@ -28,12 +53,74 @@ class FrameEncoder {
   // Writes into `out` (MaxFrameBytes of room) the bytes that bring a terminal
   // of `size` from what it shows now to `screen`: the grid centred on black
   // when the terminal is larger, a centred notice of the size needed when it
-  // is smaller. Returns the number of bytes written.
+  // is smaller. Returns the number of bytes written: 0 when the terminal
+  // already shows exactly this (or has no cells at all).
   size_t Encode(const ScreenCells& screen, TerminalSize size, char* out);
 
+  bool trueColor() const { return trueColor_; }
+  const FrameCost& lastFrame() const { return last_; }
+
  private:
+  struct Writer;
+
+  void DrawNotice(Writer& w);
+  int ClearingBackground(const ScreenCells& screen) const;
+  void DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBeUnchanged);
+  void ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace);
+  void WriteLastCell(Writer& w);
+  void PlaceCursor(Writer& w, int row, int column);
+  void MoveTo(Writer& w, int row, int column, uint16_t key);
+  void SetPen(Writer& w, uint16_t key);
+  void PutGlyph(Writer& w, uint16_t key);
+  int PenCost(int fg, int bg, uint16_t key) const;
+  int ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit, int& fg,
+                  int& bg) const;
+
   bool trueColor_;
-  bool valid_ = false;
+  bool valid_ = false;  // the terminal shows `shown_` (or the notice)
+  bool noticeUp_ = false;
+  TerminalSize size_{0, 0};
+  int top_ = 0, left_ = 0;       // terminal row and column of grid cell (0, 0)
+  int penFg_ = -1, penBg_ = -1;  // console colours of the terminal's pen; -1 unknown
+  // Where the next glyph printed lands (terminal row and column; -1 unknown).
+  // After a print in the last column it is the start of the next row, and
+  // `wrapPending_` says that only printing may rely on it.
+  int cursorRow_ = -1, cursorColumn_ = -1;
+  bool wrapPending_ = false;
+  FrameCost last_;
+  const uint16_t* rowKeys_ = nullptr;  // visible keys of the row being drawn
+  // Rows whose content moved sideways by up to this many cells are shifted in
+  // the terminal (delete or insert characters) instead of being rewritten.
+  static constexpr int MaxRowShift = 4;
+  static constexpr int RowStride = MaxRowShift + ScreenWidth + MaxRowShift;
+  uint16_t* ShownRow(int row) { return &shown_[row * RowStride + MaxRowShift]; }
+  // What each grid cell shows, as a visible key (see VisibleKey), row by row
+  // with MaxRowShift cells either side that never match a key.
+  uint16_t shown_[ScreenHeight * RowStride];
+  // The cells of the frame drawn last, which `shown_` shows.
+  ScreenCells previous_;
 };
+
+// The key of what a cell looks like: two cells with the same key look the
+// same. Character 0 shows as a blank; a blank's foreground and a full block's
+// background cannot be seen, so they are left out of the key.
+namespace visible_key_detail {
+// By character: the key's character part (high byte) and the mask of the
+// attribute bits that can be seen (low byte).
+constexpr std::array<uint16_t, 256> MakeParts() {
+  std::array<uint16_t, 256> parts{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const unsigned mask = c == 0 || c == 0x20 || c == 0xFF ? 0xF0 : c == 0xDB ? 0x0F : 0xFF;
+    parts[c] = static_cast<uint16_t>((c == 0 ? 0x20 : c) << 8 | mask);
+  }
+  return parts;
+}
+inline constexpr std::array<uint16_t, 256> KeyParts = MakeParts();
+}  // namespace visible_key_detail
+
+constexpr uint16_t VisibleKey(const Cell& cell) {
+  const unsigned parts = visible_key_detail::KeyParts[cell.Char & 0xFF];
+  return static_cast<uint16_t>((parts & 0xFF00) | (cell.Attributes & parts & 0xFF));
+}
 
 }  // namespace cellshow

@@ -1,0 +1,108 @@
+#include "support/vterm_grid.h"
+
+#include <cstdio>
+
+#include "platform/terminal/console_palette.h"
+#include "platform/terminal/cp437_glyphs.h"
+
+namespace cellshow::test {
+
+namespace {
+
+bool IsBlank(char32_t glyph) { return glyph == U' ' || glyph == U'\u00A0'; }
+bool IsFullBlock(char32_t glyph) { return glyph == U'\u2588'; }
+
+class Report {
+ public:
+  void Add(int row, int column, const std::string& what) {
+    if (count_++ < 6) {
+      char where[48];
+      std::snprintf(where, sizeof where, "(row %d, column %d): ", row, column);
+      text_ += where + what + "\n";
+    }
+  }
+  std::string Finish() {
+    if (count_ > 6) text_ += std::to_string(count_ - 6) + " more\n";
+    return text_;
+  }
+
+ private:
+  int count_ = 0;
+  std::string text_;
+};
+
+std::string Glyph(char32_t c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+  return text;
+}
+
+void CompareCell(Report& report, int row, int column, const VtCell& got, char32_t glyph,
+                 const VtColor* fg, const VtColor* bg) {
+  if (got.glyph != glyph) {
+    report.Add(row, column, "glyph " + Glyph(got.glyph) + ", want " + Glyph(glyph));
+  }
+  if (fg != nullptr && !(got.fg == *fg)) {
+    report.Add(row, column, "foreground " + Describe(got.fg) + ", want " + Describe(*fg));
+  }
+  if (bg != nullptr && !(got.bg == *bg)) {
+    report.Add(row, column, "background " + Describe(got.bg) + ", want " + Describe(*bg));
+  }
+  if (got.bold || got.blink || got.reverse) report.Add(row, column, "bold, blink or reverse set");
+}
+
+}  // namespace
+
+VtColor ExpectedColor(int consoleColor, bool trueColor) {
+  VtColor color;
+  if (trueColor) {
+    color.kind = VtColor::Rgb;
+    color.r = ConsolePalette[consoleColor].r;
+    color.g = ConsolePalette[consoleColor].g;
+    color.b = ConsolePalette[consoleColor].b;
+  } else {
+    color.kind = VtColor::Indexed;
+    color.index = static_cast<uint8_t>(AnsiColor(consoleColor));
+  }
+  return color;
+}
+
+std::string GridMismatch(const VtermScreen& terminal, const ScreenCells& screen, bool trueColor) {
+  Report report;
+  const int top = (terminal.rows() - ScreenHeight) / 2;
+  const int left = (terminal.columns() - ScreenWidth) / 2;
+  const VtColor black = ExpectedColor(0, trueColor);
+  for (int row = 0; row < terminal.rows(); ++row) {
+    for (int column = 0; column < terminal.columns(); ++column) {
+      const VtCell got = terminal.At(row, column);
+      const int gridRow = row - top, gridColumn = column - left;
+      if (gridRow < 0 || gridRow >= ScreenHeight || gridColumn < 0 || gridColumn >= ScreenWidth) {
+        CompareCell(report, row, column, got, U' ', nullptr, &black);
+        continue;
+      }
+      const Cell& cell = screen[gridRow * ScreenWidth + gridColumn];
+      const uint8_t c = cell.Char & 0xFF;
+      const char32_t glyph = Cp437CodePoints[c];
+      const VtColor fg = ExpectedColor(cell.Attributes & 15, trueColor);
+      const VtColor bg = ExpectedColor(cell.Attributes >> 4 & 15, trueColor);
+      CompareCell(report, row, column, got, glyph, IsBlank(glyph) ? nullptr : &fg,
+                  IsFullBlock(glyph) ? nullptr : &bg);
+    }
+  }
+  return report.Finish();
+}
+
+std::string AppearanceMismatch(const VtermScreen& a, const VtermScreen& b) {
+  Report report;
+  if (a.rows() != b.rows() || a.columns() != b.columns()) return "sizes differ\n";
+  for (int row = 0; row < a.rows(); ++row) {
+    for (int column = 0; column < a.columns(); ++column) {
+      const VtCell x = a.At(row, column), y = b.At(row, column);
+      CompareCell(report, row, column, x, y.glyph, IsBlank(y.glyph) ? nullptr : &y.fg,
+                  IsFullBlock(y.glyph) ? nullptr : &y.bg);
+    }
+  }
+  return report.Finish();
+}
+
+}  // namespace cellshow::test
