@@ -13,7 +13,6 @@
 #include <string>
 
 #include "platform/terminal/terminal_modes.h"
-#include "support/encoder_probe.h"
 #include "support/pty_child.h"
 #include "support/temp_dir.h"
 
@@ -187,7 +186,6 @@ TEST(TerminalPty, ATerminalThatGoesAwayEndsTheProgramQuickly) {
 }
 
 TEST(TerminalPty, AResizeRedrawsAtOnce) {
-  if (!test::ProbeEncoder().notice) GTEST_SKIP() << "the frame encoder draws no size notice";
   const termios before = ShellModes();
   PtyChild show(CELLSHOW_BINARY, ShowSetup(before));
   ASSERT_TRUE(show.ReadUntil(EnterSequence, 5000));

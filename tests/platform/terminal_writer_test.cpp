@@ -210,7 +210,10 @@ TEST(FrameWriterThreads, ASlowTerminalSkipsFramesAndTheLastFrameIsWrittenLast) {
 }
 
 TEST(FrameWriterThreads, AStuckTerminalDoesNotHoldTheEnd) {
-  PipeTerminal terminal(4096, 1, -1);  // never read
+  PipeTerminal terminal(4096, 1, -1);  // never read, and full from the start
+  char junk[512] = {};
+  while (write(terminal.fd(), junk, sizeof junk) > 0) {
+  }
   auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
   ASSERT_TRUE(writer->Start());
   writer->Resume(Enter, sizeof Enter - 1);
