@@ -24,8 +24,9 @@ const char* const HelpText =
     "  --help            show this help\n"
     "  --version         show the version\n"
     "\n"
-    "Keys: any key ends the show. Ctrl-C, SIGTERM and SIGHUP end it too; the\n"
-    "terminal is always given back as it was.\n";
+    "Keys: any key ends the show (the key is left for the shell). Ctrl-C,\n"
+    "Ctrl-\\\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
+    "back until `fg`. The terminal is always given back as it was.\n";
 
 namespace {
 
