@@ -25,7 +25,7 @@ const char* const HelpText =
     "  --version         show the version\n"
     "\n"
     "Keys: any key ends the show (the key is left for the shell). Ctrl-C,\n"
-    "Ctrl-\\\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
+    "Ctrl-\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
     "back until `fg`. The terminal is always given back as it was.\n";
 
 namespace {
