@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -48,45 +49,47 @@ void ExpectMusicBetween(const test::FifoCapture& capture, const test::Pcm& refer
               figures.match.snrDb);
 }
 
-TEST(AudioShowLong, MusicStartsAtThePlasmasEndAndAKeyStopsIt) {
+// The show with a generated tune of `seconds`, its audio captured; `play` is
+// when the plasma's last tick comes, counted from the first frame seen.
+struct MusicShow {
   Fixture f;
-  ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", 6.0, 5, 128));
   test::Pcm reference;
-  ASSERT_TRUE(test::DecodeMp3(f.data + "/03.mp3", reference));
-  test::FifoCapture capture(f.dir / "capture.raw");
+  std::unique_ptr<test::FifoCapture> capture;
   test::ShowProcess show;
-  ASSERT_TRUE(show.Start(
-      {"--data", f.data},
-      {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", capture.path().c_str()}}, f.errors));
-  const Clock::time_point firstFrame = show.FirstFrameArrival(5s);
-  ASSERT_NE(firstFrame, Clock::time_point{}) << "no frame reached the terminal";
-  const Clock::time_point play = firstFrame + (PlayTick - FirstFrameTick) * Tick;
-  std::this_thread::sleep_until(play + 2500ms);
+  Clock::time_point firstFrame, play;
+
+  void Start(double seconds, int seed) {
+    ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", seconds, seed, 128));
+    ASSERT_TRUE(test::DecodeMp3(f.data + "/03.mp3", reference));
+    capture = std::make_unique<test::FifoCapture>(f.dir / "capture.raw");
+    ASSERT_TRUE(show.Start(
+        {"--data", f.data},
+        {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", capture->path().c_str()}}, f.errors));
+    firstFrame = show.FirstFrameArrival(5s);
+    ASSERT_NE(firstFrame, Clock::time_point{}) << "no frame reached the terminal";
+    play = firstFrame + (PlayTick - FirstFrameTick) * Tick;
+  }
+  void ExpectEndAndMusicUntil(Clock::time_point close, std::chrono::seconds wait) {
+    EXPECT_EQ(show.Wait(wait), 0);
+    ASSERT_TRUE(capture->WaitForEnd(3s)) << "the capture did not end";
+    EXPECT_EQ(ReadAll(f.errors), "");
+    ExpectMusicBetween(*capture, reference, play, close);
+  }
+};
+
+TEST(AudioShowLong, MusicStartsAtThePlasmasEndAndAKeyStopsIt) {
+  MusicShow m;
+  ASSERT_NO_FATAL_FAILURE(m.Start(6.0, 5));
+  std::this_thread::sleep_until(m.play + 2500ms);
   const Clock::time_point key = Clock::now();
-  show.SendKey();
-  EXPECT_EQ(show.Wait(5s), 0);
-  ASSERT_TRUE(capture.WaitForEnd(3s)) << "the capture did not end";
-  EXPECT_EQ(ReadAll(f.errors), "");
-  ExpectMusicBetween(capture, reference, play, key);
+  m.show.SendKey();
+  m.ExpectEndAndMusicUntil(key, 5s);
 }
 
 TEST(AudioShowLong, MusicPlaysUntilTheShowEndsByItself) {
-  Fixture f;
-  ASSERT_TRUE(test::WriteTuneMp3(f.data + "/03.mp3", 45.0, 6, 128));
-  test::Pcm reference;
-  ASSERT_TRUE(test::DecodeMp3(f.data + "/03.mp3", reference));
-  test::FifoCapture capture(f.dir / "capture.raw");
-  test::ShowProcess show;
-  ASSERT_TRUE(show.Start(
-      {"--data", f.data},
-      {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", capture.path().c_str()}}, f.errors));
-  const Clock::time_point firstFrame = show.FirstFrameArrival(5s);
-  ASSERT_NE(firstFrame, Clock::time_point{}) << "no frame reached the terminal";
-  EXPECT_EQ(show.Wait(90s), 0);
-  ASSERT_TRUE(capture.WaitForEnd(3s)) << "the capture did not end";
-  EXPECT_EQ(ReadAll(f.errors), "");
-  ExpectMusicBetween(capture, reference, firstFrame + (PlayTick - FirstFrameTick) * Tick,
-                     firstFrame + (LastTick - FirstFrameTick) * Tick);
+  MusicShow m;
+  ASSERT_NO_FATAL_FAILURE(m.Start(45.0, 6));
+  m.ExpectEndAndMusicUntil(m.firstFrame + (LastTick - FirstFrameTick) * Tick, 90s);
 }
 
 // Nothing to play on, or nothing to play: the show runs, ends with 0 at a
