@@ -11,25 +11,27 @@ PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
             libncurses-dev tmux
 
-.PHONY: all run test deps build build-asan data bench tsan clean
+.PHONY: all run test deps configure build build-asan data bench tsan clean
 
 all: build
 
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCELLSHOW_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-# The default show data beside the executable: the build makes it (target
-# show-data) and remakes it whenever the generator changes.
-data: build
-	@test -f $(BUILD)/data/03.mp3 || cmake --build $(BUILD) --target show-data
+# The program and the default show data beside it (target show-data, which
+# is remade whenever the generator changes); the tests are not needed to play.
+data: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target cellshow show-data
 
 run: data
 	@$(BUILD)/cellshow
