@@ -30,9 +30,9 @@ constexpr int kScale = 4;  // sanitized builds run a quarter of the segments
 constexpr int kScale = 1;
 #endif
 
-// The reference: every position from one end to the other, each point
-// tested against the grid.
-std::vector<uint16_t> ReferenceTrace(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+// Makes x the major axis and (x0, y0) the end with the smaller major
+// coordinate; returns whether the segment is steep (the axes were swapped).
+bool Orient(int64_t& x0, int64_t& y0, int64_t& x1, int64_t& y1) {
   const bool steep = (y1 > y0 ? y1 - y0 : y0 - y1) >= (x1 > x0 ? x1 - x0 : x0 - x1);
   if (steep) {
     std::swap(x0, y0);
@@ -42,6 +42,13 @@ std::vector<uint16_t> ReferenceTrace(int64_t x0, int64_t y0, int64_t x1, int64_t
     std::swap(x0, x1);
     std::swap(y0, y1);
   }
+  return steep;
+}
+
+// The reference: every position from one end to the other, each point
+// tested against the grid.
+std::vector<uint16_t> ReferenceTrace(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+  const bool steep = Orient(x0, y0, x1, y1);
   const int64_t major = x1 - x0, minorSpan = y1 > y0 ? y1 - y0 : y0 - y1;
   const int64_t step = y0 < y1 ? 1 : -1;
   int64_t minor = y0, error = 0;
@@ -65,15 +72,7 @@ __extension__ typedef __int128 Int128;
 // steps from the first end the minor coordinate has moved by k * e / d
 // rounded half up (e the minor span, d the major span), computed in 128 bits.
 std::vector<uint16_t> ClosedFormTrace(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
-  const bool steep = (y1 > y0 ? y1 - y0 : y0 - y1) >= (x1 > x0 ? x1 - x0 : x0 - x1);
-  if (steep) {
-    std::swap(x0, y0);
-    std::swap(x1, y1);
-  }
-  if (x0 >= x1) {
-    std::swap(x0, x1);
-    std::swap(y0, y1);
-  }
+  const bool steep = Orient(x0, y0, x1, y1);
   const Int128 d = x1 - x0, e = y1 > y0 ? y1 - y0 : y0 - y1, step = y0 < y1 ? 1 : -1;
   std::vector<uint16_t> cells;
   for (int64_t pos = std::max<int64_t>(x0, 0); pos <= std::min<int64_t>(x1, steep ? 49 : 79);
