@@ -148,14 +148,21 @@ constexpr char Enter[] = "<enter>";
 constexpr char Leave[] = "<leave>";
 constexpr char Tail[] = "<tail>";
 
+// A started writer that has taken the terminal over; null if it did not start.
+std::unique_ptr<FrameWriter> Running(PipeTerminal& terminal) {
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
+  if (!writer->Start()) return nullptr;
+  writer->Resume(Enter, sizeof Enter - 1);
+  return writer;
+}
+
 // The bytes before the tail (which the emulator would print past the grid).
 std::string WithoutTail(const std::string& out) { return out.substr(0, out.rfind(Tail)); }
 
 TEST(FrameWriterThreads, FramesGoOutWholeInOneWriteEachWhenTheTerminalKeepsUp) {
   PipeTerminal terminal(1 << 20, 1 << 16, 0);
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
-  ASSERT_TRUE(writer->Start());
-  writer->Resume(Enter, sizeof Enter - 1);
+  auto writer = Running(terminal);
+  ASSERT_TRUE(writer);
   static ScreenCells screen;
   for (int n = 0; n < 12; ++n) {
     Frame(screen, n);
@@ -180,9 +187,8 @@ TEST(FrameWriterThreads, FramesGoOutWholeInOneWriteEachWhenTheTerminalKeepsUp) {
 TEST(FrameWriterThreads, ASlowTerminalSkipsFramesAndTheLastFrameIsWrittenLast) {
   // About 200 kB/s through a 4 KB pipe: a full frame takes a good part of a second.
   PipeTerminal terminal(4096, 1024, 5);
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
-  ASSERT_TRUE(writer->Start());
-  writer->Resume(Enter, sizeof Enter - 1);
+  auto writer = Running(terminal);
+  ASSERT_TRUE(writer);
   static ScreenCells screen;
   const int64_t start = MonotonicNs();
   for (int n = 0; n < 40; ++n) {
@@ -214,9 +220,8 @@ TEST(FrameWriterThreads, AStuckTerminalDoesNotHoldTheEnd) {
   char junk[512] = {};
   while (write(terminal.fd(), junk, sizeof junk) > 0) {
   }
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
-  ASSERT_TRUE(writer->Start());
-  writer->Resume(Enter, sizeof Enter - 1);
+  auto writer = Running(terminal);
+  ASSERT_TRUE(writer);
   static ScreenCells screen;
   Frame(screen, 1);
   writer->Present(screen);
@@ -230,9 +235,8 @@ TEST(FrameWriterThreads, AStuckTerminalDoesNotHoldTheEnd) {
 TEST(FrameWriterThreads, AVanishedTerminalIsReportedAndEndsAtOnce) {
   PipeTerminal terminal(4096, 1, -1);
   terminal.CloseReadEnd();  // writes now fail with EPIPE
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
-  ASSERT_TRUE(writer->Start());
-  writer->Resume(Enter, sizeof Enter - 1);
+  auto writer = Running(terminal);
+  ASSERT_TRUE(writer);
   ASSERT_TRUE(WaitUntil([&] { return writer->gone(); }));
   pollfd gone{writer->goneFd(), POLLIN, 0};
   EXPECT_EQ(poll(&gone, 1, 0), 1);
@@ -272,9 +276,8 @@ TEST(FrameWriterThreads, ResizeAndRedrawRepeatTheLastFrameInFull) {
 
 TEST(FrameWriterThreads, SuspendGivesTheTerminalBackUntilResume) {
   PipeTerminal terminal(1 << 20, 1 << 16, 0);
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
-  ASSERT_TRUE(writer->Start());
-  writer->Resume(Enter, sizeof Enter - 1);
+  auto writer = Running(terminal);
+  ASSERT_TRUE(writer);
   static ScreenCells screen;
   Frame(screen, 1);
   writer->Present(screen);
