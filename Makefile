@@ -4,14 +4,18 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
             libncurses-dev tmux
+# The Windows build (cross-compiled) and its smoke test under Wine.
+WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
+WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps configure build build-asan data bench tsan clean
+.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean
 
 all: build
 
@@ -48,8 +52,20 @@ tsan: deps
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
 	@cd $(TSAN_BUILD) && ctest --output-on-failure -L threads
 
+# build-win/cellshow.exe: statically linked, importing kernel32, msvcrt and winmm.
+windows:
+	@./tools/install-deps.sh $(WIN_PACKAGES)
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DCELLSHOW_TESTS=OFF -DCELLSHOW_BENCH=OFF >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# The Windows build under Wine, against the Linux build and its default data.
+test-windows: windows data
+	@./tools/install-deps.sh $(WINE_PACKAGES)
+	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "platform/files/asset_paths.h"
+#include "platform/headless/headless_platform.h"
 #include "platform/options.h"
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
 #else
-#include "platform/headless/headless_platform.h"
 #include "platform/terminal/terminal_show.h"
 #endif
 
@@ -39,13 +39,10 @@ int main(int argc, char** argv) {
     }
   }
   options.dataDir = ResolveDataDir(options.dataDir);
+  if (options.record) return RunHeadlessShow(options);
 #ifdef _WIN32
-  if (options.record) {
-    std::fputs("cellshow: --record is not available on Windows\n", stderr);
-    return 2;
-  }
   return RunConsoleShow(options);
 #else
-  return options.record ? RunHeadlessShow(options) : RunTerminalShow(options);
+  return RunTerminalShow(options);
 #endif
 }

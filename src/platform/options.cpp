@@ -14,19 +14,30 @@ const char* const HelpText =
     "Options:\n"
     "  --data DIR        read the show's files from DIR (default: ./data when it\n"
     "                    exists, else the data installed with cellshow)\n"
+#ifndef _WIN32
     "  --colors=MODE     auto (default), 16 or truecolor\n"
+#endif
     "  --mute            play no music\n"
+#ifdef _WIN32
+    "  --stats           print timing and music figures to stderr at the end\n"
+#else
     "  --stats           print timing and output figures to stderr at the end\n"
+#endif
     "  --record FILE     play headless, as fast as possible, and write every\n"
     "                    frame and media command to FILE\n"
-    "  --key-after N     with --record: a key is seen after tick N (0: before\n"
-    "                    the first tick)\n"
+    "  --key-after N     a key is seen once N ticks have run (0: before the\n"
+    "                    first tick)\n"
     "  --help            show this help\n"
     "  --version         show the version\n"
     "\n"
+#ifdef _WIN32
+    "Keys: any key ends the show (the key is left in the console input).\n"
+    "Ctrl-C, Ctrl-Break and closing the window end it too.\n";
+#else
     "Keys: any key ends the show (the key is left for the shell). Ctrl-C,\n"
     "Ctrl-\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
     "back until `fg`. The terminal is always given back as it was.\n";
+#endif
 
 namespace {
 
@@ -60,7 +71,6 @@ bool TakeValue(int argc, const char* const* argv, int& i, const char* name, std:
 }  // namespace
 
 ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
-  bool keyAfterGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     std::string value;
@@ -110,14 +120,9 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
         return ParseResult::Error;
       }
       options.keyAfter = n;
-      keyAfterGiven = true;
       continue;
     }
     error = "unknown option '" + arg + "'";
-    return ParseResult::Error;
-  }
-  if (keyAfterGiven && !options.record) {
-    error = "--key-after works only with --record";
     return ParseResult::Error;
   }
   return ParseResult::Run;

@@ -11,7 +11,7 @@ struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
   bool record = false;
   std::string recordPath;
-  int64_t keyAfter = -1;  // headless: the key is seen after this tick; -1 never
+  int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
   bool mute = false;
   bool stats = false;

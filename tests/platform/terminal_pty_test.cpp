@@ -223,5 +223,20 @@ TEST(TerminalPty, StatsFollowTheRestoredTerminal) {
   EXPECT_NE(report.find("\r\n"), std::string::npos);
 }
 
+// --key-after ends the show as a key would, once exactly that many ticks
+// have run; 0 ends it before the first.
+TEST(TerminalPty, KeyAfterEndsTheShowAfterThatManyTicks) {
+  const termios before = ShellModes();
+  for (const char* ticks : {"0", "40"}) {
+    SCOPED_TRACE(ticks);
+    PtyChild show(CELLSHOW_BINARY, ShowSetup(before, {"--stats", "--key-after", ticks}));
+    ASSERT_TRUE(show.WaitExit(10000));
+    EXPECT_TRUE(WIFEXITED(show.status()) && WEXITSTATUS(show.status()) == 0);
+    EXPECT_TRUE(SameModes(show.Modes(), before));
+    const std::string want = std::string("ticks run              ") + ticks + " ";
+    EXPECT_NE(show.output().find(want), std::string::npos) << show.output();
+  }
+}
+
 }  // namespace
 }  // namespace cellshow

@@ -8,7 +8,7 @@
 namespace cellshow {
 
 HeadlessPlatform::HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter)
-    : PosixFilePlatform(std::move(dataDir)), writer_(out), keyAfter_(keyAfter) {}
+    : NativeFilePlatform(std::move(dataDir)), writer_(out), keyAfter_(keyAfter) {}
 
 void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
   writer_.WritePresent(ticks_, screen);

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/files/posix_platform.h"
+#include "platform/files/native_files.h"
 #include "platform/headless/recording.h"
 #include "platform/options.h"
 
 namespace cellshow {
 
-class HeadlessPlatform : public PosixFilePlatform {
+class HeadlessPlatform : public NativeFilePlatform {
  public:
   // keyAfter: the key is seen once this many ticks have completed; -1 never.
   HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter);

@@ -36,35 +36,27 @@ TerminalSize SizeFromKernel(unsigned columns, unsigned rows) {
 }
 
 size_t FormatRunStats(const TickStats& ticks, const WriterStats& frames, char* out, size_t room) {
-  const int64_t periodNs = ticks.periodNs;
-  const auto ms = [](int64_t ns) { return static_cast<double>(ns) / 1e6; };
+  const size_t head = FormatTickStats(ticks, out, room);
+  if (head + 1 >= room) return head;
   const uint64_t written = frames.framesWritten;
   const double perFrame =
       written ? static_cast<double>(frames.frameBytes) / static_cast<double>(written) : 0.0;
-  const int n = std::snprintf(
-      out, room,
-      "cellshow stats\n"
-      "  ticks run              %u (%u late grid points dropped)\n"
-      "  mean tick period       %.3f ms (set: %.3f ms)\n"
-      "  lateness p99 / worst   %.3f ms / %.3f ms (p99 over %u ticks)\n"
-      "  first / last tick      %.1f ms / %.1f ms after the timer started (%u x %.0f ms = %.1f "
-      "ms)\n"
-      "  frames presented       %llu\n"
-      "  frames skipped         %llu (replaced before the terminal took them)\n"
-      "  frames written         %llu in %llu write calls\n"
-      "  bytes written          %llu (%llu in frames)\n"
-      "  mean bytes per present %.1f (per frame written)\n",
-      ticks.ticks, ticks.dropped, ms(ticks.meanPeriodNs), ms(periodNs), ms(ticks.p99LatenessNs),
-      ms(ticks.worstLatenessNs), ticks.sampled, ms(ticks.firstTickNs), ms(ticks.lastTickNs),
-      ticks.ticks, ms(periodNs), ms(periodNs) * ticks.ticks,
-      static_cast<unsigned long long>(frames.presented),
-      static_cast<unsigned long long>(frames.skipped),
-      static_cast<unsigned long long>(frames.framesWritten),
-      static_cast<unsigned long long>(frames.writeCalls),
-      static_cast<unsigned long long>(frames.bytesWritten),
-      static_cast<unsigned long long>(frames.frameBytes), perFrame);
-  if (n < 0) return 0;
-  return static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1;
+  const int n =
+      std::snprintf(out + head, room - head,
+                    "  frames presented       %llu\n"
+                    "  frames skipped         %llu (replaced before the terminal took them)\n"
+                    "  frames written         %llu in %llu write calls\n"
+                    "  bytes written          %llu (%llu in frames)\n"
+                    "  mean bytes per present %.1f (per frame written)\n",
+                    static_cast<unsigned long long>(frames.presented),
+                    static_cast<unsigned long long>(frames.skipped),
+                    static_cast<unsigned long long>(frames.framesWritten),
+                    static_cast<unsigned long long>(frames.writeCalls),
+                    static_cast<unsigned long long>(frames.bytesWritten),
+                    static_cast<unsigned long long>(frames.frameBytes), perFrame);
+  if (n < 0) return head;
+  const size_t total = head + static_cast<size_t>(n);
+  return total < room ? total : room - 1;
 }
 
 }  // namespace cellshow

@@ -92,7 +92,7 @@ bool SameDevice(int a, int b) {
 }  // namespace
 
 TerminalPlatform::TerminalPlatform(const Options& options)
-    : TimedPlatform(options.dataDir, 0, true), options_(options) {}
+    : TimedPlatform(options.dataDir, 0, true, options.keyAfter), options_(options) {}
 
 TerminalPlatform::~TerminalPlatform() {
   writer_.reset();
@@ -157,16 +157,17 @@ void TerminalPlatform::SendMediaCommand(const char* command) { music_.Command(co
 
 int32_t TerminalPlatform::KeyHit() {
   for (;;) {
-    if (ExitRequested() || writer_->gone()) return 1;
-    pollfd watch[4] = {{exitRequestFd(), POLLIN, 0},
+    if (ExitRequested() || writer_->gone() || KeyDue()) return 1;
+    pollfd watch[5] = {{exitRequestFd(), POLLIN, 0},
                        {writer_->goneFd(), POLLIN, 0},
                        {signalFd_, POLLIN, 0},
-                       {tty_, POLLIN, 0}};
-    if (poll(watch, 4, -1) < 0) {
+                       {tty_, POLLIN, 0},
+                       {keyDueFd(), POLLIN, 0}};
+    if (poll(watch, 5, -1) < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
       return 1;  // cannot wait any more: end rather than spin
     }
-    if (ExitRequested() || writer_->gone()) return 1;
+    if (ExitRequested() || writer_->gone() || KeyDue()) return 1;
     if ((watch[2].revents & POLLIN) && HandleSignals()) return 1;
     // A key, or the terminal hung up.
     if (watch[3].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) return 1;

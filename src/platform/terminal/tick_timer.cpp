@@ -35,16 +35,6 @@ int64_t NextDeadline(int64_t deadline, int64_t now, int64_t period) {
   return deadline + (now - deadline) / period * period;
 }
 
-int64_t Percentile(int64_t* values, uint32_t count, int p) {
-  if (count == 0) return 0;
-  // Nearest rank: the smallest value with at least p% of the values at or below it.
-  uint64_t rank = (static_cast<uint64_t>(count) * static_cast<uint64_t>(p) + 99) / 100;
-  if (rank == 0) rank = 1;
-  int64_t* nth = values + (rank - 1);
-  std::nth_element(values, nth, values + count);
-  return *nth;
-}
-
 TickTimer::TickTimer(int64_t periodNs) : period_(periodNs > 0 ? periodNs : 1) {}
 
 TickTimer::~TickTimer() {

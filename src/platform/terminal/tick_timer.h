@@ -6,31 +6,17 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/tick_stats.h"
+
 namespace cellshow {
 
 using TickFunction = void (*)(void* context);
-
-// Figures of the ticks that have run; times in nanoseconds.
-struct TickStats {
-  int64_t periodNs = 0;
-  uint32_t ticks = 0;
-  uint32_t dropped = 0;      // grid points passed while a tick was late
-  int64_t firstTickNs = 0;   // start of the first tick, from the timer's start
-  int64_t lastTickNs = 0;    // start of the last tick, from the timer's start
-  int64_t meanPeriodNs = 0;  // between the first and the last tick
-  int64_t p99LatenessNs = 0;
-  int64_t worstLatenessNs = 0;
-  uint32_t sampled = 0;  // ticks that the percentile covers
-};
 
 // The deadline of the tick after the one due at `deadline`, given the time
 // `now` at which that tick ended. Normally the next grid point; when it has
 // passed already, the latest grid point that has passed (so one late tick runs
 // at once) and the grid points before it are dropped.
 int64_t NextDeadline(int64_t deadline, int64_t now, int64_t period);
-
-// The p-th percentile (0..100) of `values`, reordering them; 0 when empty.
-int64_t Percentile(int64_t* values, uint32_t count, int p);
 
 // Nanoseconds on CLOCK_MONOTONIC.
 int64_t MonotonicNs();

@@ -23,7 +23,10 @@ class TimedPlatform : public PosixFilePlatform {
   // otherwise this period (tests run the show faster).
   // realtimeTicks: run the tick thread in a real-time scheduling class
   // where the system allows it.
-  explicit TimedPlatform(std::string dataDir, int64_t periodNs = 0, bool realtimeTicks = false);
+  // keyAfter: a key is seen once this many ticks have run (no tick runs
+  // after them); -1 never.
+  explicit TimedPlatform(std::string dataDir, int64_t periodNs = 0, bool realtimeTicks = false,
+                         int64_t keyAfter = -1);
   ~TimedPlatform() override;
 
   uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
@@ -42,6 +45,11 @@ class TimedPlatform : public PosixFilePlatform {
   bool ExitRequested() const { return exitCode_.load(std::memory_order_acquire) >= 0; }
   // Readable once ExitRequested.
   int exitRequestFd() const { return exitFd_; }
+  // The tick count given as keyAfter has run; keyDueFd is readable then.
+  bool KeyDue() const {
+    return keyAfter_ >= 0 && ticksRun_.load(std::memory_order_acquire) >= keyAfter_;
+  }
+  int keyDueFd() const { return keyFd_; }
   bool OnTimerThread() const { return timer_.has_value() && timer_->OnTimerThread(); }
   // Stops the timer (if it runs) and returns its figures. Main thread only.
   TickStats StopTimerAndReadStats();
@@ -53,9 +61,15 @@ class TimedPlatform : public PosixFilePlatform {
 
  private:
   void End(int code);
+  static void CountedTick(void* self);
 
   const int64_t periodNs_;
   const bool realtimeTicks_;
+  const int64_t keyAfter_;
+  TickCallback tick_ = nullptr;
+  void* context_ = nullptr;
+  std::atomic<int64_t> ticksRun_{0};
+  int keyFd_ = -1;
   std::optional<TickTimer> timer_;
   std::atomic<int> exitCode_{-1};
   std::atomic<bool> ended_{false};

@@ -3,6 +3,7 @@
 #include <conio.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -15,18 +16,41 @@ namespace {
 
 HANDLE ControlEvent = nullptr;  // set by Ctrl-C, Ctrl-Break and closing the window
 
+int64_t Counter() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
 }  // namespace
 
 ConsolePlatform::ConsolePlatform(const Options& options)
-    : options_(options), mainThread_(GetCurrentThreadId()) {
+    : Win32FilePlatform(options.dataDir), options_(options), mainThread_(GetCurrentThreadId()) {
   // The play command names its file in the data folder; quoted, so that the
   // folder may contain spaces.
-  playCommand_ = std::string("play \"") + MapAssetName(options_.dataDir, "data\\03.mp3") + "\"";
+  playCommand_ = std::string("play \"") + MapAssetName(dataDir(), "data\\03.mp3") + "\"";
+  keyDueEvent_ = CreateEventA(nullptr, TRUE, options_.keyAfter == 0, nullptr);
+  LARGE_INTEGER hz;
+  if (QueryPerformanceFrequency(&hz) && hz.QuadPart > 0) counterHz_ = hz.QuadPart;
+  playEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  closeEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  closedEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (playEvent_ && closeEvent_ && closedEvent_)
+    mediaThread_ = CreateThread(nullptr, 0, MediaThread, this, 0, nullptr);
 }
 
 void ConsolePlatform::PrepareConsole() {
   consoleOut_ = GetStdHandle(STD_OUTPUT_HANDLE);
   consoleIn_ = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  inputIsConsole_ = GetConsoleMode(consoleIn_, &mode) != 0;
+  if (inputIsConsole_) {
+    // Looking at the input once, without taking anything from it, makes some
+    // consoles start reporting keys to _kbhit.
+    INPUT_RECORD record;
+    DWORD seen = 0;
+    PeekConsoleInputA(consoleIn_, &record, 1, &seen);
+  }
   saved_ = GetConsoleCursorInfo(consoleOut_, &savedCursor_) &&
            GetConsoleScreenBufferInfo(consoleOut_, &savedBuffer_);
   CONSOLE_CURSOR_INFO cursor{1, FALSE};
@@ -48,42 +72,43 @@ void ConsolePlatform::PresentScreen(const ScreenCells& screen) {
                       COORD{ScreenOrigin.X, ScreenOrigin.Y}, &region);
 }
 
-FileHandle ConsolePlatform::OpenFile(const char* name) {
-  const std::string path = MapAssetName(options_.dataDir, name);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return InvalidFile;
-  if (GetFileType(file) != FILE_TYPE_DISK) {  // never block on a pipe or device
-    CloseHandle(file);
-    return InvalidFile;
-  }
-  // Handles are small multiples of four; they fit the 32-bit handle type.
-  return static_cast<FileHandle>(reinterpret_cast<intptr_t>(file));
-}
-
-uint32_t ConsolePlatform::ReadFile(FileHandle file, void* destination, uint32_t count) {
-  if (file == InvalidFile) return 0;
-  DWORD bytesRead = 0;
-  ::ReadFile(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)), destination, count, &bytesRead,
-             nullptr);
-  return bytesRead;
-}
-
-void ConsolePlatform::RewindFile(FileHandle file) {
-  if (file != InvalidFile)
-    SetFilePointer(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)), 0, nullptr, FILE_BEGIN);
-}
-
-void ConsolePlatform::CloseFile(FileHandle file) {
-  if (file != InvalidFile) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(file)));
-}
-
 void ConsolePlatform::SendMediaCommand(const char* command) {
-  if (std::strcmp(command, PlayMusicCommand) == 0) {
-    if (!options_.mute) mciSendStringA(playCommand_.c_str(), nullptr, 0, nullptr);
+  if (mediaThread_ == nullptr) {  // no thread could be made: send it here
+    const MCIERROR result =
+        std::strcmp(command, PlayMusicCommand) == 0
+            ? (options_.mute ? 0 : mciSendStringA(playCommand_.c_str(), nullptr, 0, nullptr))
+            : mciSendStringA(command, nullptr, 0, nullptr);
+    if (std::strcmp(command, PlayMusicCommand) == 0 && !options_.mute)
+      playResult_.store(static_cast<long>(result));
     return;
   }
-  mciSendStringA(command, nullptr, 0, nullptr);
+  if (std::strcmp(command, PlayMusicCommand) == 0) {
+    if (!options_.mute) SetEvent(playEvent_);
+    return;
+  }
+  // "close all" (the only other command): wait until the devices are closed,
+  // but not for ever; a media system that hangs must not keep the show from
+  // ending.
+  SetEvent(closeEvent_);
+  WaitForSingleObject(closedEvent_, CloseTimeoutMs);
+}
+
+DWORD WINAPI ConsolePlatform::MediaThread(void* context) {
+  auto& self = *static_cast<ConsolePlatform*>(context);
+  // A play request that comes with the close still runs first: the lower
+  // index wins when both events are set.
+  HANDLE waits[2] = {self.playEvent_, self.closeEvent_};
+  for (;;) {
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0) {
+      self.playResult_.store(
+          static_cast<long>(mciSendStringA(self.playCommand_.c_str(), nullptr, 0, nullptr)));
+    } else {
+      mciSendStringA(CloseAllCommand, nullptr, 0, nullptr);
+      SetEvent(self.closedEvent_);
+      return 0;
+    }
+  }
 }
 
 void ConsolePlatform::BeginTimerPeriod(int32_t milliseconds) {
@@ -94,6 +119,7 @@ uint32_t ConsolePlatform::StartTimer(int32_t delay, int32_t resolution, TickCall
                                      void* context) {
   tick_ = tick;
   context_ = context;
+  startCount_ = Counter();
   // TIME_KILL_SYNCHRONOUS: no callback starts after timeKillEvent returns.
   return timeSetEvent(static_cast<UINT>(delay), static_cast<UINT>(resolution), TimerThunk,
                       reinterpret_cast<DWORD_PTR>(this),
@@ -105,8 +131,24 @@ void CALLBACK ConsolePlatform::TimerThunk(UINT, UINT, DWORD_PTR user, DWORD_PTR,
   // The flag pair keeps ticks out once shutdown has begun: a shutdown on the
   // main thread sets ticksClosed_ and then waits until no tick is running.
   self->inTick_.store(true);
-  if (!self->ticksClosed_.load()) self->tick_(self->context_);
+  if (!self->ticksClosed_.load() && !self->KeyDue()) {
+    self->CountTick();
+    self->tick_(self->context_);
+    if (self->ticksRun_.fetch_add(1) + 1 == self->options_.keyAfter) SetEvent(self->keyDueEvent_);
+  }
   self->inTick_.store(false);
+}
+
+void ConsolePlatform::CountTick() {
+  const int64_t now = Counter();
+  const int64_t n = ticksStarted_++;
+  // Tick n + 1 is due n + 1 periods after the timer started.
+  const int64_t due = startCount_ + (n + 1) * TimerDelay * counterHz_ / 1000;
+  const int64_t lateness = now - due;
+  if (n == 0) firstCount_ = now;
+  lastCount_ = now;
+  if (n < MaxSamples) lateness_[n] = lateness;
+  worstLateness_ = std::max(worstLateness_, lateness);
 }
 
 void ConsolePlatform::KillTimer(uint32_t timerId) {
@@ -123,13 +165,21 @@ BOOL WINAPI ConsolePlatform::ControlHandler(DWORD) {
 }
 
 int32_t ConsolePlatform::KeyHit() {
-  // Waits for console input or a control event instead of spinning; the key
-  // itself is left in the input.
-  HANDLE waits[2] = {consoleIn_, ControlEvent};
-  const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 50);
-  if (woke == WAIT_OBJECT_0 + 1) return 1;
-  if (_kbhit()) return 1;
-  if (woke == WAIT_OBJECT_0) Sleep(1);  // input that is not a key: look again shortly
+  // Waits for console input, a control event or the --key-after count
+  // instead of spinning; the key itself is left in the input.
+  HANDLE waits[3];
+  DWORD count = 0;
+  if (ControlEvent != nullptr) waits[count++] = ControlEvent;
+  if (keyDueEvent_ != nullptr) waits[count++] = keyDueEvent_;
+  if (inputIsConsole_) waits[count++] = consoleIn_;
+  const DWORD woke = count ? WaitForMultipleObjects(count, waits, FALSE, 50) : WAIT_FAILED;
+  if (KeyDue() || (ControlEvent != nullptr && WaitForSingleObject(ControlEvent, 0) == 0)) return 1;
+  if (inputIsConsole_ && _kbhit()) return 1;
+  if (woke == WAIT_FAILED) {
+    Sleep(50);  // nothing to wait on: look again later rather than spin
+  } else if (inputIsConsole_ && woke == WAIT_OBJECT_0 + count - 1) {
+    Sleep(1);  // input that is not a key: look again shortly
+  }
   return 0;
 }
 
@@ -143,6 +193,40 @@ void ConsolePlatform::AwaitExit() {
   if (OnMainThread()) Sleep(INFINITE);  // the shutdown on the timer thread ends the process
 }
 
+TickStats ConsolePlatform::ReadTickStats() {
+  const auto ns = [this](int64_t counts) { return counts * 1000000000 / counterHz_; };
+  TickStats stats;
+  stats.periodNs = int64_t{TimerDelay} * 1000000;
+  const int64_t ticks = ticksStarted_;
+  stats.ticks = static_cast<uint32_t>(ticks);
+  if (ticks == 0) return stats;
+  stats.firstTickNs = ns(firstCount_ - startCount_);
+  stats.lastTickNs = ns(lastCount_ - startCount_);
+  stats.meanPeriodNs = ticks > 1 ? ns(lastCount_ - firstCount_) / (ticks - 1) : 0;
+  stats.sampled = static_cast<uint32_t>(std::min<int64_t>(ticks, MaxSamples));
+  stats.p99LatenessNs = ns(Percentile(lateness_, stats.sampled, 99));
+  stats.worstLatenessNs = ns(worstLateness_);
+  return stats;
+}
+
+void ConsolePlatform::WriteStats() {
+  char text[1024];
+  size_t n = FormatTickStats(ReadTickStats(), text, sizeof text);
+  const long result = playResult_.load();
+  char reason[128] = "";
+  if (result > 0 && !mciGetErrorStringA(static_cast<MCIERROR>(result), reason, sizeof reason))
+    reason[0] = '\0';
+  const char* state = options_.mute ? "muted"
+                      : result < 0  ? "not started"
+                      : result == 0 ? "playing"
+                                    : "failed";
+  const int m = std::snprintf(text + n, sizeof text - n, "  music                  %s%s%s\n", state,
+                              reason[0] ? ": " : "", reason);
+  if (m > 0) n = std::min(sizeof text - 1, n + static_cast<size_t>(m));
+  std::fwrite(text, 1, n, stderr);
+  std::fflush(stderr);
+}
+
 void ConsolePlatform::ExitProcess(int code) {
   // The black frame has been presented: give the console its cursor and size
   // back, so that it is usable after the show.
@@ -151,12 +235,15 @@ void ConsolePlatform::ExitProcess(int code) {
     SetConsoleWindowInfo(consoleOut_, TRUE, &savedBuffer_.srWindow);
     SetConsoleCursorInfo(consoleOut_, &savedCursor_);
   }
+  if (options_.stats) WriteStats();
   ::ExitProcess(static_cast<UINT>(code));
 }
 
 int RunConsoleShow(const Options& options) {
-  if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_CHAR) {
-    std::fputs("cellshow: standard output is not a console\n", stderr);
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
+    std::fputs("cellshow: standard output is not a console (use --record FILE to play headless)\n",
+               stderr);
     return 2;
   }
   static ConsolePlatform host(options);

@@ -4,23 +4,24 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "platform/options.h"
-#include "platform/platform.h"
+#include "platform/tick_stats.h"
+#include "platform/win32/win32_files.h"
 
 namespace cellshow {
 
-class ConsolePlatform : public Platform {
+class ConsolePlatform : public Win32FilePlatform {
  public:
+  static constexpr uint32_t MaxSamples = 8192;
+  static constexpr DWORD CloseTimeoutMs = 3000;
+
   explicit ConsolePlatform(const Options& options);
 
   void PrepareConsole() override;
   void PresentScreen(const ScreenCells& screen) override;
-  FileHandle OpenFile(const char* name) override;
-  uint32_t ReadFile(FileHandle file, void* destination, uint32_t count) override;
-  void RewindFile(FileHandle file) override;
-  void CloseFile(FileHandle file) override;
   void SendMediaCommand(const char* command) override;
   void BeginTimerPeriod(int32_t milliseconds) override;
   uint32_t StartTimer(int32_t delay, int32_t resolution, TickCallback tick, void* context) override;
@@ -35,11 +36,17 @@ class ConsolePlatform : public Platform {
   static void CALLBACK TimerThunk(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
   static BOOL WINAPI ControlHandler(DWORD type);
   bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
+  bool KeyDue() const { return options_.keyAfter >= 0 && ticksRun_.load() >= options_.keyAfter; }
+  static DWORD WINAPI MediaThread(void* self);
+  void CountTick();
+  TickStats ReadTickStats();
+  void WriteStats();
 
   Options options_;
   DWORD mainThread_;
   HANDLE consoleOut_ = INVALID_HANDLE_VALUE;
   HANDLE consoleIn_ = INVALID_HANDLE_VALUE;
+  bool inputIsConsole_ = false;
   CONSOLE_CURSOR_INFO savedCursor_{};
   CONSOLE_SCREEN_BUFFER_INFO savedBuffer_{};
   bool saved_ = false;
@@ -49,6 +56,27 @@ class ConsolePlatform : public Platform {
   void* context_ = nullptr;
   std::atomic<bool> ticksClosed_{false};
   std::atomic<bool> inTick_{false};
+  std::atomic<int64_t> ticksRun_{0};
+  HANDLE keyDueEvent_ = nullptr;  // set once the --key-after count has run
+
+  // Tick figures, written by the timer thread only; in counter units. A
+  // tick counts as started even when it ends the process.
+  int64_t ticksStarted_ = 0;
+  int64_t counterHz_ = 1;
+  int64_t startCount_ = 0;
+  int64_t firstCount_ = 0;
+  int64_t lastCount_ = 0;
+  int64_t worstLateness_ = 0;
+  int64_t lateness_[MaxSamples] = {};
+  // Media commands run on a thread of their own, in the order sent, so that
+  // a tick never waits for a device to open and every command comes from
+  // the thread that opened the device. The tick only sets an event.
+  HANDLE playEvent_ = nullptr;
+  HANDLE closeEvent_ = nullptr;
+  HANDLE closedEvent_ = nullptr;
+  HANDLE mediaThread_ = nullptr;
+  // The play command's result; -1 until it has run.
+  std::atomic<long> playResult_{-1};
 };
 
 // Plays the show in the console; returns only when it cannot start.
