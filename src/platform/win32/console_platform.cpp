@@ -56,8 +56,11 @@ void ConsolePlatform::PrepareConsole() {
   CONSOLE_CURSOR_INFO cursor{1, FALSE};
   SetConsoleCursorInfo(consoleOut_, &cursor);
   SMALL_RECT window{WriteRegion.Left, WriteRegion.Top, WriteRegion.Right, WriteRegion.Bottom};
-  SetConsoleWindowInfo(consoleOut_, TRUE, &window);
+  const bool windowSet = SetConsoleWindowInfo(consoleOut_, TRUE, &window) != 0;
   SetConsoleScreenBufferSize(consoleOut_, COORD{BufferSize.X, BufferSize.Y});
+  // A window cannot be larger than its buffer: when the buffer had fewer
+  // than 50 rows or 80 columns, the window is set again now that it has them.
+  if (!windowSet) SetConsoleWindowInfo(consoleOut_, TRUE, &window);
   ControlEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(ControlHandler, TRUE);
 }
