@@ -2,6 +2,7 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -20,7 +21,9 @@ bool WriteMp3(const std::string& path, const int16_t* samples, size_t frames, in
   lame_set_brate(lame, kilobitsPerSecond);
   lame_set_mode(lame, channels == 2 ? JOINT_STEREO : MONO);
   lame_set_quality(lame, 5);
-  lame_set_bWriteVbrTag(lame, 0);
+  // The info frame carries the encoder delay and padding, so that decoders
+  // can give back exactly the samples that went in.
+  lame_set_bWriteVbrTag(lame, 1);
   if (lame_init_params(lame) < 0) {
     lame_close(lame);
     error = "the MP3 encoder rejected its settings";
@@ -46,6 +49,15 @@ bool WriteMp3(const std::string& path, const int16_t* samples, size_t frames, in
   }
   const int tail = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
   if (tail > 0) mp3.insert(mp3.end(), buffer.begin(), buffer.begin() + tail);
+  // The encoder left room for the info frame at the start of the stream; it
+  // is complete only now that the stream's length is known.
+  const size_t tag = lame_get_lametag_frame(lame, buffer.data(), buffer.size());
+  if (tag == 0 || tag > buffer.size() || tag > mp3.size()) {
+    lame_close(lame);
+    error = "the MP3 encoder gave no info frame";
+    return false;
+  }
+  std::copy(buffer.begin(), buffer.begin() + tag, mp3.begin());
   lame_close(lame);
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) {
