@@ -15,6 +15,20 @@ int64_t Percentile(int64_t* values, uint32_t count, int p) {
   return *nth;
 }
 
+TickStats TickRecord::Read(int64_t periodNs) {
+  TickStats stats;
+  stats.periodNs = periodNs;
+  stats.ticks = ticks_;
+  stats.dropped = dropped_;
+  stats.firstTickNs = firstNs_;
+  stats.lastTickNs = lastNs_;
+  stats.meanPeriodNs = ticks_ > 1 ? (lastNs_ - firstNs_) / (ticks_ - 1) : 0;
+  stats.sampled = std::min(ticks_, MaxSamples);
+  stats.p99LatenessNs = Percentile(samples_, stats.sampled, 99);
+  stats.worstLatenessNs = worstNs_;
+  return stats;
+}
+
 size_t FormatTickStats(const TickStats& ticks, char* out, size_t room) {
   if (room == 0) return 0;
   const auto ms = [](int64_t ns) { return static_cast<double>(ns) / 1e6; };

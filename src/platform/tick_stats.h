@@ -19,6 +19,35 @@ struct TickStats {
   uint32_t sampled = 0;  // ticks that the percentile covers
 };
 
+// The figures of the ticks as they run, kept by the timer thread; read them
+// once no tick is starting. Fixed-size: nothing is allocated per tick.
+class TickRecord {
+ public:
+  static constexpr uint32_t MaxSamples = 8192;  // ticks that the percentile covers
+
+  // A tick started `sinceStartNs` after the timer started and `latenessNs`
+  // after it was due.
+  void Add(int64_t sinceStartNs, int64_t latenessNs) {
+    if (ticks_ == 0) firstNs_ = sinceStartNs;
+    lastNs_ = sinceStartNs;
+    if (ticks_ < MaxSamples) samples_[ticks_] = latenessNs;
+    if (latenessNs > worstNs_) worstNs_ = latenessNs;
+    ++ticks_;
+  }
+  void Drop(uint32_t gridPoints) { dropped_ += gridPoints; }
+  uint32_t ticks() const { return ticks_; }
+  // Reorders the samples.
+  TickStats Read(int64_t periodNs);
+
+ private:
+  uint32_t ticks_ = 0;
+  uint32_t dropped_ = 0;
+  int64_t firstNs_ = 0;
+  int64_t lastNs_ = 0;
+  int64_t worstNs_ = 0;
+  int64_t samples_[MaxSamples] = {};
+};
+
 // The p-th percentile (0..100) of `values`, reordering them; 0 when empty.
 int64_t Percentile(int64_t* values, uint32_t count, int p);
 

@@ -1,17 +1,30 @@
 #pragma once
-// The asset files of the system the program is built for.
-#ifdef _WIN32
-#include "platform/win32/win32_files.h"
-#else
-#include "platform/files/posix_platform.h"
-#endif
+// The asset-file half of every backend: POSIX calls on Linux
+// (posix_files.cpp), CreateFileA, ReadFile, SetFilePointer and CloseHandle
+// on Windows (win32/win32_files.cpp).
+#include <string>
+
+#include "platform/platform.h"
 
 namespace cellshow {
 
-#ifdef _WIN32
-using NativeFilePlatform = Win32FilePlatform;
-#else
-using NativeFilePlatform = PosixFilePlatform;
-#endif
+class NativeFilePlatform : public Platform {
+ public:
+  explicit NativeFilePlatform(std::string dataDir) : dataDir_(std::move(dataDir)) {}
+
+  // Opens regular (disk) files only, for reading; anything else (missing, a
+  // folder, a pipe or device) is InvalidFile, so a read can never block. On
+  // Windows the file is not shared while it is open.
+  FileHandle OpenFile(const char* name) override;
+  // Reads until `count` bytes or the end of the file; returns the bytes read.
+  uint32_t ReadFile(FileHandle file, void* destination, uint32_t count) override;
+  void RewindFile(FileHandle file) override;
+  void CloseFile(FileHandle file) override;
+
+  const std::string& dataDir() const { return dataDir_; }
+
+ private:
+  std::string dataDir_;
+};
 
 }  // namespace cellshow

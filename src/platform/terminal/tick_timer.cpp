@@ -85,32 +85,16 @@ void TickTimer::Run() {
     if (keepOut_.load(std::memory_order_seq_cst)) break;
     const int64_t now = MonotonicNs();
     const int64_t lateness = now - deadline;
-    if (ticks_ == 0) firstNs_ = now - startNs_;
-    lastNs_ = now - startNs_;
-    if (ticks_ < MaxSamples) samples_[ticks_] = lateness;
-    worstNs_ = std::max(worstNs_, lateness);
-    ++ticks_;
+    record_.Add(now - startNs_, lateness);
     tick_(context_);
     if (keepOut_.load(std::memory_order_seq_cst)) break;
     const int64_t next = NextDeadline(deadline, MonotonicNs(), period_);
-    dropped_ += static_cast<uint32_t>((next - deadline) / period_ - 1);
+    record_.Drop(static_cast<uint32_t>((next - deadline) / period_ - 1));
     deadline = next;
   }
   currentTimer = nullptr;
 }
 
-TickStats TickTimer::Stats() {
-  TickStats stats;
-  stats.periodNs = period_;
-  stats.ticks = ticks_;
-  stats.dropped = dropped_;
-  stats.firstTickNs = firstNs_;
-  stats.lastTickNs = lastNs_;
-  stats.meanPeriodNs = ticks_ > 1 ? (lastNs_ - firstNs_) / (ticks_ - 1) : 0;
-  stats.sampled = std::min(ticks_, MaxSamples);
-  stats.p99LatenessNs = Percentile(samples_, stats.sampled, 99);
-  stats.worstLatenessNs = worstNs_;
-  return stats;
-}
+TickStats TickTimer::Stats() { return record_.Read(period_); }
 
 }  // namespace cellshow

@@ -23,8 +23,6 @@ int64_t MonotonicNs();
 
 class TickTimer {
  public:
-  static constexpr uint32_t MaxSamples = 8192;
-
   explicit TickTimer(int64_t periodNs);
   ~TickTimer();
   TickTimer(const TickTimer&) = delete;
@@ -60,12 +58,7 @@ class TickTimer {
 
   // Written by the timer thread before each tick.
   int64_t startNs_ = 0;
-  uint32_t ticks_ = 0;
-  uint32_t dropped_ = 0;
-  int64_t firstNs_ = 0;
-  int64_t lastNs_ = 0;
-  int64_t worstNs_ = 0;
-  int64_t samples_[MaxSamples] = {};
+  TickRecord record_;
 };
 
 }  // namespace cellshow

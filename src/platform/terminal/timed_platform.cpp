@@ -10,7 +10,7 @@ namespace cellshow {
 
 TimedPlatform::TimedPlatform(std::string dataDir, int64_t periodNs, bool realtimeTicks,
                              int64_t keyAfter)
-    : PosixFilePlatform(std::move(dataDir)),
+    : NativeFilePlatform(std::move(dataDir)),
       periodNs_(periodNs),
       realtimeTicks_(realtimeTicks),
       keyAfter_(keyAfter),

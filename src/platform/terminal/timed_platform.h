@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/files/posix_platform.h"
+#include "platform/files/native_files.h"
 #include "platform/terminal/tick_timer.h"
 
 namespace cellshow {
 
-class TimedPlatform : public PosixFilePlatform {
+class TimedPlatform : public NativeFilePlatform {
  public:
   // periodNs 0: ticks every `delay` milliseconds, as StartTimer is asked;
   // otherwise this period (tests run the show faster).

@@ -25,7 +25,7 @@ int64_t Counter() {
 }  // namespace
 
 ConsolePlatform::ConsolePlatform(const Options& options)
-    : Win32FilePlatform(options.dataDir), options_(options), mainThread_(GetCurrentThreadId()) {
+    : NativeFilePlatform(options.dataDir), options_(options), mainThread_(GetCurrentThreadId()) {
   // The play command names its file in the data folder; quoted, so that the
   // folder may contain spaces.
   playCommand_ = std::string("play \"") + MapAssetName(dataDir(), "data\\03.mp3") + "\"";
@@ -143,15 +143,13 @@ void CALLBACK ConsolePlatform::TimerThunk(UINT, UINT, DWORD_PTR user, DWORD_PTR,
 }
 
 void ConsolePlatform::CountTick() {
-  const int64_t now = Counter();
-  const int64_t n = ticksStarted_++;
+  // Whole seconds and the rest apart, so that a fast counter cannot overflow.
+  const int64_t counts = Counter() - startCount_;
+  const int64_t sinceStart =
+      counts / counterHz_ * 1000000000 + counts % counterHz_ * 1000000000 / counterHz_;
   // Tick n + 1 is due n + 1 periods after the timer started.
-  const int64_t due = startCount_ + (n + 1) * TimerDelay * counterHz_ / 1000;
-  const int64_t lateness = now - due;
-  if (n == 0) firstCount_ = now;
-  lastCount_ = now;
-  if (n < MaxSamples) lateness_[n] = lateness;
-  worstLateness_ = std::max(worstLateness_, lateness);
+  const int64_t due = (int64_t{ticks_.ticks()} + 1) * TimerDelay * 1000000;
+  ticks_.Add(sinceStart, sinceStart - due);
 }
 
 void ConsolePlatform::KillTimer(uint32_t timerId) {
@@ -196,25 +194,9 @@ void ConsolePlatform::AwaitExit() {
   if (OnMainThread()) Sleep(INFINITE);  // the shutdown on the timer thread ends the process
 }
 
-TickStats ConsolePlatform::ReadTickStats() {
-  const auto ns = [this](int64_t counts) { return counts * 1000000000 / counterHz_; };
-  TickStats stats;
-  stats.periodNs = int64_t{TimerDelay} * 1000000;
-  const int64_t ticks = ticksStarted_;
-  stats.ticks = static_cast<uint32_t>(ticks);
-  if (ticks == 0) return stats;
-  stats.firstTickNs = ns(firstCount_ - startCount_);
-  stats.lastTickNs = ns(lastCount_ - startCount_);
-  stats.meanPeriodNs = ticks > 1 ? ns(lastCount_ - firstCount_) / (ticks - 1) : 0;
-  stats.sampled = static_cast<uint32_t>(std::min<int64_t>(ticks, MaxSamples));
-  stats.p99LatenessNs = ns(Percentile(lateness_, stats.sampled, 99));
-  stats.worstLatenessNs = ns(worstLateness_);
-  return stats;
-}
-
 void ConsolePlatform::WriteStats() {
   char text[1024];
-  size_t n = FormatTickStats(ReadTickStats(), text, sizeof text);
+  size_t n = FormatTickStats(ticks_.Read(int64_t{TimerDelay} * 1000000), text, sizeof text);
   const long result = playResult_.load();
   char reason[128] = "";
   if (result > 0 && !mciGetErrorStringA(static_cast<MCIERROR>(result), reason, sizeof reason))

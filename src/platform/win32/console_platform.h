@@ -7,15 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files/native_files.h"
 #include "platform/options.h"
 #include "platform/tick_stats.h"
-#include "platform/win32/win32_files.h"
 
 namespace cellshow {
 
-class ConsolePlatform : public Win32FilePlatform {
+class ConsolePlatform : public NativeFilePlatform {
  public:
-  static constexpr uint32_t MaxSamples = 8192;
   static constexpr DWORD CloseTimeoutMs = 3000;
 
   explicit ConsolePlatform(const Options& options);
@@ -39,7 +38,6 @@ class ConsolePlatform : public Win32FilePlatform {
   bool KeyDue() const { return options_.keyAfter >= 0 && ticksRun_.load() >= options_.keyAfter; }
   static DWORD WINAPI MediaThread(void* self);
   void CountTick();
-  TickStats ReadTickStats();
   void WriteStats();
 
   Options options_;
@@ -59,15 +57,11 @@ class ConsolePlatform : public Win32FilePlatform {
   std::atomic<int64_t> ticksRun_{0};
   HANDLE keyDueEvent_ = nullptr;  // set once the --key-after count has run
 
-  // Tick figures, written by the timer thread only; in counter units. A
-  // tick counts as started even when it ends the process.
-  int64_t ticksStarted_ = 0;
+  // Tick figures, written by the timer thread only. A tick counts as started
+  // even when it ends the process.
   int64_t counterHz_ = 1;
   int64_t startCount_ = 0;
-  int64_t firstCount_ = 0;
-  int64_t lastCount_ = 0;
-  int64_t worstLateness_ = 0;
-  int64_t lateness_[MaxSamples] = {};
+  TickRecord ticks_;
   // Media commands run on a thread of their own, in the order sent, so that
   // a tick never waits for a device to open and every command comes from
   // the thread that opened the device. The tick only sets an event.

@@ -1,8 +1,7 @@
-#include "platform/win32/win32_files.h"
-
 #include <windows.h>
 
 #include "platform/files/asset_paths.h"
+#include "platform/files/native_files.h"
 
 namespace cellshow {
 namespace {
@@ -13,7 +12,7 @@ HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(static_cast<i
 
 }  // namespace
 
-FileHandle Win32FilePlatform::OpenFile(const char* name) {
+FileHandle NativeFilePlatform::OpenFile(const char* name) {
   const std::string path = MapAssetName(dataDir_, name);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -25,18 +24,18 @@ FileHandle Win32FilePlatform::OpenFile(const char* name) {
   return static_cast<FileHandle>(reinterpret_cast<intptr_t>(file));
 }
 
-uint32_t Win32FilePlatform::ReadFile(FileHandle file, void* destination, uint32_t count) {
+uint32_t NativeFilePlatform::ReadFile(FileHandle file, void* destination, uint32_t count) {
   if (file == InvalidFile) return 0;
   DWORD bytesRead = 0;
   ::ReadFile(ToHandle(file), destination, count, &bytesRead, nullptr);
   return bytesRead;
 }
 
-void Win32FilePlatform::RewindFile(FileHandle file) {
+void NativeFilePlatform::RewindFile(FileHandle file) {
   if (file != InvalidFile) SetFilePointer(ToHandle(file), 0, nullptr, FILE_BEGIN);
 }
 
-void Win32FilePlatform::CloseFile(FileHandle file) {
+void NativeFilePlatform::CloseFile(FileHandle file) {
   if (file != InvalidFile) CloseHandle(ToHandle(file));
 }
 

@@ -1,5 +1,3 @@
-#include "platform/files/posix_platform.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,10 +5,11 @@
 #include <cerrno>
 
 #include "platform/files/asset_paths.h"
+#include "platform/files/native_files.h"
 
 namespace cellshow {
 
-FileHandle PosixFilePlatform::OpenFile(const char* name) {
+FileHandle NativeFilePlatform::OpenFile(const char* name) {
   const std::string path = MapAssetName(dataDir_, name);
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return InvalidFile;
@@ -22,7 +21,7 @@ FileHandle PosixFilePlatform::OpenFile(const char* name) {
   return fd;
 }
 
-uint32_t PosixFilePlatform::ReadFile(FileHandle file, void* destination, uint32_t count) {
+uint32_t NativeFilePlatform::ReadFile(FileHandle file, void* destination, uint32_t count) {
   if (file < 0) return 0;
   auto* out = static_cast<unsigned char*>(destination);
   uint32_t done = 0;
@@ -39,11 +38,11 @@ uint32_t PosixFilePlatform::ReadFile(FileHandle file, void* destination, uint32_
   return done;
 }
 
-void PosixFilePlatform::RewindFile(FileHandle file) {
+void NativeFilePlatform::RewindFile(FileHandle file) {
   if (file >= 0) lseek(file, 0, SEEK_SET);
 }
 
-void PosixFilePlatform::CloseFile(FileHandle file) {
+void NativeFilePlatform::CloseFile(FileHandle file) {
   if (file >= 0) close(file);
 }
 
