@@ -76,24 +76,27 @@ void ConsolePlatform::PresentScreen(const ScreenCells& screen) {
 }
 
 void ConsolePlatform::SendMediaCommand(const char* command) {
+  // The show sends two commands: play, and "close all".
+  const bool play = std::strcmp(command, PlayMusicCommand) == 0;
+  if (play && options_.mute) return;
   if (mediaThread_ == nullptr) {  // no thread could be made: send it here
-    const MCIERROR result =
-        std::strcmp(command, PlayMusicCommand) == 0
-            ? (options_.mute ? 0 : mciSendStringA(playCommand_.c_str(), nullptr, 0, nullptr))
-            : mciSendStringA(command, nullptr, 0, nullptr);
-    if (std::strcmp(command, PlayMusicCommand) == 0 && !options_.mute)
-      playResult_.store(static_cast<long>(result));
-    return;
+    RunMediaCommand(play);
+  } else if (play) {
+    SetEvent(playEvent_);
+  } else {
+    // Waits until the devices are closed, but not for ever: a media system
+    // that hangs must not keep the show from ending.
+    SetEvent(closeEvent_);
+    WaitForSingleObject(closedEvent_, CloseTimeoutMs);
   }
-  if (std::strcmp(command, PlayMusicCommand) == 0) {
-    if (!options_.mute) SetEvent(playEvent_);
-    return;
+}
+
+void ConsolePlatform::RunMediaCommand(bool play) {
+  if (play) {
+    playResult_.store(static_cast<long>(mciSendStringA(playCommand_.c_str(), nullptr, 0, nullptr)));
+  } else {
+    mciSendStringA(CloseAllCommand, nullptr, 0, nullptr);
   }
-  // "close all" (the only other command): wait until the devices are closed,
-  // but not for ever; a media system that hangs must not keep the show from
-  // ending.
-  SetEvent(closeEvent_);
-  WaitForSingleObject(closedEvent_, CloseTimeoutMs);
 }
 
 DWORD WINAPI ConsolePlatform::MediaThread(void* context) {
@@ -102,12 +105,9 @@ DWORD WINAPI ConsolePlatform::MediaThread(void* context) {
   // index wins when both events are set.
   HANDLE waits[2] = {self.playEvent_, self.closeEvent_};
   for (;;) {
-    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    if (woke == WAIT_OBJECT_0) {
-      self.playResult_.store(
-          static_cast<long>(mciSendStringA(self.playCommand_.c_str(), nullptr, 0, nullptr)));
-    } else {
-      mciSendStringA(CloseAllCommand, nullptr, 0, nullptr);
+    const bool play = WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0;
+    self.RunMediaCommand(play);
+    if (!play) {
       SetEvent(self.closedEvent_);
       return 0;
     }

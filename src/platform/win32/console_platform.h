@@ -37,6 +37,7 @@ class ConsolePlatform : public NativeFilePlatform {
   bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
   bool KeyDue() const { return options_.keyAfter >= 0 && ticksRun_.load() >= options_.keyAfter; }
   static DWORD WINAPI MediaThread(void* self);
+  void RunMediaCommand(bool play);
   void CountTick();
   void WriteStats();
 
