@@ -81,6 +81,11 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, std::string& 
   return true;
 }
 
+std::vector<uint8_t> OverlayBytes(int picture) {
+  const Frame f = MakeOverlay(picture);
+  return {f.begin(), f.end()};
+}
+
 }  // namespace
 
 bool WriteShowData(const std::string& dir, const std::function<void(const std::string&)>& progress,
@@ -101,21 +106,9 @@ bool WriteShowData(const std::string& dir, const std::function<void(const std::s
       {"lc1.txt", "model A, a star (10 vertices)", [] { return VertexTableBytes(MakeModelA()); }},
       {"lc2.txt", "model B, a diamond (8 vertices)", [] { return VertexTableBytes(MakeModelB()); }},
       {"lc3.txt", "model C, a word (18 vertices)", [] { return VertexTableBytes(MakeModelC()); }},
-      {"tr.img", "overlay picture 0, the title",
-       [] {
-         const Frame f = MakeOverlay(0);
-         return std::vector<uint8_t>(f.begin(), f.end());
-       }},
-      {"tr2.img", "overlay picture 1, the credits",
-       [] {
-         const Frame f = MakeOverlay(1);
-         return std::vector<uint8_t>(f.begin(), f.end());
-       }},
-      {"tr3.img", "overlay picture 2, the grid size",
-       [] {
-         const Frame f = MakeOverlay(2);
-         return std::vector<uint8_t>(f.begin(), f.end());
-       }},
+      {"tr.img", "overlay picture 0, the title", [] { return OverlayBytes(0); }},
+      {"tr2.img", "overlay picture 1, the credits", [] { return OverlayBytes(1); }},
+      {"tr3.img", "overlay picture 2, the grid size", [] { return OverlayBytes(2); }},
       {"img.txt", "tunnel, 63 frames in a loop", [] { return FrameFileBytes(MakeTunnelFrames()); }},
       {"hit.img", "starfield and flames, 143 frames",
        [] { return FrameFileBytes(MakeStarsAndFlamesFrames()); }},
