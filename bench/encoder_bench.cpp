@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/headless/recording.h"
-#include "platform/terminal/console_palette.h"
-#include "platform/terminal/cp437_glyphs.h"
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/console_palette.h"
+#include "render/ansi/cp437_glyphs.h"
+#include "render/ansi/frame_encoder.h"
 
 #ifdef CELLSHOW_HAVE_NCURSESW
 #define NCURSES_WIDECHAR 1

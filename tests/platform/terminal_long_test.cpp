@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/terminal_modes.h"
 #include "support/pty_child.h"
 #include "support/temp_dir.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/terminal/console_palette.h"
-#include "platform/terminal/cp437_glyphs.h"
+#include "render/ansi/console_palette.h"
+#include "render/ansi/cp437_glyphs.h"
 
 namespace cellshow::test {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/frame_encoder.h"
 #include "shell/screen.h"
 
 namespace cellshow {

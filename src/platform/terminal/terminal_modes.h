@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "platform/options.h"
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/terminal/tick_timer.h"
 

@@ -1,11 +1,11 @@
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/frame_encoder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "platform/terminal/console_palette.h"
-#include "platform/terminal/cp437_glyphs.h"
+#include "render/ansi/console_palette.h"
+#include "render/ansi/cp437_glyphs.h"
 
 // The per-cell steps are small and hot: they belong inside the loops.
 #if defined(__GNUC__)

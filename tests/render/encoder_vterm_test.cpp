@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/frame_encoder.h"
 #include "support/vterm_grid.h"
 #include "support/vterm_screen.h"
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "platform/terminal/console_palette.h"
-#include "platform/terminal/cp437_glyphs.h"
-#include "platform/terminal/frame_encoder.h"
+#include "render/ansi/console_palette.h"
+#include "render/ansi/cp437_glyphs.h"
+#include "render/ansi/frame_encoder.h"
 
 namespace cellshow {
 namespace {
