@@ -1,0 +1,83 @@
+#include "render/scaled/palette_match.h"
+
+#include <algorithm>
+#include <array>
+
+namespace cellshow {
+namespace {
+
+constexpr uint8_t CubeLevels[6] = {0, 95, 135, 175, 215, 255};
+
+// The nearest cube level to a channel value: halfway points 47.5, 115, 155,
+// 195 and 235 (a tie at 115... goes to the lower level).
+constexpr int CubeStep(int v) {
+  return v < 48 ? 0 : v <= 115 ? 1 : v <= 155 ? 2 : v <= 195 ? 3 : v <= 235 ? 4 : 5;
+}
+
+constexpr int Square(int v) { return v * v; }
+
+constexpr int Distance(Rgb a, Rgb b) {
+  return Square(a.r - b.r) + Square(a.g - b.g) + Square(a.b - b.b);
+}
+
+// The 4x4 Bayer matrix, thresholds 0..15.
+constexpr int Bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+// The offset added to every channel at each place: (t - 7.5) * 85 / 16,
+// rounded, so that it stays under half the distance (42.5) between the VGA
+// levels 0x00, 0x55, 0xAA and 0xFF.
+constexpr std::array<std::array<int, 4>, 4> MakeOffsets() {
+  std::array<std::array<int, 4>, 4> offsets{};
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const int twice = (2 * Bayer[y][x] - 15) * 85;  // 32 times the offset
+      offsets[y][x] = twice >= 0 ? (twice + 16) / 32 : -((-twice + 16) / 32);
+    }
+  return offsets;
+}
+constexpr auto DitherOffsets = MakeOffsets();
+static_assert(DitherOffsets[3][0] == 40 && DitherOffsets[0][0] == -40);
+
+}  // namespace
+
+uint8_t NearestXterm256(Rgb c) {
+  const int r = CubeStep(c.r), g = CubeStep(c.g), b = CubeStep(c.b);
+  const Rgb cube{CubeLevels[r], CubeLevels[g], CubeLevels[b]};
+  // Grey ramp 232 + k is 8 + 10k: the nearest to (v, v, v) for the whole
+  // colour is the nearest to the mean of its channels.
+  const int sum = c.r + c.g + c.b;  // 3 * mean
+  const int k = std::clamp((sum - 24 + 15) / 30, 0, 23);
+  const uint8_t level = static_cast<uint8_t>(8 + 10 * k);
+  const Rgb grey{level, level, level};
+  if (Distance(c, grey) < Distance(c, cube)) return static_cast<uint8_t>(232 + k);
+  return static_cast<uint8_t>(16 + 36 * r + 6 * g + b);
+}
+
+Rgb Xterm256Color(uint8_t index) {
+  if (index >= 232) {
+    const uint8_t v = static_cast<uint8_t>(8 + 10 * (index - 232));
+    return {v, v, v};
+  }
+  const int i = std::max(index - 16, 0);
+  return {CubeLevels[i / 36], CubeLevels[i / 6 % 6], CubeLevels[i % 6]};
+}
+
+int NearestVga(Rgb c) {
+  int best = 0, bestDistance = Distance(c, VgaPalette[0]);
+  for (int i = 1; i < 16 && bestDistance > 0; ++i) {
+    const int d = Distance(c, VgaPalette[i]);
+    if (d < bestDistance) {
+      best = i;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+int DitheredVga(Rgb c, int x, int y) {
+  const int offset = DitherOffsets[y & 3][x & 3];
+  auto nudge = [offset](uint8_t v) { return static_cast<uint8_t>(std::clamp(v + offset, 0, 255)); };
+  return NearestVga({nudge(c.r), nudge(c.g), nudge(c.b)});
+}
+
+}  // namespace cellshow

@@ -1,0 +1,175 @@
+#include "render/scaled/scaled_view.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "render/pixels/cp437_font.h"
+#include "render/scaled/srgb.h"
+
+// The per-pixel sum is the inner loop of every frame.
+#if defined(__GNUC__)
+#define CELLSHOW_SCALED_INLINE [[gnu::always_inline]] inline
+#else
+#define CELLSHOW_SCALED_INLINE inline
+#endif
+
+namespace cellshow {
+ScaledView::ScaledView() {
+  for (int a = 0; a < 256; ++a) {
+    const Rgb bg = VgaPalette[a >> 4 & 15], fg = VgaPalette[a & 15];
+    AttributeLight& light = attributes_[a];
+    light.bg = {SrgbToLinear(bg.r), SrgbToLinear(bg.g), SrgbToLinear(bg.b)};
+    light.rise = {SrgbToLinear(fg.r) - light.bg.r, SrgbToLinear(fg.g) - light.bg.g,
+                  SrgbToLinear(fg.b) - light.bg.b};
+    light.plain = (a & 15) == (a >> 4 & 15);
+  }
+  for (int c = 0; c < 256; ++c) {
+    const auto& rows = GlyphRows(static_cast<uint8_t>(c));
+    for (int r = 0; r < 8; ++r) glyphRows_[c][r] = rows[r];
+    coverage_[c] = GlyphCoverage(static_cast<uint8_t>(c));
+  }
+}
+
+const ScaledBox& ScaledView::Fit(int columns, int rows, bool halfBlocks) {
+  const ScaledBox box = FitScaledBox(columns, rows, halfBlocks);
+  if (!box.empty() &&
+      (box.columns != weights_.columns() || box.pixelRows != weights_.pixelRows())) {
+    weights_.Build(box.columns, box.pixelRows);
+    // The box pixels each cell column and row reaches.
+    for (int x = box.columns - 1; x >= 0; --x) {
+      for (const ColumnPiece* c = weights_.ColumnBegin(x); c != weights_.ColumnEnd(x); ++c) {
+        cellColumns_[c->cell].first = static_cast<int16_t>(x);
+      }
+    }
+    for (int x = 0; x < box.columns; ++x) {
+      for (const ColumnPiece* c = weights_.ColumnBegin(x); c != weights_.ColumnEnd(x); ++c) {
+        cellColumns_[c->cell].last = static_cast<int16_t>(x);
+      }
+    }
+    for (int y = box.pixelRows - 1; y >= 0; --y) {
+      for (const RowPiece* r = weights_.RowBegin(y); r != weights_.RowEnd(y); ++r) {
+        cellPixelRows_[r->cell].first = static_cast<int16_t>(y);
+      }
+    }
+    for (int y = 0; y < box.pixelRows; ++y) {
+      for (const RowPiece* r = weights_.RowBegin(y); r != weights_.RowEnd(y); ++r) {
+        cellPixelRows_[r->cell].last = static_cast<int16_t>(y);
+      }
+    }
+    pixelsValid_ = false;
+  }
+  box_ = box;
+  return box_;
+}
+
+CELLSHOW_SCALED_INLINE Rgb ScaledView::ExactPixel(const ScreenCells& cells, int x, int y) const {
+  // The weight of a cell wholly inside the box pixel.
+  const int32_t wholeCell = weights_.wholeColumn() * weights_.wholeRow();
+  float r = 0, g = 0, b = 0;
+  for (const RowPiece* row = weights_.RowBegin(y); row != weights_.RowEnd(y); ++row) {
+    const Cell* cellRow = &cells[row->cell * ScreenWidth];
+    for (const ColumnPiece* column = weights_.ColumnBegin(x); column != weights_.ColumnEnd(x);
+         ++column) {
+      const Cell& cell = cellRow[column->cell];
+      const AttributeLight& light = attributes_[cell.Attributes & 0xFF];
+      const int32_t area = row->sum * column->sum;
+      r += light.bg.r * static_cast<float>(area);
+      g += light.bg.g * static_cast<float>(area);
+      b += light.bg.b * static_cast<float>(area);
+      const uint8_t glyph = static_cast<uint8_t>(cell.Char);
+      const int32_t coverage = coverage_[glyph];
+      if (light.plain || coverage == 0) continue;
+      // The weight of the glyph's set pixels in this piece.
+      int32_t set;
+      if (coverage == 64) {
+        set = area;
+      } else if (row->whole && column->whole) {
+        set = coverage * wholeCell;
+      } else {
+        const uint8_t* glyphRows = glyphRows_[glyph];
+        set = 0;
+        for (int k = row->first; k <= row->last; ++k) {
+          set += row->weight[k] * column->set[glyphRows[k]];
+        }
+      }
+      r += light.rise.r * static_cast<float>(set);
+      g += light.rise.g * static_cast<float>(set);
+      b += light.rise.b * static_cast<float>(set);
+    }
+  }
+  constexpr float PerArea = 1.0f / BoxPixelArea;
+  return {LinearToSrgb(r * PerArea), LinearToSrgb(g * PerArea), LinearToSrgb(b * PerArea)};
+}
+
+// Only the pixels over cells that changed since the last frame are worked
+// out again (all of them after a change of box or depth): a cell changes the
+// box pixels its 8x8 image pixels fall in, and no other.
+Rgb ScaledView::Pixel(const ScreenCells& cells, int x, int y) const {
+  return ExactPixel(cells, x, y);
+}
+
+void ScaledView::RenderPixels(const ScreenCells& cells, ColorDepth depth) {
+  const int width = box_.columns;
+  const int count = width * box_.pixelRows;
+  if (!pixelsValid_ || depth != pixelsDepth_) {
+    std::fill_n(dirty_, count, uint8_t{1});
+  } else {
+    std::fill_n(dirty_, count, uint8_t{0});
+    for (int cy = 0; cy < ScreenHeight; ++cy) {
+      const Cell* now = &cells[cy * ScreenWidth];
+      const Cell* before = &previous_[cy * ScreenWidth];
+      for (int cx = 0; cx < ScreenWidth; ++cx) {
+        if (std::memcmp(&now[cx], &before[cx], sizeof(Cell)) == 0) continue;
+        const Span columns = cellColumns_[cx];
+        for (int y = cellPixelRows_[cy].first; y <= cellPixelRows_[cy].last; ++y) {
+          uint8_t* dirty = &dirty_[y * width];
+          for (int x = columns.first; x <= columns.last; ++x) dirty[x] = 1;
+        }
+      }
+    }
+  }
+  std::copy(cells, cells + ScreenCellCount, previous_);
+  pixelsValid_ = true;
+  pixelsDepth_ = depth;
+
+  for (int y = 0; y < box_.pixelRows; ++y) {
+    Rgb* line = &pixels_[y * width];
+    const uint8_t* dirty = &dirty_[y * width];
+    for (int x = 0; x < width; ++x) {
+      if (!dirty[x]) continue;
+      const Rgb exact = ExactPixel(cells, x, y);
+      switch (depth) {
+        case ColorDepth::Xterm256:
+          line[x] = Xterm256Color(NearestXterm256(exact));
+          break;
+        case ColorDepth::Ansi16:
+          line[x] = VgaPalette[DitheredVga(exact, x, y)];
+          break;
+        case ColorDepth::TrueColor:
+          line[x] = exact;
+          break;
+      }
+    }
+  }
+}
+
+void ScaledView::Render(const ScreenCells& cells, ColorDepth depth, RgbCell* out) {
+  if (box_.empty()) return;
+  RenderPixels(cells, depth);
+  const int width = box_.columns;
+  for (int row = 0; row < box_.rows; ++row) {
+    RgbCell* line = &out[row * width];
+    if (!box_.halfBlocks) {
+      const Rgb* pixels = &pixels_[row * width];
+      for (int x = 0; x < width; ++x) line[x] = {BlankGlyph, pixels[x], pixels[x]};
+      continue;
+    }
+    const Rgb* upper = &pixels_[2 * row * width];
+    const Rgb* lower = 2 * row + 1 < box_.pixelRows ? upper + width : nullptr;
+    for (int x = 0; x < width; ++x) {
+      line[x] = {UpperHalfBlock, upper[x], lower ? lower[x] : Rgb{0, 0, 0}};
+    }
+  }
+}
+
+}  // namespace cellshow
