@@ -177,7 +177,8 @@ struct FrameEncoder::Writer {
   }
 };
 
-FrameEncoder::FrameEncoder(bool trueColor) : trueColor_(trueColor) {
+FrameEncoder::FrameEncoder(bool trueColor, TerminalSize noticeNeeds)
+    : trueColor_(trueColor), noticeNeeds_(noticeNeeds) {
   std::fill(std::begin(shown_), std::end(shown_), UnknownKey);
 }
 
@@ -674,12 +675,12 @@ void FrameEncoder::DrawNotice(Writer& w) {
 
   char text[96];
   NoticeLines lines;
-  std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d", ScreenWidth,
-                ScreenHeight, size_.columns, size_.rows);
+  std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d",
+                noticeNeeds_.columns, noticeNeeds_.rows, size_.columns, size_.rows);
   WrapWords(text, width, lines);
   if (lines.count > rows) {
-    std::snprintf(text, sizeof text, "needs %dx%d, is %dx%d", ScreenWidth, ScreenHeight,
-                  size_.columns, size_.rows);
+    std::snprintf(text, sizeof text, "needs %dx%d, is %dx%d", noticeNeeds_.columns,
+                  noticeNeeds_.rows, size_.columns, size_.rows);
     WrapWords(text, width, lines);
   }
   const int count = std::min(lines.count, rows);

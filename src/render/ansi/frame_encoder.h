@@ -44,7 +44,9 @@ class FrameEncoder {
   // Terminal sizes above this are taken as this.
   static constexpr int MaxTerminalSide = 65535;
 
-  explicit FrameEncoder(bool trueColor);
+  // `noticeNeeds` is the size the notice asks for (the grid's, or less when
+  // the caller shows smaller terminals another way).
+  explicit FrameEncoder(bool trueColor, TerminalSize noticeNeeds = {ScreenWidth, ScreenHeight});
 
   // Forgets what the terminal shows: the next frame is a full redraw (after
   // start-up, a resize, a SIGCONT, or anything that may have disturbed it).
@@ -77,6 +79,7 @@ class FrameEncoder {
                   int& bg) const;
 
   bool trueColor_;
+  TerminalSize noticeNeeds_;
   bool valid_ = false;  // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};

@@ -38,10 +38,16 @@ void AreaWeights::Build(int columns, int pixelRows) {
         piece.sum += weight[k];
         piece.whole = piece.whole && weight[k] == columns_;
       }
-      for (int bits = 0; bits < 256; ++bits) {
-        int32_t set = 0;
-        for (int k = 0; k < 8; ++k) set += bits & (0x80 >> k) ? weight[k] : 0;
-        piece.set[bits] = static_cast<int16_t>(set);
+      for (int nibble = 0; nibble < 16; ++nibble) {
+        int32_t left = 0, right = 0;
+        for (int k = 0; k < 4; ++k) {
+          if (nibble & (8 >> k)) {
+            left += weight[k];
+            right += weight[4 + k];
+          }
+        }
+        piece.left[nibble] = static_cast<int16_t>(left);
+        piece.right[nibble] = static_cast<int16_t>(right);
       }
     }
   }

@@ -25,9 +25,11 @@ struct ColumnPiece {
   int16_t cell = 0;    // cell column, 0..79
   bool whole = false;  // all eight pixel columns are wholly inside
   int32_t sum = 0;     // the weights of its eight pixel columns added up
-  // The weights of the set pixels of each glyph row (bit 7 leftmost); at
-  // most 8 * ScaledMaxColumns.
-  int16_t set[256] = {};
+  // The weights of the set pixels of a glyph row (bit 7 leftmost), looked up
+  // a nibble at a time, left[row >> 4] + right[row & 15]: small tables that
+  // stay in the first-level cache. Each at most 4 * ScaledMaxColumns.
+  int16_t left[16] = {};
+  int16_t right[16] = {};
 };
 
 // The part of a cell row under a box pixel row.

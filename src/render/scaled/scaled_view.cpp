@@ -1,6 +1,7 @@
 #include "render/scaled/scaled_view.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "render/pixels/cp437_font.h"
@@ -15,13 +16,9 @@
 
 namespace cellshow {
 ScaledView::ScaledView() {
-  for (int a = 0; a < 256; ++a) {
-    const Rgb bg = VgaPalette[a >> 4 & 15], fg = VgaPalette[a & 15];
-    AttributeLight& light = attributes_[a];
-    light.bg = {SrgbToLinear(bg.r), SrgbToLinear(bg.g), SrgbToLinear(bg.b)};
-    light.rise = {SrgbToLinear(fg.r) - light.bg.r, SrgbToLinear(fg.g) - light.bg.g,
-                  SrgbToLinear(fg.b) - light.bg.b};
-    light.plain = (a & 15) == (a >> 4 & 15);
+  for (int i = 0; i < 16; ++i) {
+    const Rgb c = VgaPalette[i];
+    linear_[i] = {SrgbToLinear(c.r), SrgbToLinear(c.g), SrgbToLinear(c.b)};
   }
   for (int c = 0; c < 256; ++c) {
     const auto& rows = GlyphRows(static_cast<uint8_t>(c));
@@ -62,48 +59,54 @@ const ScaledBox& ScaledView::Fit(int columns, int rows, bool halfBlocks) {
   return box_;
 }
 
+// The weights of the image pixels each VGA colour covers in the box pixel
+// are summed exactly in integers, then mixed in linear light.
 CELLSHOW_SCALED_INLINE Rgb ScaledView::ExactPixel(const ScreenCells& cells, int x, int y) const {
   // The weight of a cell wholly inside the box pixel.
   const int32_t wholeCell = weights_.wholeColumn() * weights_.wholeRow();
-  float r = 0, g = 0, b = 0;
+  int32_t weight[16] = {};
+  unsigned used = 0;  // bit i: colour i has a weight
   for (const RowPiece* row = weights_.RowBegin(y); row != weights_.RowEnd(y); ++row) {
     const Cell* cellRow = &cells[row->cell * ScreenWidth];
     for (const ColumnPiece* column = weights_.ColumnBegin(x); column != weights_.ColumnEnd(x);
          ++column) {
       const Cell& cell = cellRow[column->cell];
-      const AttributeLight& light = attributes_[cell.Attributes & 0xFF];
+      const int fg = cell.Attributes & 15, bg = cell.Attributes >> 4 & 15;
       const int32_t area = row->sum * column->sum;
-      r += light.bg.r * static_cast<float>(area);
-      g += light.bg.g * static_cast<float>(area);
-      b += light.bg.b * static_cast<float>(area);
       const uint8_t glyph = static_cast<uint8_t>(cell.Char);
       const int32_t coverage = coverage_[glyph];
-      if (light.plain || coverage == 0) continue;
       // The weight of the glyph's set pixels in this piece.
-      int32_t set;
-      if (coverage == 64) {
+      int32_t set = 0;
+      if (fg == bg || coverage == 0) {
+        set = 0;
+      } else if (coverage == 64) {
         set = area;
       } else if (row->whole && column->whole) {
         set = coverage * wholeCell;
       } else {
         const uint8_t* glyphRows = glyphRows_[glyph];
-        set = 0;
         for (int k = row->first; k <= row->last; ++k) {
-          set += row->weight[k] * column->set[glyphRows[k]];
+          set +=
+              row->weight[k] * (column->left[glyphRows[k] >> 4] + column->right[glyphRows[k] & 15]);
         }
       }
-      r += light.rise.r * static_cast<float>(set);
-      g += light.rise.g * static_cast<float>(set);
-      b += light.rise.b * static_cast<float>(set);
+      weight[bg] += area - set;
+      weight[fg] += set;
+      used |= 1u << bg | 1u << fg;
     }
+  }
+  float r = 0, g = 0, b = 0;
+  for (; used != 0; used &= used - 1) {
+    const int colour = std::countr_zero(used);
+    const float w = static_cast<float>(weight[colour]);
+    r += linear_[colour].r * w;
+    g += linear_[colour].g * w;
+    b += linear_[colour].b * w;
   }
   constexpr float PerArea = 1.0f / BoxPixelArea;
   return {LinearToSrgb(r * PerArea), LinearToSrgb(g * PerArea), LinearToSrgb(b * PerArea)};
 }
 
-// Only the pixels over cells that changed since the last frame are worked
-// out again (all of them after a change of box or depth): a cell changes the
-// box pixels its 8x8 image pixels fall in, and no other.
 Rgb ScaledView::Pixel(const ScreenCells& cells, int x, int y) const {
   return ExactPixel(cells, x, y);
 }

@@ -47,16 +47,11 @@ class ScaledView {
   Rgb ExactPixel(const ScreenCells& cells, int x, int y) const;
   void RenderPixels(const ScreenCells& cells, ColorDepth depth);
 
-  // A cell's colours in linear light, by attribute byte: the background, and
-  // what the foreground adds where a glyph pixel is set.
+  // The VGA colours in linear light.
   struct Light {
     float r = 0, g = 0, b = 0;
   };
-  struct AttributeLight {
-    Light bg, rise;
-    bool plain = false;  // foreground and background are the same
-  };
-  AttributeLight attributes_[256];
+  Light linear_[16];
   // The glyphs, copied from the font: rows, and set pixels out of 64.
   uint8_t glyphRows_[256][8];
   int32_t coverage_[256];

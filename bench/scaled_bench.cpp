@@ -1,0 +1,177 @@
+// The scaled view on the default show's recorded frames: the time of a
+// scaled frame (transform plus encode) and its bytes per present at 80x24,
+// against today's glyph grid at 80x50, in one run.
+//
+// Frames: the presents of the recording named by CELLSHOW_RECORDING, else a
+// recording made now by the built program with the default data.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/headless/recording.h"
+#include "render/ansi/frame_encoder.h"
+#include "render/ansi/grid_encoder.h"
+#include "render/ansi/terminal_view.h"
+#include "render/scaled/scaled_view.h"
+
+namespace cellshow {
+namespace {
+
+struct Frame {
+  ScreenCells cells;
+};
+using Frames = std::vector<std::unique_ptr<Frame>>;
+
+const Frames& ShowFrames() {
+  static const Frames frames = [] {
+    std::string path;
+    const char* named = std::getenv("CELLSHOW_RECORDING");
+    if (named != nullptr && *named != 0) {
+      path = named;
+    } else {
+      path = std::string(CELLSHOW_BUILD_DIR) + "/scaled_bench.rec";
+      const std::string command = std::string(CELLSHOW_BINARY) + " --data '" + CELLSHOW_BUILD_DIR +
+                                  "/data' --record '" + path + "'";
+      if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "scaled_bench: cannot record the show: %s\n", command.c_str());
+        std::exit(2);
+      }
+    }
+    std::vector<Record> records;
+    std::string error;
+    if (!ReadRecordingFile(path, records, error)) {
+      std::fprintf(stderr, "scaled_bench: %s: %s\n", path.c_str(), error.c_str());
+      std::exit(2);
+    }
+    Frames out;
+    for (const Record& r : records) {
+      if (r.kind != PresentRecord) continue;
+      auto& f = out.emplace_back(std::make_unique<Frame>());
+      for (int k = 0; k < ScreenCellCount; ++k) f->cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
+    }
+    return out;
+  }();
+  return frames;
+}
+
+// Bytes over one pass of the show.
+size_t ViewBytes(TerminalSize size, const ViewOptions& options) {
+  auto view = std::make_unique<TerminalView>(options);
+  std::vector<char> out(TerminalView::MaxFrameBytes);
+  size_t bytes = 0;
+  for (const auto& f : ShowFrames()) bytes += view->Encode(f->cells, size, out.data());
+  return bytes;
+}
+
+void PrintBytes() {
+  const double presents = static_cast<double>(ShowFrames().size());
+  const double glyphs16 = static_cast<double>(ViewBytes({80, 50}, {ColorDepth::Ansi16}));
+  const double glyphs24 = static_cast<double>(ViewBytes({80, 50}, {ColorDepth::TrueColor}));
+  std::printf("bytes per present over %.0f presents\n", presents);
+  std::printf("  %-34s %10.1f\n", "glyph grid 80x50, 16 colours", glyphs16 / presents);
+  std::printf("  %-34s %10.1f\n", "glyph grid 80x50, 24-bit", glyphs24 / presents);
+  struct Row {
+    const char* name;
+    TerminalSize size;
+    ViewOptions options;
+  };
+  const Row rows[] = {
+      {"scaled 80x24, 24-bit", {80, 24}, {ColorDepth::TrueColor, true}},
+      {"scaled 80x24, 256 colours", {80, 24}, {ColorDepth::Xterm256, true}},
+      {"scaled 80x24, 16 colours", {80, 24}, {ColorDepth::Ansi16, true}},
+      {"scaled 80x24, 24-bit, one per cell", {80, 24}, {ColorDepth::TrueColor, false}},
+      {"scaled 120x40, 24-bit", {120, 40}, {ColorDepth::TrueColor, true}},
+      {"scaled 40x12, 24-bit", {40, 12}, {ColorDepth::TrueColor, true}},
+  };
+  for (const Row& row : rows) {
+    const double bytes = static_cast<double>(ViewBytes(row.size, row.options)) / presents;
+    std::printf("  %-34s %10.1f  (%.3f of the 80x50 16-colour grid)\n", row.name, bytes,
+                bytes / (glyphs16 / presents));
+  }
+  std::fflush(stdout);
+}
+
+ColorDepth DepthArg(int64_t arg) {
+  return arg == 24 ? ColorDepth::TrueColor : arg == 256 ? ColorDepth::Xterm256 : ColorDepth::Ansi16;
+}
+
+// One iteration is one present at 80x24, walking the show in order:
+// transform and encode, as the terminal writer does them.
+void BM_ScaledFrame(benchmark::State& state) {
+  const Frames& frames = ShowFrames();
+  auto view = std::make_unique<TerminalView>(ViewOptions{DepthArg(state.range(0)), true});
+  std::vector<char> out(TerminalView::MaxFrameBytes);
+  size_t i = 0, bytes = 0;
+  for (auto _ : state) {
+    bytes += view->Encode(frames[i]->cells, {80, 24}, out.data());
+    benchmark::DoNotOptimize(out.data());
+    if (++i == frames.size()) i = 0;
+  }
+  state.counters["bytes/present"] =
+      benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_ScaledFrame)->ArgName("colors")->Arg(24)->Arg(256)->Arg(16);
+
+// The transform alone, and the encode alone of frames transformed beforehand.
+void BM_ScaledTransform(benchmark::State& state) {
+  const Frames& frames = ShowFrames();
+  auto view = std::make_unique<ScaledView>();
+  const ScaledBox& box = view->Fit(80, 24, true);
+  std::vector<RgbCell> cells(static_cast<size_t>(box.columns * box.rows));
+  size_t i = 0;
+  for (auto _ : state) {
+    view->Render(frames[i]->cells, ColorDepth::TrueColor, cells.data());
+    benchmark::DoNotOptimize(cells.data());
+    if (++i == frames.size()) i = 0;
+  }
+}
+BENCHMARK(BM_ScaledTransform);
+
+void BM_ScaledEncode(benchmark::State& state) {
+  const Frames& frames = ShowFrames();
+  auto view = std::make_unique<ScaledView>();
+  const ScaledBox& box = view->Fit(80, 24, true);
+  const size_t perFrame = static_cast<size_t>(box.columns * box.rows);
+  std::vector<RgbCell> cells(perFrame * frames.size());
+  for (size_t k = 0; k < frames.size(); ++k) {
+    view->Render(frames[k]->cells, ColorDepth::TrueColor, &cells[k * perFrame]);
+  }
+  auto encoder = std::make_unique<GridEncoder>(ColorDepth::TrueColor);
+  std::vector<char> out(GridEncoder::MaxFrameBytes);
+  const GridPlace place{box.columns, box.rows, box.left, box.top};
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(encoder->Encode(&cells[i * perFrame], place, {80, 24}, out.data()));
+    if (++i == frames.size()) i = 0;
+  }
+}
+BENCHMARK(BM_ScaledEncode);
+
+// Today's glyph grid at 80x50 in 16 colours, for the ratio.
+void BM_GlyphFrame(benchmark::State& state) {
+  const Frames& frames = ShowFrames();
+  auto encoder = std::make_unique<FrameEncoder>(false);
+  std::vector<char> out(FrameEncoder::MaxFrameBytes);
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(encoder->Encode(frames[i]->cells, {80, 50}, out.data()));
+    if (++i == frames.size()) i = 0;
+  }
+}
+BENCHMARK(BM_GlyphFrame);
+
+}  // namespace
+}  // namespace cellshow
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  cellshow::PrintBytes();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

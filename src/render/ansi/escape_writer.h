@@ -1,0 +1,65 @@
+#pragma once
+// Appending escape sequences to a frame's buffer, and what cursor movements
+// cost in bytes: the small pieces every terminal encoder here shares.
+#include <cstddef>
+#include <cstring>
+
+namespace cellshow {
+
+inline constexpr char SyncBegin[] = "\x1b[?2026h";
+inline constexpr char SyncEnd[] = "\x1b[?2026l";
+
+constexpr int DecimalDigits(int n) {
+  return n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4 : 5;
+}
+// CUU/CUD/CUF/CUB by n (the parameter 1 is left out).
+constexpr int RelativeMoveCost(int n) { return n == 0 ? 0 : n == 1 ? 3 : 3 + DecimalDigits(n); }
+// CUP to a 0-based terminal position, with the default parameters left out.
+constexpr int AbsoluteMoveCost(int row, int column) {
+  if (column == 0) return row == 0 ? 3 : 3 + DecimalDigits(row + 1);
+  return 4 + DecimalDigits(row + 1) + DecimalDigits(column + 1);
+}
+// CHA to a 0-based column.
+constexpr int ColumnMoveCost(int column) { return column == 0 ? 3 : 3 + DecimalDigits(column + 1); }
+
+// Appends to a buffer with room enough (the caller bounds its frames).
+struct EscapeWriter {
+  char* p;
+
+  void Put(char c) { *p++ = c; }
+  void Put(const char* s, size_t n) {
+    std::memcpy(p, s, n);
+    p += n;
+  }
+  template <size_t N>
+  void Put(const char (&s)[N]) {
+    Put(s, N - 1);
+  }
+  void Number(int n) {
+    char digits[8];
+    int count = 0;
+    do {
+      digits[count++] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n > 0);
+    while (count > 0) Put(digits[--count]);
+  }
+  // CSI n <final>, leaving out a parameter of 1.
+  void Csi(int n, char final) {
+    Put("\x1b[");
+    if (n != 1) Number(n);
+    Put(final);
+  }
+  // CUP to a 0-based position.
+  void Absolute(int row, int column) {
+    Put("\x1b[");
+    if (row != 0 || column != 0) Number(row + 1);
+    if (column != 0) {
+      Put(';');
+      Number(column + 1);
+    }
+    Put('H');
+  }
+};
+
+}  // namespace cellshow

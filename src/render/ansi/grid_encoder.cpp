@@ -1,0 +1,397 @@
+#include "render/ansi/grid_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "render/ansi/console_palette.h"
+#include "render/ansi/cp437_glyphs.h"
+
+// The per-cell steps are small and hot: they belong inside the loops.
+#if defined(__GNUC__)
+#define CELLSHOW_GRID_INLINE [[gnu::always_inline]] inline
+#else
+#define CELLSHOW_GRID_INLINE inline
+#endif
+
+namespace cellshow {
+namespace {
+
+// Unchanged cells written through to reach a changed one are never more than
+// this many: any cursor movement within a row is cheaper.
+constexpr int MaxThroughCells = 12;
+
+// Bytes of one frame at most: every cell reached by the dearest movement,
+// with both colours changed in 24-bit form and a 3-byte glyph, the last-cell
+// insert, and 256 for the fixed sequences.
+constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
+constexpr size_t WorstCaseFrameBytes = (GridEncoder::MaxCells + 2) * WorstCellBytes + 256;
+static_assert(WorstCaseFrameBytes <= GridEncoder::MaxFrameBytes);
+
+constexpr uint64_t Compose(uint8_t glyph, uint32_t upper, uint32_t lower) {
+  return uint64_t{glyph} << 48 | uint64_t{upper} << 24 | lower;
+}
+constexpr uint8_t GlyphOf(uint64_t key) { return static_cast<uint8_t>(key >> 48); }
+constexpr uint32_t UpperOf(uint64_t key) { return static_cast<uint32_t>(key >> 24 & 0xFFFFFF); }
+constexpr uint32_t LowerOf(uint64_t key) { return static_cast<uint32_t>(key & 0xFFFFFF); }
+
+// The VGA colour with exactly these channels, by their levels (0x00, 0x55,
+// 0xAA, 0xFF as 0..3, red * 16 + green * 4 + blue); -1 for none.
+constexpr std::array<int8_t, 64> MakeVgaByLevels() {
+  std::array<int8_t, 64> table{};
+  table.fill(-1);
+  for (int i = 0; i < 16; ++i) {
+    const Rgb c = VgaPalette[i];
+    table[(c.r / 0x55) * 16 + (c.g / 0x55) * 4 + c.b / 0x55] = static_cast<int8_t>(i);
+  }
+  return table;
+}
+constexpr auto VgaByLevels = MakeVgaByLevels();
+constexpr int VgaLevel(uint8_t v) { return v % 0x55 == 0 ? v / 0x55 : -1; }
+
+// The decimal digits of 0..255, for the colour parameters.
+struct Decimal {
+  uint8_t size;
+  char text[3];
+};
+constexpr std::array<Decimal, 256> MakeDecimals() {
+  std::array<Decimal, 256> table{};
+  for (int n = 0; n < 256; ++n) {
+    Decimal& d = table[n];
+    if (n >= 100) d.text[d.size++] = static_cast<char>('0' + n / 100);
+    if (n >= 10) d.text[d.size++] = static_cast<char>('0' + n / 10 % 10);
+    d.text[d.size++] = static_cast<char>('0' + n % 10);
+  }
+  return table;
+}
+constexpr auto Decimals = MakeDecimals();
+
+void PutByte(EscapeWriter& w, uint32_t n) {
+  const Decimal& d = Decimals[n & 0xFF];
+  std::memcpy(w.p, d.text, sizeof d.text);  // the room past the end is written over next
+  w.p += d.size;
+}
+
+}  // namespace
+
+GridEncoder::GridEncoder(ColorDepth depth)
+    : depth_(depth),
+      black_(ColorOf(Rgb{0, 0, 0})),
+      shown_(std::make_unique<Key[]>(MaxCells)),
+      keys_(std::make_unique<Key[]>(MaxCells)) {}
+
+void GridEncoder::Invalidate() { valid_ = false; }
+
+CELLSHOW_GRID_INLINE uint32_t GridEncoder::ColorOf(Rgb c) const {
+  switch (depth_) {
+    case ColorDepth::TrueColor:
+      break;
+    case ColorDepth::Xterm256:
+      return NearestXterm256(c);
+    case ColorDepth::Ansi16: {
+      const int r = VgaLevel(c.r), g = VgaLevel(c.g), b = VgaLevel(c.b);
+      const int exact = r < 0 || g < 0 || b < 0 ? -1 : VgaByLevels[r * 16 + g * 4 + b];
+      return static_cast<uint32_t>(exact >= 0 ? exact : NearestVga(c));
+    }
+  }
+  return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
+}
+
+CELLSHOW_GRID_INLINE GridEncoder::Key GridEncoder::KeyOf(const RgbCell& cell) const {
+  switch (cell.glyph) {
+    case 0x00:
+    case BlankGlyph:
+    case 0xFF: {
+      const uint32_t bg = ColorOf(cell.bg);
+      return Compose(BlankGlyph, bg, bg);
+    }
+    case FullBlock: {
+      const uint32_t fg = ColorOf(cell.fg);
+      return Compose(BlankGlyph, fg, fg);
+    }
+    case UpperHalfBlock: {
+      const uint32_t top = ColorOf(cell.fg), bottom = ColorOf(cell.bg);
+      return top == bottom ? Compose(BlankGlyph, top, top) : Compose(UpperHalfBlock, top, bottom);
+    }
+    default:
+      return Compose(cell.glyph, ColorOf(cell.fg), ColorOf(cell.bg));
+  }
+}
+
+size_t GridEncoder::Encode(const RgbCell* cells, GridPlace place, TerminalSize size, char* out) {
+  last_ = {};
+  size.columns = std::clamp(size.columns, 0, FrameEncoder::MaxTerminalSide);
+  size.rows = std::clamp(size.rows, 0, FrameEncoder::MaxTerminalSide);
+  if (size != size_ || place != place_) {
+    valid_ = false;
+    size_ = size;
+    place_ = place;
+  }
+  const bool fits = place.columns >= 2 && place.rows >= 1 && place.left >= 0 && place.top >= 0 &&
+                    place.columns * place.rows <= MaxCells &&
+                    place.left + place.columns <= size.columns &&
+                    place.top + place.rows <= size.rows;
+  if (!fits) {
+    valid_ = false;
+    return 0;
+  }
+  const int count = place.columns * place.rows;
+  for (int i = 0; i < count; ++i) keys_[i] = KeyOf(cells[i]);
+
+  EscapeWriter w{out};
+  w.Put(SyncBegin);
+  if (!valid_) {
+    Redraw(w);
+    last_.fullRedraw = true;
+  } else if (ClearPays(keys_.get())) {
+    // Most of the frame turns black: erase the screen, then write the rest.
+    SetPen(w, penFg_, black_);
+    w.Put("\x1b[2J");
+    cursorRow_ = cursorColumn_ = -1;
+    wrapPending_ = false;
+    std::fill_n(shown_.get(), count, Compose(BlankGlyph, black_, black_));
+    last_.cleared = true;
+  }
+  char* const body = w.p;
+  for (int row = 0; row < place.rows; ++row) DrawRow(w, row, &keys_[row * place.columns]);
+  if (w.p == body && !last_.fullRedraw && !last_.cleared) return 0;
+  w.Put(SyncEnd);
+  last_.bytes = static_cast<size_t>(w.p - out);
+  return last_.bytes;
+}
+
+// Puts back the modes the bytes rely on (autowrap on, insert mode off, no
+// scrolling region) and clears the screen to black: the margins stay so,
+// and only the grid's cells that are not black are written.
+void GridEncoder::Redraw(EscapeWriter& w) {
+  w.Put("\x1b[?7h\x1b[4l\x1b[r\x1b[0;");
+  PutColor(w, black_, true);
+  w.Put("m\x1b[2J");
+  penFg_ = UnknownColor;
+  penBg_ = black_;
+  cursorRow_ = cursorColumn_ = -1;
+  wrapPending_ = false;
+  std::fill_n(shown_.get(), place_.columns * place_.rows, Compose(BlankGlyph, black_, black_));
+  valid_ = true;
+}
+
+// Erasing pays when it leaves fewer cells to write than there are changed
+// cells.
+bool GridEncoder::ClearPays(const Key* keys) const {
+  const Key black = Compose(BlankGlyph, black_, black_);
+  const int count = place_.columns * place_.rows;
+  int changed = 0, rest = 0;
+  for (int i = 0; i < count; ++i) {
+    changed += keys[i] != shown_[i];
+    rest += keys[i] != black;
+  }
+  return rest + 16 < changed;
+}
+
+void GridEncoder::DrawRow(EscapeWriter& w, int row, const Key* keys) {
+  Key* shown = &shown_[row * place_.columns];
+  const int terminalRow = place_.top + row;
+  const bool lastCellIsTerminals =
+      terminalRow == size_.rows - 1 && place_.left + place_.columns == size_.columns;
+  for (int column = 0; column < place_.columns; ++column) {
+    const Key key = keys[column];
+    if (key == shown[column]) continue;
+    if (lastCellIsTerminals && column == place_.columns - 1) {
+      WriteLastCell(w, keys);
+      shown[column - 1] = keys[column - 1];
+      shown[column] = key;
+      continue;
+    }
+    MoveTo(w, terminalRow, place_.left + column, keys);
+    WriteCell(w, key);
+    shown[column] = key;
+  }
+}
+
+// Printing in the terminal's last cell would make a terminal without delayed
+// wrapping scroll. Instead the last cell is printed one to the left and
+// pushed into place by inserting a cell before it, which is then written
+// with the cell that belongs there.
+void GridEncoder::WriteLastCell(EscapeWriter& w, const Key* keys) {
+  MoveTo(w, size_.rows - 1, size_.columns - 2, keys);
+  WriteCell(w, keys[place_.columns - 1]);
+  w.Put("\x1b[D\x1b[@");
+  cursorColumn_ = size_.columns - 2;
+  WriteCell(w, keys[place_.columns - 2]);
+}
+
+CELLSHOW_GRID_INLINE int GridEncoder::ColorCost(uint32_t color, bool background) const {
+  switch (depth_) {
+    case ColorDepth::TrueColor:
+      return 7 + Decimals[color >> 16 & 0xFF].size + Decimals[color >> 8 & 0xFF].size +
+             Decimals[color & 0xFF].size;
+    case ColorDepth::Xterm256:
+      return 5 + Decimals[color & 0xFF].size;
+    case ColorDepth::Ansi16:
+      break;
+  }
+  return background && (AnsiColor(static_cast<int>(color)) & 8) ? 3 : 2;
+}
+
+// The glyph and colours that write `key` with the pen at (fg, bg), and what
+// that costs in bytes.
+CELLSHOW_GRID_INLINE GridEncoder::Stroke GridEncoder::Plan(Key key, uint32_t fg,
+                                                           uint32_t bg) const {
+  const uint8_t glyph = GlyphOf(key);
+  // A blank's foreground is unseen: whatever the pen has.
+  const Stroke stroke{glyph, glyph == BlankGlyph ? fg : UpperOf(key), LowerOf(key), 0};
+  const bool setFg = stroke.fg != fg, setBg = stroke.bg != bg;
+  const int sgr = setFg || setBg ? 3 + (setFg ? ColorCost(stroke.fg, false) : 0) +
+                                       (setBg ? ColorCost(stroke.bg, true) : 0) + (setFg && setBg)
+                                 : 0;
+  return {stroke.glyph, stroke.fg, stroke.bg, sgr + Cp437Utf8[glyph].size};
+}
+
+CELLSHOW_GRID_INLINE void GridEncoder::WriteCell(EscapeWriter& w, Key key) {
+  const Stroke stroke = Plan(key, penFg_, penBg_);
+  SetPen(w, stroke.fg, stroke.bg);
+  const Utf8Glyph& glyph = Cp437Utf8[stroke.glyph];
+  w.Put(glyph.bytes, glyph.size);
+  ++last_.cellsWritten;
+  wrapPending_ = false;
+  if (++cursorColumn_ >= size_.columns) {
+    // Printed in the last column: the next glyph lands at the start of the
+    // next row, but only an absolute move is safe (see FrameEncoder).
+    wrapPending_ = true;
+    cursorColumn_ = 0;
+    if (++cursorRow_ >= size_.rows) cursorRow_ = cursorColumn_ = -1;
+  }
+}
+
+// Moves the cursor to a terminal position by the cheapest of: an absolute
+// move; a relative vertical move, then a relative or absolute horizontal one;
+// a carriage return with line feeds or a vertical move, then a horizontal
+// one; or, on the same row, writing the unchanged cells between through.
+// `keys` is the row being drawn. After a print in the last column only an
+// absolute move is safe.
+void GridEncoder::MoveTo(EscapeWriter& w, int row, int column, const Key* keys) {
+  if (cursorRow_ == row && cursorColumn_ == column) return;  // printing lands there
+  enum Vertical { Absolute, Relative, CarriageReturn, Stay };
+  enum Horizontal { None, Step, ToColumn };
+  Vertical vertical = Absolute;
+  Horizontal horizontal = None;
+  int best = AbsoluteMoveCost(row, column);
+  auto consider = [&](int cost, Vertical v, Horizontal h) {
+    if (cost < best) {
+      best = cost;
+      vertical = v;
+      horizontal = h;
+    }
+  };
+  // The horizontal part from `from` to `column`, added to `cost`.
+  auto across = [&](int cost, Vertical v, int from) {
+    if (from == column) {
+      consider(cost, v, None);
+      return;
+    }
+    consider(cost + RelativeMoveCost(from < column ? column - from : from - column), v, Step);
+    consider(cost + ColumnMoveCost(column), v, ToColumn);
+  };
+  if (!wrapPending_ && cursorRow_ >= 0) {
+    const int down = row - cursorRow_;
+    across(RelativeMoveCost(down >= 0 ? down : -down), down == 0 ? Stay : Relative, cursorColumn_);
+    across(1 + (down >= 0 ? std::min(down, RelativeMoveCost(down)) : RelativeMoveCost(-down)),
+           CarriageReturn, 0);
+    if (down == 0 && column > cursorColumn_ && cursorColumn_ >= place_.left &&
+        column - cursorColumn_ <= MaxThroughCells) {
+      // Writing the cells between through, against stepping over them: both
+      // counted with what the changed cell then costs.
+      const Key target = keys[column - place_.left];
+      const int stepped = best + Plan(target, penFg_, penBg_).bytes;
+      uint32_t fg = penFg_, bg = penBg_;
+      int through = 0;
+      for (int c = cursorColumn_; c < column && through < stepped; ++c) {
+        const Stroke s = Plan(keys[c - place_.left], fg, bg);
+        through += s.bytes;
+        fg = s.fg;
+        bg = s.bg;
+      }
+      through += Plan(target, fg, bg).bytes;
+      if (through < stepped) {
+        for (int c = cursorColumn_; c < column; ++c) WriteCell(w, keys[c - place_.left]);
+        return;
+      }
+    }
+  }
+
+  switch (vertical) {
+    case Absolute:
+      w.Absolute(row, column);
+      break;
+    case Relative:
+      if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
+      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
+      break;
+    case CarriageReturn:
+      w.Put('\r');
+      if (row > cursorRow_) {
+        const int down = row - cursorRow_;
+        if (down <= RelativeMoveCost(down)) {
+          for (int i = 0; i < down; ++i) w.Put('\n');
+        } else {
+          w.Csi(down, 'B');
+        }
+      }
+      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
+      break;
+    case Stay:
+      break;
+  }
+  const int from = vertical == CarriageReturn ? 0 : cursorColumn_;
+  switch (horizontal) {
+    case None:
+      break;
+    case Step:
+      if (column > from) w.Csi(column - from, 'C');
+      if (column < from) w.Csi(from - column, 'D');
+      break;
+    case ToColumn:
+      w.Csi(column + 1, 'G');
+      break;
+  }
+  cursorRow_ = row;
+  cursorColumn_ = column;
+  wrapPending_ = false;
+}
+
+CELLSHOW_GRID_INLINE void GridEncoder::PutColor(EscapeWriter& w, uint32_t color,
+                                                bool background) const {
+  switch (depth_) {
+    case ColorDepth::TrueColor:
+      w.Put(background ? "48;2;" : "38;2;");
+      PutByte(w, color >> 16);
+      w.Put(';');
+      PutByte(w, color >> 8);
+      w.Put(';');
+      PutByte(w, color);
+      return;
+    case ColorDepth::Xterm256:
+      w.Put(background ? "48;5;" : "38;5;");
+      PutByte(w, color);
+      return;
+    case ColorDepth::Ansi16:
+      break;
+  }
+  const int ansi = AnsiColor(static_cast<int>(color));
+  w.Number((ansi & 8 ? (background ? 100 : 90) : (background ? 40 : 30)) + (ansi & 7));
+}
+
+CELLSHOW_GRID_INLINE void GridEncoder::SetPen(EscapeWriter& w, uint32_t fg, uint32_t bg) {
+  const bool setFg = fg != penFg_ && fg != UnknownColor;
+  const bool setBg = bg != penBg_ && bg != UnknownColor;
+  if (!setFg && !setBg) return;
+  w.Put("\x1b[");
+  if (setFg) PutColor(w, fg, false);
+  if (setFg && setBg) w.Put(';');
+  if (setBg) PutColor(w, bg, true);
+  w.Put('m');
+  if (setFg) penFg_ = fg;
+  if (setBg) penBg_ = bg;
+}
+
+}  // namespace cellshow

@@ -1,0 +1,102 @@
+#pragma once
+// Turns frames of a grid of colour cells (the scaled view's, any size, placed
+// anywhere in the terminal) into the bytes that make a terminal show them,
+// on black. It remembers what the terminal shows, so a frame costs only its
+// changes, and it keeps colour changes cheap: both colours in one SGR, the
+// pen's colours reused wherever they fit. Pure: no I/O, no allocation after
+// construction.
+//
+// What the bytes rely on: those FrameEncoder relies on (SGR colours, cursor
+// movement, insert character, erase display in the current background,
+// autowrap, synchronized update), and xterm's 256 colours (SGR 38;5 / 48;5)
+// at that depth. Glyphs other than blanks are written in UTF-8. As there,
+// nothing is printed in the terminal's last cell.
+//
+// Cells are compared by what they show. A blank shows only its background
+// and a full block only its foreground: both are written as a blank (one
+// byte, one colour). So is an upper half block whose halves are alike.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "render/ansi/escape_writer.h"
+#include "render/ansi/frame_encoder.h"
+#include "render/scaled/palette_match.h"
+#include "render/scaled/rgb_cell.h"
+#include "render/scaled/scaled_box.h"
+
+namespace cellshow {
+
+// A grid of columns x rows cells with its top-left cell at terminal column
+// `left`, row `top`.
+struct GridPlace {
+  int columns = 0, rows = 0;
+  int left = 0, top = 0;
+  friend bool operator==(const GridPlace&, const GridPlace&) = default;
+};
+
+class GridEncoder {
+ public:
+  // The largest grid: the scaled view's widest box.
+  static constexpr int MaxCells = ScaledMaxColumns * ScaledMaxRows;
+  static constexpr size_t MaxFrameBytes = FrameEncoder::MaxFrameBytes;
+
+  explicit GridEncoder(ColorDepth depth);
+
+  // Forgets what the terminal shows: the next frame is a full redraw.
+  void Invalidate();
+
+  // Writes into `out` (MaxFrameBytes of room) the bytes that bring a terminal
+  // of `size` from what it shows now to `cells` (place.columns x place.rows,
+  // row by row) at `place`, black around. The grid must fit in the terminal
+  // and hold at most MaxCells, at least two columns. Returns the number of
+  // bytes: 0 when the terminal already shows exactly this.
+  size_t Encode(const RgbCell* cells, GridPlace place, TerminalSize size, char* out);
+
+  ColorDepth depth() const { return depth_; }
+  const FrameCost& lastFrame() const { return last_; }
+
+ private:
+  // What a cell looks like (see the top): glyph << 48 | foreground << 24 |
+  // background, colours as the terminal is told them (24-bit RGB or a
+  // palette index); a blank carries its colour in both.
+  using Key = uint64_t;
+  static constexpr Key UnknownKey = ~Key{0};
+  static constexpr uint32_t UnknownColor = 0xFFFFFFFF;
+
+  Key KeyOf(const RgbCell& cell) const;
+  uint32_t ColorOf(Rgb c) const;
+  void Redraw(EscapeWriter& w);
+  bool ClearPays(const Key* keys) const;
+  void DrawRow(EscapeWriter& w, int row, const Key* keys);
+  void WriteLastCell(EscapeWriter& w, const Key* keys);
+  void MoveTo(EscapeWriter& w, int row, int column, const Key* keys);
+  // A cell as it is written: glyph, the pen it needs, and its bytes.
+  struct Stroke {
+    uint8_t glyph;
+    uint32_t fg, bg;
+    int bytes;
+  };
+  Stroke Plan(Key key, uint32_t fg, uint32_t bg) const;
+  void WriteCell(EscapeWriter& w, Key key);
+  int ColorCost(uint32_t color, bool background) const;
+  void SetPen(EscapeWriter& w, uint32_t fg, uint32_t bg);
+  void PutColor(EscapeWriter& w, uint32_t color, bool background) const;
+
+  const ColorDepth depth_;
+  const uint32_t black_;  // black as the terminal is told it
+  bool valid_ = false;    // the terminal shows shown_ at place_
+  TerminalSize size_{0, 0};
+  GridPlace place_;
+  uint32_t penFg_ = UnknownColor, penBg_ = UnknownColor;
+  // Where the next glyph printed lands (terminal row and column; -1
+  // unknown); `wrapPending_` after a print in the last column, as in
+  // FrameEncoder.
+  int cursorRow_ = -1, cursorColumn_ = -1;
+  bool wrapPending_ = false;
+  FrameCost last_;
+  std::unique_ptr<Key[]> shown_;  // MaxCells, row by row at place_.columns
+  std::unique_ptr<Key[]> keys_;   // the frame being encoded
+};
+
+}  // namespace cellshow
