@@ -294,6 +294,17 @@ TEST(ScaledColours, Xterm256IsTheNearestCubeOrGreyEntry) {
   }
 }
 
+TEST(ScaledColours, NearestVgaIsTheNearest) {
+  std::mt19937 random(16);
+  for (int n = 0; n < 200000; ++n) {
+    const Rgb c{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
+                static_cast<uint8_t>(random())};
+    int best = INT32_MAX;
+    for (const Rgb& entry : VgaPalette) best = std::min(best, Distance(entry, c));
+    ASSERT_EQ(Distance(VgaPalette[NearestVga(c)], c), best) << Show(c);
+  }
+}
+
 TEST(ScaledColours, OrderedDitherMixesTheTwoNearestVgaColours) {
   // Each VGA colour stays itself at every place of the pattern.
   for (int colour = 0; colour < 16; ++colour) {

@@ -49,6 +49,16 @@ constexpr std::array<int8_t, 64> MakeVgaByLevels() {
 constexpr auto VgaByLevels = MakeVgaByLevels();
 constexpr int VgaLevel(uint8_t v) { return v % 0x55 == 0 ? v / 0x55 : -1; }
 
+// The step (0..5) of each xterm cube level, -1 for other channel values.
+constexpr std::array<int8_t, 256> MakeCubeSteps() {
+  std::array<int8_t, 256> table{};
+  table.fill(-1);
+  const int levels[6] = {0, 95, 135, 175, 215, 255};
+  for (int i = 0; i < 6; ++i) table[levels[i]] = static_cast<int8_t>(i);
+  return table;
+}
+constexpr auto CubeStep = MakeCubeSteps();
+
 // The decimal digits of 0..255, for the colour parameters.
 struct Decimal {
   uint8_t size;
@@ -86,8 +96,13 @@ CELLSHOW_GRID_INLINE uint32_t GridEncoder::ColorOf(Rgb c) const {
   switch (depth_) {
     case ColorDepth::TrueColor:
       break;
-    case ColorDepth::Xterm256:
+    case ColorDepth::Xterm256: {
+      // The scaled view gives palette colours: found by their channels.
+      const int r = CubeStep[c.r], g = CubeStep[c.g], b = CubeStep[c.b];
+      if (r >= 0 && g >= 0 && b >= 0) return static_cast<uint32_t>(16 + 36 * r + 6 * g + b);
+      if (c.r == c.g && c.g == c.b && c.r % 10 == 8 && c.r <= 238) return 232u + c.r / 10u;
       return NearestXterm256(c);
+    }
     case ColorDepth::Ansi16: {
       const int r = VgaLevel(c.r), g = VgaLevel(c.g), b = VgaLevel(c.b);
       const int exact = r < 0 || g < 0 || b < 0 ? -1 : VgaByLevels[r * 16 + g * 4 + b];

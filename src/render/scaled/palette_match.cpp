@@ -63,13 +63,22 @@ Rgb Xterm256Color(uint8_t index) {
 }
 
 int NearestVga(Rgb c) {
-  int best = 0, bestDistance = Distance(c, VgaPalette[0]);
-  for (int i = 1; i < 16 && bestDistance > 0; ++i) {
-    const int d = Distance(c, VgaPalette[i]);
-    if (d < bestDistance) {
-      best = i;
-      bestDistance = d;
+  // The bright colours are the cube of 0x55 and 0xFF on every channel, and
+  // the others the cube of 0x00 and 0xAA but for brown (AA5500) in place of
+  // dark yellow (AAAA00): the nearest of each cube is found channel by
+  // channel, and brown is weighed with them.
+  const int dark = (c.r >= 85) * 4 + (c.g >= 85) * 2 + (c.b >= 85);
+  if (dark == 6) {
+    int best = 0;
+    for (int i = 1; i < 16; ++i) {
+      if (Distance(c, VgaPalette[i]) < Distance(c, VgaPalette[best])) best = i;
     }
+    return best;
+  }
+  const int bright = 8 + (c.r >= 170) * 4 + (c.g >= 170) * 2 + (c.b >= 170);
+  int best = dark;
+  for (const int i : {bright, 6}) {
+    if (Distance(c, VgaPalette[i]) < Distance(c, VgaPalette[best])) best = i;
   }
   return best;
 }
