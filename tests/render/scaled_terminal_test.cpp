@@ -1,0 +1,235 @@
+// The scaled view's bytes read back through an emulated terminal: the grid
+// encoder on random grids at any place and depth, and the terminal view on
+// the default show and across sizes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/ansi/grid_encoder.h"
+#include "render/ansi/terminal_view.h"
+#include "render/scaled/scaled_view.h"
+#include "support/default_show.h"
+#include "support/vterm_colour_grid.h"
+#include "support/vterm_grid.h"
+#include "support/vterm_screen.h"
+
+namespace cellshow {
+namespace {
+
+using test::ColourGridMismatch;
+using test::VtermScreen;
+
+const char* DepthName(ColorDepth depth) {
+  return depth == ColorDepth::TrueColor ? "24-bit" : depth == ColorDepth::Xterm256 ? "256" : "16";
+}
+
+// What the terminal must show for a frame: the scaled view worked out on its
+// own.
+struct Expected {
+  std::unique_ptr<ScaledView> view = std::make_unique<ScaledView>();
+  std::vector<RgbCell> cells = std::vector<RgbCell>(GridEncoder::MaxCells);
+  GridPlace place;
+  void Of(const ScreenCells& screen, TerminalSize size, const ViewOptions& options) {
+    const ScaledBox& box = view->Fit(size.columns, size.rows, options.halfBlocks);
+    view->Render(screen, options.depth, cells.data());
+    place = {box.columns, box.rows, box.left, box.top};
+  }
+};
+
+TEST(ScaledThroughTerminal, TheDefaultShowAt80x24InEveryDepth) {
+  const auto& frames = test::DefaultShowFrames();
+  ASSERT_GT(frames.size(), 1000u);
+  std::vector<char> out(TerminalView::MaxFrameBytes);
+  for (const ColorDepth depth : {ColorDepth::TrueColor, ColorDepth::Xterm256, ColorDepth::Ansi16}) {
+    const ViewOptions options{depth, true, FitMode::Auto};
+    auto view = std::make_unique<TerminalView>(options);
+    VtermScreen terminal(24, 80);
+    Expected expected;
+    for (size_t i = 0; i < frames.size(); ++i) {
+      terminal.Feed(out.data(), view->Encode(frames[i]->cells, {80, 24}, out.data()));
+      ASSERT_EQ(view->shown(), TerminalView::Shown::Scaled);
+      if (i % 25 != 0 && i + 1 != frames.size()) continue;
+      expected.Of(frames[i]->cells, {80, 24}, options);
+      ASSERT_EQ(expected.place, (GridPlace{64, 24, 8, 0}));
+      ASSERT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place, depth), "")
+          << DepthName(depth) << ", tick " << frames[i]->tick;
+    }
+    EXPECT_EQ(terminal.scrolledLines(), 0);
+    EXPECT_EQ(terminal.lastCellPrints(), 0);
+  }
+}
+
+// Random grids of every kind of cell, changing a little or a lot from frame
+// to frame, at places that touch every edge of the terminal (the last cell
+// included) and in every depth.
+TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
+  std::mt19937 random(1215);
+  const uint8_t glyphs[] = {0x20, 0x00, 0xFF, UpperHalfBlock, UpperHalfBlock,
+                            0xDB, 0xDC, 'A',  0xB1,           0x02};
+  std::vector<char> out(GridEncoder::MaxFrameBytes);
+  for (int run = 0; run < 24; ++run) {
+    const ColorDepth depth = static_cast<ColorDepth>(run % 3);
+    auto color = [&] {
+      switch (depth) {
+        case ColorDepth::TrueColor: {
+          // A few colours, so that the pen is often right already.
+          const uint8_t v[] = {0, 1, 127, 200, 255};
+          return Rgb{v[random() % 5], v[random() % 5], v[random() % 5]};
+        }
+        case ColorDepth::Xterm256:
+          return Xterm256Color(static_cast<uint8_t>(16 + random() % 240));
+        case ColorDepth::Ansi16:
+          break;
+      }
+      return VgaPalette[random() % 16];
+    };
+    const TerminalSize size{static_cast<int>(2 + random() % 60),
+                            static_cast<int>(1 + random() % 30)};
+    GridPlace place;
+    place.columns = static_cast<int>(2 + random() % (size.columns - 1));
+    place.rows = static_cast<int>(1 + random() % size.rows);
+    // Every fourth run fills the terminal to its last cell.
+    place.left = run % 4 == 0 ? size.columns - place.columns
+                              : static_cast<int>(random() % (size.columns - place.columns + 1));
+    place.top = run % 4 == 0 ? size.rows - place.rows
+                             : static_cast<int>(random() % (size.rows - place.rows + 1));
+    auto encoder = std::make_unique<GridEncoder>(depth);
+    VtermScreen terminal(size.rows, size.columns);
+    std::vector<RgbCell> cells(static_cast<size_t>(place.columns * place.rows));
+    for (int frame = 0; frame < 12; ++frame) {
+      const unsigned changes = frame % 3 == 0 ? 1000 : 1 + random() % 20;
+      for (unsigned n = 0; n < changes; ++n) {
+        RgbCell& cell = cells[random() % cells.size()];
+        cell = {glyphs[random() % std::size(glyphs)], color(), color()};
+      }
+      terminal.Feed(out.data(), encoder->Encode(cells.data(), place, size, out.data()));
+      ASSERT_EQ(ColourGridMismatch(terminal, cells.data(), place, depth), "")
+          << "run " << run << " (" << DepthName(depth) << ", " << place.columns << "x" << place.rows
+          << " at " << place.left << "," << place.top << " in " << size.columns << "x" << size.rows
+          << "), frame " << frame;
+    }
+    EXPECT_EQ(terminal.scrolledLines(), 0) << "run " << run;
+    EXPECT_EQ(terminal.lastCellPrints(), 0) << "run " << run;
+  }
+}
+
+TEST(ScaledThroughTerminal, AFrameCostsItsChanges) {
+  std::vector<char> out(GridEncoder::MaxFrameBytes);
+  GridEncoder encoder(ColorDepth::TrueColor);
+  const GridPlace place{64, 24, 8, 0};
+  std::vector<RgbCell> cells(64 * 24, RgbCell{UpperHalfBlock, {10, 20, 30}, {40, 50, 60}});
+  EXPECT_GT(encoder.Encode(cells.data(), place, {80, 24}, out.data()), 0u);
+  EXPECT_TRUE(encoder.lastFrame().fullRedraw);
+  EXPECT_EQ(encoder.Encode(cells.data(), place, {80, 24}, out.data()), 0u);
+  // One cell: a move, one SGR with both colours, the glyph, the update.
+  cells[5 * 64 + 7].fg = {255, 255, 255};
+  const size_t one = encoder.Encode(cells.data(), place, {80, 24}, out.data());
+  EXPECT_EQ(encoder.lastFrame().cellsWritten, 1);
+  EXPECT_LE(one, 16u + 8 + 36 + 3 + 10);
+  // A row of the same new colours costs one SGR, not one per cell.
+  for (int c = 0; c < 64; ++c) cells[9 * 64 + c] = {UpperHalfBlock, {1, 2, 3}, {4, 5, 6}};
+  const size_t row = encoder.Encode(cells.data(), place, {80, 24}, out.data());
+  EXPECT_LE(row, 16u + 8 + 36 + 64 * 3);
+  // The whole grid turning black: erased, not written cell by cell.
+  std::fill(cells.begin(), cells.end(), RgbCell{UpperHalfBlock, {0, 0, 0}, {0, 0, 0}});
+  EXPECT_LE(encoder.Encode(cells.data(), place, {80, 24}, out.data()), 64u);
+  EXPECT_TRUE(encoder.lastFrame().cleared);
+}
+
+std::string Text(const VtermScreen& terminal) {
+  std::string text;
+  for (int row = 0; row < terminal.rows(); ++row) text += terminal.RowText(row) + "\n";
+  return text;
+}
+
+// One terminal through a run of sizes: each frame shows what its size calls
+// for, drawn whole over whatever the last size left.
+TEST(ScaledThroughTerminal, TheSizeChoosesGlyphsScaledOrNotice) {
+  const auto& frames = test::DefaultShowFrames();
+  ASSERT_GT(frames.size(), 1000u);
+  std::vector<char> out(TerminalView::MaxFrameBytes);
+  using Shown = TerminalView::Shown;
+  struct Step {
+    TerminalSize size;
+    Shown shown;
+    const char* notice;
+  };
+  struct Case {
+    FitMode fit;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {FitMode::Auto,
+       {{{80, 50}, Shown::Glyphs, nullptr},
+        {{80, 24}, Shown::Scaled, nullptr},
+        {{39, 30}, Shown::Notice, "cellshow needs 40x12"},
+        {{120, 40}, Shown::Scaled, nullptr},
+        {{100, 60}, Shown::Glyphs, nullptr},
+        {{40, 12}, Shown::Scaled, nullptr},
+        {{80, 50}, Shown::Glyphs, nullptr}}},
+      {FitMode::Never,
+       {{{80, 24}, Shown::Notice, "cellshow needs 80x50 - this terminal is 80x24"},
+        {{80, 50}, Shown::Glyphs, nullptr}}},
+      {FitMode::Always,
+       {{{100, 60}, Shown::Scaled, nullptr},
+        {{30, 20}, Shown::Notice, "needs 40x12"},
+        {{80, 50}, Shown::Scaled, nullptr}}},
+  };
+  for (const Case& c : cases) {
+    const ViewOptions options{ColorDepth::TrueColor, true, c.fit};
+    auto view = std::make_unique<TerminalView>(options);
+    VtermScreen terminal(c.steps[0].size.rows, c.steps[0].size.columns);
+    Expected expected;
+    size_t frame = 300;  // the plasma: every cell in colour
+    for (const Step& step : c.steps) {
+      terminal.Resize(step.size.rows, step.size.columns);
+      for (int n = 0; n < 3; ++n, ++frame) {
+        const ScreenCells& cells = frames[frame]->cells;
+        terminal.Feed(out.data(), view->Encode(cells, step.size, out.data()));
+        ASSERT_EQ(view->shown(), step.shown) << step.size.columns << "x" << step.size.rows;
+        const std::string where = std::to_string(step.size.columns) + "x" +
+                                  std::to_string(step.size.rows) + ", frame " + std::to_string(n);
+        if (step.shown == Shown::Glyphs) {
+          ASSERT_EQ(test::GridMismatch(terminal, cells, true), "") << where;
+        } else if (step.shown == Shown::Scaled) {
+          expected.Of(cells, step.size, options);
+          ASSERT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place,
+                                       ColorDepth::TrueColor),
+                    "")
+              << where;
+        } else {
+          ASSERT_NE(Text(terminal).find(step.notice), std::string::npos) << where << Text(terminal);
+        }
+      }
+    }
+  }
+}
+
+// Without half blocks (a locale that is not UTF-8) each cell is one pixel,
+// a blank in its colour, and every byte is ASCII.
+TEST(ScaledThroughTerminal, OnePixelPerCellIsAsciiBlanks) {
+  const auto& frames = test::DefaultShowFrames();
+  ASSERT_GT(frames.size(), 1000u);
+  std::vector<char> out(TerminalView::MaxFrameBytes);
+  const ViewOptions options{ColorDepth::Xterm256, false, FitMode::Auto};
+  auto view = std::make_unique<TerminalView>(options);
+  VtermScreen terminal(24, 80);
+  Expected expected;
+  for (size_t i = 250; i < 450; ++i) {
+    const size_t n = view->Encode(frames[i]->cells, {80, 24}, out.data());
+    for (size_t k = 0; k < n; ++k) ASSERT_LT(static_cast<unsigned char>(out[k]), 0x80) << k;
+    terminal.Feed(out.data(), n);
+  }
+  expected.Of(frames[449]->cells, {80, 24}, options);
+  ASSERT_EQ(expected.place, (GridPlace{64, 24, 8, 0}));
+  for (int k = 0; k < 64 * 24; ++k) ASSERT_EQ(expected.cells[k].glyph, BlankGlyph);
+  EXPECT_EQ(
+      ColourGridMismatch(terminal, expected.cells.data(), expected.place, ColorDepth::Xterm256),
+      "");
+}
+
+}  // namespace
+}  // namespace cellshow

@@ -1,0 +1,25 @@
+#pragma once
+// Checks what an emulated terminal shows against a grid of colour cells (the
+// scaled view's), by appearance: the glyph, and each colour where it can be
+// seen, read back in the colour depth the bytes were written for.
+#include <string>
+
+#include "render/ansi/grid_encoder.h"
+#include "render/scaled/rgb_cell.h"
+#include "support/vterm_screen.h"
+
+namespace cellshow::test {
+
+// The colour the terminal shows for `color` written at `depth`; false when
+// it cannot be read back (the terminal's default colour).
+bool ShownColor(const VtColor& color, ColorDepth depth, Rgb& out);
+
+// "" when the terminal shows `cells` (place.columns x place.rows) at `place`
+// on black, with no bold, blink or reverse; otherwise the first few
+// differences. A blank (0x00, 0x20, 0xFF) shows its background, a full block
+// its foreground as a blank, an upper half block its two colours, or a blank
+// when they are alike.
+std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells, GridPlace place,
+                               ColorDepth depth);
+
+}  // namespace cellshow::test
