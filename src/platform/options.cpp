@@ -15,7 +15,10 @@ const char* const HelpText =
     "  --data DIR        read the show's files from DIR (default: ./data when it\n"
     "                    exists, else the data installed with cellshow)\n"
 #ifndef _WIN32
-    "  --colors=MODE     auto (default), 16 or truecolor\n"
+    "  --colors=MODE     auto (default), 16, 256 or truecolor\n"
+    "  --fit=WHEN        scale the whole show into a terminal smaller than\n"
+    "                    80x50 (from 40x12 up): auto (default, when it is\n"
+    "                    smaller), always, or never (a notice instead)\n"
 #endif
     "  --mute            play no music\n"
 #ifdef _WIN32
@@ -102,10 +105,26 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
         options.colors = ColorMode::Auto;
       } else if (value == "16") {
         options.colors = ColorMode::Ansi16;
+      } else if (value == "256") {
+        options.colors = ColorMode::Ansi256;
       } else if (value == "truecolor" || value == "24bit") {
         options.colors = ColorMode::TrueColor;
       } else {
-        error = "--colors must be auto, 16 or truecolor, not '" + value + "'";
+        error = "--colors must be auto, 16, 256 or truecolor, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
+    if (!TakeValue(argc, argv, i, "--fit", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      if (value == "auto") {
+        options.fit = FitChoice::Auto;
+      } else if (value == "always") {
+        options.fit = FitChoice::Always;
+      } else if (value == "never") {
+        options.fit = FitChoice::Never;
+      } else {
+        error = "--fit must be auto, always or never, not '" + value + "'";
         return ParseResult::Error;
       }
       continue;

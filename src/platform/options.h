@@ -5,7 +5,10 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Ansi16, TrueColor };
+enum class ColorMode { Auto, Ansi16, Ansi256, TrueColor };
+
+// When a terminal smaller than the grid gets the whole show scaled (--fit).
+enum class FitChoice { Auto, Always, Never };
 
 struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
@@ -13,6 +16,7 @@ struct Options {
   std::string recordPath;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
+  FitChoice fit = FitChoice::Auto;
   bool mute = false;
   bool stats = false;
 };

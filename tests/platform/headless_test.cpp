@@ -101,7 +101,8 @@ TEST(HeadlessBinary, BadCommandLinesAreRefusedClearly) {
                         Case{"--record", 2, "--record needs a value"},
                         Case{"--record r.bin --key-after -3", 2, "--key-after needs a tick count"},
                         Case{"--record r.bin --key-after 12x", 2, "--key-after needs a tick count"},
-                        Case{"--colors=256", 2, "--colors must be auto, 16 or truecolor"},
+                        Case{"--colors=88", 2, "--colors must be auto, 16, 256 or truecolor"},
+                        Case{"--fit=sometimes", 2, "--fit must be auto, always or never"},
                         Case{"--data /nonexistent/x --record r.bin", 2, "is not a folder"},
                         Case{"--record /nonexistent/dir/r.bin", 1, "cannot write"}}) {
     BinaryRun run(c.arguments);

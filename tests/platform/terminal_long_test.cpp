@@ -1,18 +1,19 @@
 // The whole show (3773 ticks, 64.141 s) in a terminal: it ends on time by
 // itself, in a pane too small for the grid and behind a terminal that reads
-// only a few kilobytes a second.
+// only a few kilobytes a second, and scaled into a pane of 80x24.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <vterm.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/terminal_modes.h"
+#include "render/ansi/frame_encoder.h"
 #include "support/pty_child.h"
 #include "support/temp_dir.h"
 #include "support/tmux_pane.h"
@@ -97,7 +98,7 @@ TEST(TerminalLong, AnUndersizedPaneShowsTheNoticeAndTheShowEndsOnTime) {
   ASSERT_TRUE(pane.ok());
   pane.TypeLine("cd " + ShellQuote(folder.path().string()));
   const double start = Seconds();
-  pane.TypeLine(ShellQuote(CELLSHOW_BINARY) + " --mute --stats 2> stats; echo EXIT=$?");
+  pane.TypeLine(ShellQuote(CELLSHOW_BINARY) + " --mute --stats --fit=never 2> stats; echo EXIT=$?");
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
   ASSERT_TRUE(pane.WaitForText("cellshow needs 80x50 - this terminal is 80x24", 3000))
       << pane.Capture();
@@ -110,6 +111,39 @@ TEST(TerminalLong, AnUndersizedPaneShowsTheNoticeAndTheShowEndsOnTime) {
   const std::string report = ReadText(folder.path() / "stats");
   EXPECT_EQ(StatsFigure(report, "ticks run"), 3773) << report;
   RecordProperty("seconds", std::to_string(took));
+}
+
+// The whole default show scaled into an 80x24 pane in 24-bit colour: every
+// tick runs and the show ends by itself. The shell's `times` gives the
+// program's processor time, recorded (not judged: the machine is shared).
+TEST(TerminalLong, AScaledPanePlaysTheWholeShow) {
+  TempDir folder;
+  TmuxPane pane("cellshow-scaled-long", 80, 24);
+  ASSERT_TRUE(pane.ok());
+  pane.TypeLine("cd " + ShellQuote(folder.path().string()));
+  pane.TypeLine("LC_ALL=C.UTF-8 COLORTERM=truecolor " + ShellQuote(CELLSHOW_BINARY) +
+                " --mute --stats --data " + ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/data") +
+                " 2> stats; echo EXIT=$?; times > cpu");
+  ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
+  ASSERT_TRUE(pane.WaitForText("\u2580", 5000)) << pane.Capture();
+  ASSERT_TRUE(pane.WaitForText("EXIT=0", 90000)) << pane.Capture();
+  const std::string report = ReadText(folder.path() / "stats");
+  EXPECT_EQ(StatsFigure(report, "ticks run"), 3773) << report;
+  // times: the shell's user and system time, then its children's.
+  std::stringstream cpu(ReadText(folder.path() / "cpu"));
+  std::string shellUser, shellSystem, userText, systemText;
+  cpu >> shellUser >> shellSystem >> userText >> systemText;
+  auto seconds = [](const std::string& text) {  // "1m2.345s"
+    const size_t m = text.find('m');
+    return m == std::string::npos
+               ? -1.0
+               : std::stod(text.substr(0, m)) * 60 + std::stod(text.substr(m + 1));
+  };
+  const double used = seconds(userText) + seconds(systemText);
+  ASSERT_GE(used, 0) << ReadText(folder.path() / "cpu");
+  RecordProperty("cpu_share_percent", std::to_string(100 * used / ShowSeconds));
+  std::printf("processor time %.2f s over the %.1f s show: %.2f%% of a core\n", used, ShowSeconds,
+              100 * used / ShowSeconds);
 }
 
 }  // namespace

@@ -30,21 +30,47 @@ TEST(TerminalModes, ShowModesAreRawWithSignalsAndLeaveTheRestAlone) {
   EXPECT_EQ(show.c_cc[VINTR], 3);
 }
 
-TEST(TerminalModes, TrueColorFollowsTheOptionThenColorterm) {
+TEST(TerminalModes, ColoursFollowTheOptionThenColortermThenTerm) {
   struct Case {
     ColorMode mode;
     const char* colorterm;
-    bool trueColor;
+    const char* term;
+    ColorDepth depth;
   } cases[] = {
-      {ColorMode::Auto, nullptr, false},     {ColorMode::Auto, "truecolor", true},
-      {ColorMode::Auto, "24bit", true},      {ColorMode::Auto, "yes", false},
-      {ColorMode::Auto, "", false},          {ColorMode::Ansi16, "truecolor", false},
-      {ColorMode::TrueColor, nullptr, true}, {ColorMode::TrueColor, "", true},
+      {ColorMode::Auto, nullptr, nullptr, ColorDepth::Ansi16},
+      {ColorMode::Auto, "truecolor", "xterm", ColorDepth::TrueColor},
+      {ColorMode::Auto, "24bit", nullptr, ColorDepth::TrueColor},
+      {ColorMode::Auto, "yes", "xterm", ColorDepth::Ansi16},
+      {ColorMode::Auto, "", "linux", ColorDepth::Ansi16},
+      {ColorMode::Auto, nullptr, "xterm-256color", ColorDepth::Xterm256},
+      {ColorMode::Auto, "truecolor", "tmux-256color", ColorDepth::TrueColor},
+      {ColorMode::Ansi16, "truecolor", "xterm-256color", ColorDepth::Ansi16},
+      {ColorMode::Ansi256, nullptr, "dumb", ColorDepth::Xterm256},
+      {ColorMode::TrueColor, nullptr, nullptr, ColorDepth::TrueColor},
+      {ColorMode::TrueColor, "", "xterm", ColorDepth::TrueColor},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseTrueColor(c.mode, c.colorterm), c.trueColor)
-        << static_cast<int>(c.mode) << " " << (c.colorterm ? c.colorterm : "(unset)");
+    EXPECT_EQ(ChooseColorDepth(c.mode, c.colorterm, c.term), c.depth)
+        << static_cast<int>(c.mode) << " " << (c.colorterm ? c.colorterm : "(unset)") << " "
+        << (c.term ? c.term : "(unset)");
   }
+}
+
+TEST(TerminalModes, HalfBlocksOnlyInAUtf8LocaleAndFitAsAsked) {
+  Options options;
+  for (const char* codeset : {"UTF-8", "utf8"}) {
+    EXPECT_TRUE(ChooseView(options, nullptr, nullptr, codeset).halfBlocks) << codeset;
+  }
+  for (const char* codeset :
+       {"ANSI_X3.4-1968", "ISO-8859-1", "", static_cast<const char*>(nullptr)}) {
+    EXPECT_FALSE(ChooseView(options, nullptr, nullptr, codeset).halfBlocks)
+        << (codeset ? codeset : "(null)");
+  }
+  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Auto);
+  options.fit = FitChoice::Never;
+  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Never);
+  options.fit = FitChoice::Always;
+  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Always);
 }
 
 TEST(TerminalModes, UnknownSizesCountAsTheGrid) {

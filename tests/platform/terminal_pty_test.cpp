@@ -187,7 +187,7 @@ TEST(TerminalPty, ATerminalThatGoesAwayEndsTheProgramQuickly) {
 
 TEST(TerminalPty, AResizeRedrawsAtOnce) {
   const termios before = ShellModes();
-  PtyChild show(CELLSHOW_BINARY, ShowSetup(before));
+  PtyChild show(CELLSHOW_BINARY, ShowSetup(before, {"--fit=never"}));
   ASSERT_TRUE(show.ReadUntil(EnterSequence, 5000));
   show.ReadFor(200);
   const size_t before24 = show.output().size();

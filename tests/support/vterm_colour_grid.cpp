@@ -36,7 +36,7 @@ bool ShownColor(const VtColor& color, ColorDepth depth, Rgb& out) {
 }
 
 std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells, GridPlace place,
-                               ColorDepth depth) {
+                               ColorDepth depth, bool margins) {
   std::string report;
   int count = 0;
   auto add = [&](int row, int column, const std::string& what) {
@@ -55,13 +55,13 @@ std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells
   };
   for (int row = 0; row < terminal.rows(); ++row) {
     for (int column = 0; column < terminal.columns(); ++column) {
+      const int r = row - place.top, c = column - place.left;
+      const bool inside = r >= 0 && r < place.rows && c >= 0 && c < place.columns;
+      if (!inside && !margins) continue;
       const VtCell got = terminal.At(row, column);
       if (got.bold || got.blink || got.reverse) add(row, column, "bold, blink or reverse");
-      const int r = row - place.top, c = column - place.left;
       RgbCell want{BlankGlyph, {}, {0, 0, 0}};
-      if (r >= 0 && r < place.rows && c >= 0 && c < place.columns) {
-        want = cells[r * place.columns + c];
-      }
+      if (inside) want = cells[r * place.columns + c];
       char32_t glyph = Cp437CodePoints[want.glyph];
       if (want.glyph == 0 || want.glyph == 0x20 || want.glyph == 0xFF) {
         glyph = U' ';

@@ -18,8 +18,9 @@ bool ShownColor(const VtColor& color, ColorDepth depth, Rgb& out);
 // on black, with no bold, blink or reverse; otherwise the first few
 // differences. A blank (0x00, 0x20, 0xFF) shows its background, a full block
 // its foreground as a blank, an upper half block its two colours, or a blank
-// when they are alike.
+// when they are alike. With `margins` false the cells around the grid are
+// not looked at.
 std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells, GridPlace place,
-                               ColorDepth depth);
+                               ColorDepth depth, bool margins = true);
 
 }  // namespace cellshow::test

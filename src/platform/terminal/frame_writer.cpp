@@ -49,9 +49,9 @@ uint32_t PackSize(TerminalSize size) {
 
 }  // namespace
 
-FrameWriter::FrameWriter(int fd, bool trueColor)
+FrameWriter::FrameWriter(int fd, const ViewOptions& view)
     : fd_(fd),
-      encoder_(trueColor),
+      view_(view),
       size_(PackSize(TerminalSize{})),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ackFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
@@ -177,10 +177,10 @@ void FrameWriter::EncodeFront(bool cancelFirst) {
   const uint32_t size = size_.load(std::memory_order_acquire);
   if (size != shownSize_) {
     shownSize_ = size;
-    encoder_.Invalidate();
+    view_.Invalidate();
   }
   const TerminalSize terminal{static_cast<int>(size >> 16), static_cast<int>(size & 0xFFFF)};
-  n += encoder_.Encode(frames_.front(), terminal, out_ + n);
+  n += view_.Encode(frames_.front(), terminal, out_ + n);
   outKind_ = Output::Frame;
   outCount_ = n;
   outDone_ = 0;
@@ -280,12 +280,12 @@ void FrameWriter::Run() {
       Queue(Output::Control, resume_);
       entered_ = true;
       redraw_ = true;
-      encoder_.Invalidate();
+      view_.Invalidate();
       continue;
     }
     if (TakeRequest(RedrawBit)) {
       redraw_ = true;
-      encoder_.Invalidate();
+      view_.Invalidate();
     }
     if (size_.load(std::memory_order_acquire) != shownSize_) redraw_ = true;
     if (entered_) {
@@ -310,7 +310,7 @@ void FrameWriter::RunFinish() {
     outKind_ = Output::None;
     outCount_ = 0;
     outDone_ = 0;
-    encoder_.Invalidate();
+    view_.Invalidate();
   }
   Flush();  // a control string in flight goes out whole
   if (TakeRequest(ResumeBit) && !gone() && !Aborted()) {
@@ -318,7 +318,7 @@ void FrameWriter::RunFinish() {
     Queue(Output::Control, resume_);
     Flush();
     entered_ = true;
-    encoder_.Invalidate();
+    view_.Invalidate();
   }
   if (entered_ && !gone() && !Aborted()) {
     if (frames_.TakeFresh()) {

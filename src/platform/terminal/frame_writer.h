@@ -4,8 +4,8 @@
 //
 // A present goes through the newest-frame exchange (frame_exchange.h): no
 // lock, no allocation, no wait. When the writer has not taken the previous
-// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in one write() when the
-// terminal takes it all; the writer thread blocks every signal that could
+// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in
+// one write() when the terminal takes it all; the writer thread blocks every signal that could
 // interrupt it, so an escape sequence is never cut in half.
 #include <atomic>
 #include <cstddef>
@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/ticks/frame_exchange.h"
-#include "render/ansi/frame_encoder.h"
+#include "render/ansi/terminal_view.h"
 #include "shell/screen.h"
 
 namespace cellshow {
@@ -32,8 +32,9 @@ class FrameWriter {
   static constexpr size_t MaxControlBytes = 256;
 
   // `fd` is the terminal, best opened non-blocking (a blocking one works, but
-  // then a stuck terminal can hold the writer). Not owned.
-  FrameWriter(int fd, bool trueColor);
+  // then a stuck terminal can hold the writer). Not owned. `view` says how
+  // frames are shown at each size.
+  FrameWriter(int fd, const ViewOptions& view);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
@@ -107,7 +108,7 @@ class FrameWriter {
   void MarkGone();
 
   const int fd_;
-  FrameEncoder encoder_;
+  TerminalView view_;
 
   // Tick -> writer; the writer is the consumer.
   FrameExchange frames_;
@@ -141,7 +142,7 @@ class FrameWriter {
   Output outKind_ = Output::None;
   size_t outCount_ = 0;
   size_t outDone_ = 0;
-  char out_[FrameEncoder::MaxFrameBytes + MaxControlBytes];
+  char out_[TerminalView::MaxFrameBytes + MaxControlBytes];
 };
 
 }  // namespace cellshow

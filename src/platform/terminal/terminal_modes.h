@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/options.h"
-#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/ticks/tick_timer.h"
+#include "render/ansi/frame_encoder.h"
+#include "render/ansi/terminal_view.h"
 
 namespace cellshow {
 
@@ -35,8 +37,21 @@ constexpr size_t Length(const char (&)[N]) {
 // its way is never cut.
 termios MakeShowModes(const termios& saved);
 
-// 24-bit colour: forced by --colors, else when COLORTERM says so.
-bool ChooseTrueColor(ColorMode mode, const char* colorterm);
+// The colours the terminal is told: forced by --colors, else 24-bit when
+// COLORTERM says so, xterm's 256 when TERM names a 256-colour terminal, and
+// the 16 console colours otherwise. The glyph grid needs no more than 16, so
+// it uses 24-bit colour only at that depth.
+ColorDepth ChooseColorDepth(ColorMode mode, const char* colorterm, const char* term);
+
+// What the terminal view shows: those colours, --fit, and two pixels per
+// cell when the locale's character set (`codeset`, as nl_langinfo names it)
+// is UTF-8; a null or any other set has no upper half block.
+ViewOptions ChooseView(const Options& options, const char* colorterm, const char* term,
+                       const char* codeset);
+
+// The character set of the user's locale (LC_ALL, LC_CTYPE, LANG), read
+// without changing the program's own locale; "" when none can be read.
+std::string LocaleCodeset();
 
 // A size the kernel reports; 0 (unknown, as on a fresh pty) counts as 80x50.
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows);

@@ -134,7 +134,8 @@ bool TerminalPlatform::Open(std::string& error) {
   }
 
   writer_ = std::make_unique<FrameWriter>(
-      tty_, ChooseTrueColor(options_.colors, std::getenv("COLORTERM")));
+      tty_,
+      ChooseView(options_, std::getenv("COLORTERM"), std::getenv("TERM"), LocaleCodeset().c_str()));
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;

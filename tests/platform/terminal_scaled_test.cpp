@@ -1,0 +1,182 @@
+// The real program in tmux panes smaller than the grid: what a pane shows
+// mid-show is the scaled view of a frame of the recorded show, and resizing
+// while it plays switches between the glyph grid and the scaled view.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <time.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "render/scaled/scaled_view.h"
+#include "support/default_show.h"
+#include "support/tmux_pane.h"
+#include "support/vterm_colour_grid.h"
+#include "support/vterm_screen.h"
+
+namespace cellshow {
+namespace {
+
+using test::ShellQuote;
+using test::TmuxPane;
+using test::VtermScreen;
+
+void SleepMs(long ms) {
+  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
+  nanosleep(&pause, nullptr);
+}
+
+// The show from the default data, in a UTF-8 locale with 24-bit colour, as
+// the pane's own process (no shell to take part in stopping it); the pane
+// stays when it ends.
+class ScaledShow {
+ public:
+  ScaledShow(const std::string& name, int columns, int rows) : pane_(name, columns, rows) {
+    pane_.Tmux("respawn-pane -k -t show " +
+               ShellQuote("exec env LC_ALL=C.UTF-8 COLORTERM=truecolor " +
+                          ShellQuote(CELLSHOW_BINARY) + " --mute --data " +
+                          ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/data")));
+  }
+  TmuxPane& pane() { return pane_; }
+  pid_t pid() const { return static_cast<pid_t>(std::stol("0" + pane_.Format("#{pane_pid}"))); }
+  // Ends the show with a key; true when it exited with status 0.
+  bool EndWithKey() {
+    pane_.TypeLiteral("q");
+    return pane_.WaitForFormat("#{pane_dead}", "1", 5000) &&
+           pane_.Format("#{pane_dead_status}") == "0";
+  }
+
+ private:
+  TmuxPane pane_;
+};
+
+// What the pane shows, replayed into an emulator of its size.
+std::unique_ptr<VtermScreen> Replay(const std::string& capture, int columns, int rows) {
+  auto terminal = std::make_unique<VtermScreen>(rows, columns);
+  std::string bytes;
+  int lines = 0;
+  for (char c : capture) {
+    if (c == '\n') {
+      if (++lines == rows) break;
+      bytes += "\r\n";
+    } else {
+      bytes += c;
+    }
+  }
+  terminal->Feed(bytes);
+  return terminal;
+}
+
+// Polls the pane until it shows the same twice in a row (the show stopped
+// and tmux has taken every byte written).
+std::string SteadyCapture(const TmuxPane& pane) {
+  std::string last = pane.Capture(true);
+  for (int n = 0; n < 100; ++n) {
+    SleepMs(50);
+    std::string now = pane.Capture(true);
+    if (now == last) return now;
+    last = std::move(now);
+  }
+  return last;
+}
+
+TEST(TerminalScaled, AStoppedPaneShowsTheScaledFrameOfItsTick) {
+  const auto& frames = test::DefaultShowFrames();
+  ASSERT_GT(frames.size(), 1000u);
+  ScaledShow show("cellshow-scaled", 80, 24);
+  TmuxPane& pane = show.pane();
+  ASSERT_TRUE(pane.ok());
+  ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
+  ASSERT_TRUE(pane.WaitForText("\u2580", 5000)) << pane.Capture();
+  ASSERT_GT(show.pid(), 0);
+
+  // Each recorded frame through the scaled view, as the pane must show one.
+  auto view = std::make_unique<ScaledView>();
+  const ScaledBox& box = view->Fit(80, 24, true);
+  const GridPlace place{box.columns, box.rows, box.left, box.top};
+  const size_t perFrame = static_cast<size_t>(box.columns * box.rows);
+  std::vector<RgbCell> expected(perFrame * frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    view->Render(frames[i]->cells, ColorDepth::TrueColor, &expected[i * perFrame]);
+  }
+
+  // Stopped mid-frame, the pane may hold parts of two: try again later.
+  long matchedTick = -1;
+  for (int attempt = 0; attempt < 6 && matchedTick < 0; ++attempt) {
+    SleepMs(400);
+    kill(show.pid(), SIGSTOP);
+    const auto terminal = Replay(SteadyCapture(pane), 80, 24);
+    for (size_t i = 0; i < frames.size() && matchedTick < 0; ++i) {
+      // tmux's capture loses the colour of cells only ever erased (the
+      // margins): the box alone is compared.
+      if (test::ColourGridMismatch(*terminal, &expected[i * perFrame], place, ColorDepth::TrueColor,
+                                   false) == "") {
+        matchedTick = frames[i]->tick;
+      }
+    }
+    kill(show.pid(), SIGCONT);
+  }
+  ASSERT_GE(matchedTick, 0) << "the pane never showed a scaled frame of the show\n"
+                            << pane.Capture();
+  EXPECT_GT(matchedTick, 0);
+  RecordProperty("tick", static_cast<int>(matchedTick));
+  EXPECT_TRUE(show.EndWithKey()) << pane.Capture();
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// Rows that show any glyph of the plasma (the glyph grid) and the half
+// blocks of the scaled view, in what the pane shows.
+struct Look {
+  int plasmaRows = 0;
+  int halfBlocks = 0;
+  int rows = 0;
+};
+Look LookAt(const TmuxPane& pane) {
+  Look look;
+  std::stringstream in(pane.Capture());
+  for (std::string line; std::getline(in, line);) {
+    ++look.rows;
+    look.halfBlocks += CountOf(line, "\u2580");
+    look.plasmaRows += line.find_first_of("o+O0'") != std::string::npos;
+  }
+  return look;
+}
+
+template <typename Condition>
+bool WaitFor(const TmuxPane& pane, Condition condition, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 50) {
+    if (condition(LookAt(pane))) return true;
+    SleepMs(50);
+  }
+  return false;
+}
+
+TEST(TerminalScaled, ResizingWhilePlayingSwitchesTheView) {
+  ScaledShow show("cellshow-resize", 80, 50);
+  TmuxPane& pane = show.pane();
+  ASSERT_TRUE(pane.ok());
+  ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
+  auto glyphs = [](const Look& look) {
+    return look.rows >= 50 && look.plasmaRows >= 10 && look.halfBlocks == 0;
+  };
+  // 64 half-block cells a row, but where a cell's halves are alike.
+  auto scaled = [](const Look& look) { return look.rows == 24 && look.halfBlocks > 24 * 32; };
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(WaitFor(pane, glyphs, 5000)) << "round " << round << "\n" << pane.Capture();
+    pane.Tmux("resize-window -t show -x 80 -y 24");
+    ASSERT_TRUE(WaitFor(pane, scaled, 5000)) << "round " << round << "\n" << pane.Capture();
+    pane.Tmux("resize-window -t show -x 80 -y 50");
+  }
+  ASSERT_TRUE(WaitFor(pane, glyphs, 5000)) << pane.Capture();
+  EXPECT_TRUE(show.EndWithKey()) << pane.Capture();
+}
+
+}  // namespace
+}  // namespace cellshow
