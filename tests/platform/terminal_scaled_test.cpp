@@ -28,28 +28,36 @@ void SleepMs(long ms) {
   nanosleep(&pause, nullptr);
 }
 
-// The show from the default data, in a UTF-8 locale with 24-bit colour, as
-// the pane's own process (no shell to take part in stopping it); the pane
-// stays when it ends.
+// The show from the default data, in a UTF-8 locale with 24-bit colour. Run
+// from the pane's shell, or as the pane's own process when it is to be
+// stopped from outside (a shell would take the stop as its job's).
 class ScaledShow {
  public:
-  ScaledShow(const std::string& name, int columns, int rows) : pane_(name, columns, rows) {
-    pane_.Tmux("respawn-pane -k -t show " +
-               ShellQuote("exec env LC_ALL=C.UTF-8 COLORTERM=truecolor " +
-                          ShellQuote(CELLSHOW_BINARY) + " --mute --data " +
-                          ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/data")));
+  enum Start { FromShell, AsThePane };
+  ScaledShow(const std::string& name, int columns, int rows, Start start)
+      : pane_(name, columns, rows), start_(start) {
+    const std::string command = "env LC_ALL=C.UTF-8 COLORTERM=truecolor " +
+                                ShellQuote(CELLSHOW_BINARY) + " --mute --data " +
+                                ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/data");
+    if (start == FromShell) {
+      pane_.TypeLine(command + "; echo EXIT=$?");
+    } else {
+      pane_.Tmux("respawn-pane -k -t show " + ShellQuote("exec " + command));
+    }
   }
   TmuxPane& pane() { return pane_; }
   pid_t pid() const { return static_cast<pid_t>(std::stol("0" + pane_.Format("#{pane_pid}"))); }
-  // Ends the show with a key; true when it exited with status 0.
+  // Ends the show with a key: true once it has ended (from the shell, with
+  // status 0).
   bool EndWithKey() {
     pane_.TypeLiteral("q");
-    return pane_.WaitForFormat("#{pane_dead}", "1", 5000) &&
-           pane_.Format("#{pane_dead_status}") == "0";
+    if (start_ == FromShell) return pane_.WaitForText("EXIT=0", 5000);
+    return pane_.WaitForFormat("#{pane_dead}", "1", 5000);
   }
 
  private:
   TmuxPane pane_;
+  Start start_;
 };
 
 // What the pane shows, replayed into an emulator of its size.
@@ -85,7 +93,7 @@ std::string SteadyCapture(const TmuxPane& pane) {
 TEST(TerminalScaled, AStoppedPaneShowsTheScaledFrameOfItsTick) {
   const auto& frames = test::DefaultShowFrames();
   ASSERT_GT(frames.size(), 1000u);
-  ScaledShow show("cellshow-scaled", 80, 24);
+  ScaledShow show("cellshow-scaled", 80, 24, ScaledShow::AsThePane);
   TmuxPane& pane = show.pane();
   ASSERT_TRUE(pane.ok());
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
@@ -159,7 +167,7 @@ bool WaitFor(const TmuxPane& pane, Condition condition, int timeoutMs) {
 }
 
 TEST(TerminalScaled, ResizingWhilePlayingSwitchesTheView) {
-  ScaledShow show("cellshow-resize", 80, 50);
+  ScaledShow show("cellshow-resize", 80, 50, ScaledShow::FromShell);
   TmuxPane& pane = show.pane();
   ASSERT_TRUE(pane.ok());
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
