@@ -8,11 +8,16 @@ namespace {
 
 constexpr uint8_t CubeLevels[6] = {0, 95, 135, 175, 215, 255};
 
-// The nearest cube level to a channel value: halfway points 47.5, 115, 155,
-// 195 and 235 (a tie at 115... goes to the lower level).
-constexpr int CubeStep(int v) {
-  return v < 48 ? 0 : v <= 115 ? 1 : v <= 155 ? 2 : v <= 195 ? 3 : v <= 235 ? 4 : 5;
+// The nearest cube level to each channel value: halfway points 47.5, 115,
+// 155, 195 and 235 (a tie goes to the lower level).
+constexpr std::array<uint8_t, 256> MakeCubeSteps() {
+  std::array<uint8_t, 256> steps{};
+  for (int v = 0; v < 256; ++v) {
+    steps[v] = v < 48 ? 0 : v <= 115 ? 1 : v <= 155 ? 2 : v <= 195 ? 3 : v <= 235 ? 4 : 5;
+  }
+  return steps;
 }
+constexpr auto CubeStep = MakeCubeSteps();
 
 constexpr int Square(int v) { return v * v; }
 
@@ -41,7 +46,7 @@ static_assert(DitherOffsets[3][0] == 40 && DitherOffsets[0][0] == -40);
 }  // namespace
 
 uint8_t NearestXterm256(Rgb c) {
-  const int r = CubeStep(c.r), g = CubeStep(c.g), b = CubeStep(c.b);
+  const int r = CubeStep[c.r], g = CubeStep[c.g], b = CubeStep[c.b];
   const Rgb cube{CubeLevels[r], CubeLevels[g], CubeLevels[b]};
   // Grey ramp 232 + k is 8 + 10k: the nearest to (v, v, v) for the whole
   // colour is the nearest to the mean of its channels.
@@ -65,21 +70,22 @@ Rgb Xterm256Color(uint8_t index) {
 int NearestVga(Rgb c) {
   // The bright colours are the cube of 0x55 and 0xFF on every channel, and
   // the others the cube of 0x00 and 0xAA but for brown (AA5500) in place of
-  // dark yellow (AAAA00): the nearest of each cube is found channel by
-  // channel, and brown is weighed with them.
+  // dark yellow (AAAA00): the nearest corner of each cube is found channel by
+  // channel. Where that is dark yellow, the nearest of the rest of its cube
+  // is one channel away from it (red, green or light grey). Brown is weighed
+  // with them.
   const int dark = (c.r >= 85) * 4 + (c.g >= 85) * 2 + (c.b >= 85);
-  if (dark == 6) {
-    int best = 0;
-    for (int i = 1; i < 16; ++i) {
-      if (Distance(c, VgaPalette[i]) < Distance(c, VgaPalette[best])) best = i;
-    }
-    return best;
-  }
   const int bright = 8 + (c.r >= 170) * 4 + (c.g >= 170) * 2 + (c.b >= 170);
-  int best = dark;
-  for (const int i : {bright, 6}) {
+  int best = bright;
+  auto weigh = [&](int i) {
     if (Distance(c, VgaPalette[i]) < Distance(c, VgaPalette[best])) best = i;
+  };
+  if (dark == 6) {
+    for (const int i : {4, 2, 7}) weigh(i);
+  } else {
+    weigh(dark);
   }
+  weigh(6);
   return best;
 }
 
