@@ -148,7 +148,7 @@ TEST(MusicPlayerThreads, APlayNeverWaitsForTheDevice) {
   ASSERT_EQ(player.status(), MusicPlayer::Status::Ready);
   HeldMixer held;
   Mix_SetPostMix(&HeldMixer::Mix, &held);
-  ASSERT_TRUE(WaitUntil([&] { return held.holding.load(); }));
+  const bool holding = WaitUntil([&] { return held.holding.load(); });
   std::atomic<bool> returned{false};
   std::thread caller([&] {
     player.Command(PlayMusicCommand);
@@ -160,6 +160,7 @@ TEST(MusicPlayerThreads, APlayNeverWaitsForTheDevice) {
   held.release.store(true);
   caller.join();
   Mix_SetPostMix(nullptr, nullptr);
+  EXPECT_TRUE(holding) << "the device does not run";
   EXPECT_TRUE(inTime) << "a play waited for the audio device";
   player.Command(CloseAllCommand);
   EXPECT_EQ(player.status(), MusicPlayer::Status::Closed);
