@@ -43,6 +43,7 @@ TEST(EncoderBytes, EachCursorMoveTakesItsCheapestForm) {
       {0, 0, 0, 5, "\x1b[4C"},        // four cells through cost as much as CUF 4
       {0, 0, 0, 40, "\x1b[39C"},      // 39 cells: too many to write through
       {0, 0, 1, 1, "\x1b[B"},         // straight down
+      {20, 3, 21, 3, "\r\n   "},      // CR LF and three through (5) against CUD CUB (6)
       {0, 0, 2, 0, "\r\n\n"},         // a carriage return and two line feeds
       {0, 0, 3, 0, "\x1b[4H"},        // CUP (4) against CR LF LF LF (4): CUP
       {0, 0, 20, 1, "\x1b[20B"},      // CUD 20 (5) against CUP 21;2 (7)
