@@ -4,8 +4,8 @@
 //
 // A present goes through the newest-frame exchange (frame_exchange.h): no
 // lock, no allocation, no wait. When the writer has not taken the previous
-// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in one write() when the
-// terminal takes it all; the writer thread blocks every signal that could
+// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in
+// one write() when the terminal takes it all; the writer thread blocks every signal that could
 // interrupt it, so an escape sequence is never cut in half.
 #include <atomic>
 #include <cstddef>
