@@ -93,10 +93,11 @@ class WindowXvfb : public testing::Test {
 
 // Stdout is not a terminal but there is a display: auto plays in a window,
 // 1280x960 (two steps of 640x480) in the middle of a 1280x1024 screen; a key
-// typed into it ends the show, exit code 0, nothing on stderr.
+// typed into it ends the show, exit code 0. With no GPU, GL would draw on the
+// CPU: SDL's software renderer draws instead.
 TEST_F(WindowXvfb, AutoOpensTheWindowAndAKeyEndsTheShow) {
   const auto err = dir_.path() / "err";
-  DisplayChild show(server_->display(), ShowArgs({}), err.string());
+  DisplayChild show(server_->display(), ShowArgs({"--stats"}), err.string());
   const test::WindowGeometry window =
       test::FindWindow(server_->display(), "cellshow", WindowAppearsMs);
   ASSERT_NE(window.id, 0u) << ReadText(err);
@@ -111,7 +112,10 @@ TEST_F(WindowXvfb, AutoOpensTheWindowAndAKeyEndsTheShow) {
   EXPECT_EQ(status, 0);
   ASSERT_TRUE(show.WaitExit(EndsMs));
   EXPECT_EQ(show.exitCode(), 0);
-  EXPECT_EQ(ReadText(err), "");
+  const std::string stats = ReadText(err);
+  EXPECT_EQ(stats.find("cellshow stats"), 0u) << stats;
+  EXPECT_NE(stats.find("frames drawn"), std::string::npos) << stats;
+  EXPECT_NE(stats.find("renderer               software"), std::string::npos) << stats;
 }
 
 TEST_F(WindowXvfb, ClosingTheWindowEndsTheShow) {
