@@ -34,7 +34,7 @@ WindowPlatform::WindowPlatform(const Options& options, int64_t periodNs)
     : TimedPlatform(options.dataDir, periodNs, true, options.keyAfter), options_(options) {}
 
 WindowPlatform::~WindowPlatform() {
-  StopTimerAndReadStats();  // no tick presents into a window being closed
+  StopTimerAndReadStats();  // no tick may reach the members destroyed below
   if (!displayLost_.load(std::memory_order_acquire)) {
     view_.Close();
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
