@@ -260,6 +260,8 @@ void MusicPlayer::Impl::ShutDownAudio() {
   Mix_CloseAudio();
   Mix_Quit();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // The last user of SDL (no window) frees its global state too.
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
   DeviceTaken.store(false, std::memory_order_release);
 }
 
