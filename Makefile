@@ -10,17 +10,24 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux
+            libncurses-dev tmux zlib1g-dev console-setup-linux \
+            libsdl2-dev libx11-dev
+# What the window tests need besides the build: a virtual X display,
+# screenshots (xwd), typed keys (xdotool), xprop and a window manager.
+TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean
+.PHONY: all run test deps test-deps configure build build-asan data bench tsan windows test-windows clean
 
 all: build
 
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
+
+test-deps:
+	@./tools/install-deps.sh $(TEST_PACKAGES)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
@@ -40,7 +47,7 @@ data: configure
 run: data
 	@$(BUILD)/cellshow
 
-test: build build-asan
+test: build build-asan test-deps
 	@echo "== tests (normal build)"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"

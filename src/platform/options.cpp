@@ -16,6 +16,12 @@ const char* const HelpText =
     "                    exists, else the data installed with cellshow)\n"
 #ifndef _WIN32
     "  --colors=MODE     auto (default), 16 or truecolor\n"
+    "  --window          play in a window (640x400 at 4:3, as the VGA text mode\n"
+    "                    showed it); Alt+Enter or F11 toggles fullscreen\n"
+    "  --fullscreen      play in a window that starts fullscreen\n"
+    "  --output=WHERE    auto (default: the terminal when it has 80x50 cells, else\n"
+    "                    a window when there is a display, else the terminal),\n"
+    "                    terminal or window\n"
 #endif
     "  --mute            play no music\n"
 #ifdef _WIN32
@@ -32,11 +38,14 @@ const char* const HelpText =
     "\n"
 #ifdef _WIN32
     "Keys: any key ends the show (the key is left in the console input).\n"
-    "Ctrl-C, Ctrl-Break and closing the window end it too.\n";
+    "Ctrl-C, Ctrl-Break and closing the window end it too.\n"
+    "This Windows build plays in the console; it has no window output.\n";
 #else
     "Keys: any key ends the show (the key is left for the shell). Ctrl-C,\n"
     "Ctrl-\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
-    "back until `fg`. The terminal is always given back as it was.\n";
+    "back until `fg`. The terminal is always given back as it was. In the\n"
+    "window, any key but Alt+Enter and F11, a mouse click or closing it ends\n"
+    "the show.\n";
 #endif
 
 namespace {
@@ -85,6 +94,28 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.stats = true;
       continue;
     }
+    if (arg == "--window") {
+      options.output = OutputChoice::Window;
+      continue;
+    }
+    if (arg == "--fullscreen") {
+      options.fullscreen = true;
+      continue;
+    }
+    if (!TakeValue(argc, argv, i, "--output", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      if (value == "auto") {
+        options.output = OutputChoice::Auto;
+      } else if (value == "terminal") {
+        options.output = OutputChoice::Terminal;
+      } else if (value == "window") {
+        options.output = OutputChoice::Window;
+      } else {
+        error = "--output must be auto, terminal or window, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
     if (!TakeValue(argc, argv, i, "--data", value, error, matched)) return ParseResult::Error;
     if (matched) {
       options.dataDir = value;
@@ -123,6 +154,17 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       continue;
     }
     error = "unknown option '" + arg + "'";
+    return ParseResult::Error;
+  }
+  if (options.fullscreen) {
+    if (options.output == OutputChoice::Terminal) {
+      error = "--fullscreen is for the window, not --output=terminal";
+      return ParseResult::Error;
+    }
+    options.output = OutputChoice::Window;
+  }
+  if (options.record && options.output == OutputChoice::Window) {
+    error = "--record plays without a window; leave out --window and --fullscreen";
     return ParseResult::Error;
   }
   return ParseResult::Run;

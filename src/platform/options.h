@@ -6,6 +6,9 @@
 namespace cellshow {
 
 enum class ColorMode { Auto, Ansi16, TrueColor };
+// Auto: the terminal when it shows the whole grid, else a window when there
+// is a display, else the terminal (with its notice).
+enum class OutputChoice { Auto, Terminal, Window };
 
 struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
@@ -15,6 +18,8 @@ struct Options {
   ColorMode colors = ColorMode::Auto;
   bool mute = false;
   bool stats = false;
+  OutputChoice output = OutputChoice::Auto;  // --output, --window
+  bool fullscreen = false;                   // the window starts fullscreen
 };
 
 }  // namespace cellshow

@@ -103,7 +103,11 @@ TEST(HeadlessBinary, BadCommandLinesAreRefusedClearly) {
                         Case{"--record r.bin --key-after 12x", 2, "--key-after needs a tick count"},
                         Case{"--colors=256", 2, "--colors must be auto, 16 or truecolor"},
                         Case{"--data /nonexistent/x --record r.bin", 2, "is not a folder"},
-                        Case{"--record /nonexistent/dir/r.bin", 1, "cannot write"}}) {
+                        Case{"--record /nonexistent/dir/r.bin", 1, "cannot write"},
+                        Case{"--output=screen", 2, "--output must be auto, terminal or window"},
+                        Case{"--output", 2, "--output needs a value"},
+                        Case{"--fullscreen --output=terminal", 2, "--fullscreen is for the window"},
+                        Case{"--record r.bin --window", 2, "--record plays without a window"}}) {
     BinaryRun run(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments;
     EXPECT_NE(run.stderrText.find(c.message), std::string::npos)

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 namespace {

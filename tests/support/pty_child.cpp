@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace cellshow::test {
@@ -52,6 +53,9 @@ PtyChild::PtyChild(const std::string& program, const Setup& setup) {
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     if (!setup.workingDirectory.empty() && chdir(setup.workingDirectory.c_str()) != 0) _exit(126);
+    // No display: the program's output stays the terminal at every size.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     execv(program.c_str(), argv.data());
     _exit(127);
   }

@@ -38,8 +38,9 @@ std::string ShellQuote(const std::string& word) {
 TmuxPane::TmuxPane(const std::string& socketName, int columns, int rows)
     : socket_(socketName + "-" + std::to_string(getpid())) {
   Tmux("kill-server");
+  // The shell names no display: the program's output stays the terminal.
   Tmux("-f /dev/null new-session -d -s show -x " + std::to_string(columns) + " -y " +
-       std::to_string(rows) + " " + ShellQuote("env PS1='$ ' sh"));
+       std::to_string(rows) + " " + ShellQuote("env -u DISPLAY -u WAYLAND_DISPLAY PS1='$ ' sh"));
   Tmux("set-option -g status off");
   Tmux("set-option -g remain-on-exit on");
   Tmux("resize-window -x " + std::to_string(columns) + " -y " + std::to_string(rows));

@@ -1,14 +1,22 @@
 #include "platform/terminal/terminal_show.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
 #include "platform/terminal/terminal_platform.h"
+#include "shell/screen.h"
 #include "show/show.h"
 
 namespace cellshow {
+
+bool TerminalShowsWholeGrid() {
+  winsize size{};
+  return isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 &&
+         size.ws_col >= ScreenWidth && size.ws_row >= ScreenHeight;
+}
 
 int RunTerminalShow(const Options& options) {
   if (!isatty(STDOUT_FILENO)) {

@@ -8,4 +8,7 @@ namespace cellshow {
 // terminal: 2); otherwise the process ends inside the show's shutdown.
 int RunTerminalShow(const Options& options);
 
+// Standard output is a terminal of at least 80x50 cells.
+bool TerminalShowsWholeGrid();
+
 }  // namespace cellshow

@@ -660,7 +660,7 @@ void WrapWords(const char* text, int width, NoticeLines& lines) {
 }  // namespace
 
 // The terminal is too small for the grid: say so in the middle of it, in the
-// terminal's own colours. The last column is left alone (so nothing wraps or
+// terminal's own colours, and name the window. The last column is left alone (so nothing wraps or
 // scrolls); the text is wrapped to the width, shortened when it needs more
 // rows than there are, and cut when even that does not fit.
 void FrameEncoder::DrawNotice(Writer& w) {
@@ -672,11 +672,18 @@ void FrameEncoder::DrawNotice(Writer& w) {
   const int rows = size_.columns >= 2 ? size_.rows : size_.rows - 1;
   if (rows <= 0) return;
 
-  char text[96];
+  // The longest text that fits: with the way out, without it, short.
+  char text[128];
   NoticeLines lines;
-  std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d", ScreenWidth,
-                ScreenHeight, size_.columns, size_.rows);
+  std::snprintf(text, sizeof text,
+                "cellshow needs %dx%d - this terminal is %dx%d (or try cellshow --window)",
+                ScreenWidth, ScreenHeight, size_.columns, size_.rows);
   WrapWords(text, width, lines);
+  if (lines.count > rows) {
+    std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d", ScreenWidth,
+                  ScreenHeight, size_.columns, size_.rows);
+    WrapWords(text, width, lines);
+  }
   if (lines.count > rows) {
     std::snprintf(text, sizeof text, "needs %dx%d, is %dx%d", ScreenWidth, ScreenHeight,
                   size_.columns, size_.rows);
