@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
 #else
+#include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
 #endif
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   return RunConsoleShow(options);
 #else
+  if (!options.exportPath.empty()) return RunExport(options);
   return RunTerminalShow(options);
 #endif
 }

@@ -3,12 +3,9 @@
 #include <array>
 #include <cstdint>
 
-namespace cellshow {
+#include "render/ansi/console_palette.h"
 
-struct Rgb {
-  uint8_t r, g, b;
-  friend constexpr bool operator==(Rgb, Rgb) = default;
-};
+namespace cellshow {
 
 inline constexpr std::array<Rgb, 16> VgaPalette = {{
     {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
