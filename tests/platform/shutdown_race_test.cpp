@@ -10,7 +10,7 @@
 #include <random>
 #include <thread>
 
-#include "platform/terminal/timed_platform.h"
+#include "platform/ticks/timed_platform.h"
 #include "show/show.h"
 
 namespace cellshow {

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <vector>
 
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 namespace {

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "platform/terminal/frame_writer.h"
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 namespace {

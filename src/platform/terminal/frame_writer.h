@@ -2,10 +2,9 @@
 // Hands frames from the tick to a writer thread that encodes them and writes
 // them to the terminal, so that a slow terminal never slows the show.
 //
-// A present copies the grid into a free slot of a triple buffer and swaps it
-// in with one atomic exchange: no lock, no allocation, no wait. When the
-// writer has not taken the previous frame yet, the newer one replaces it (the
-// older is skipped, never queued). Each frame goes out in one write() when the
+// A present goes through the newest-frame exchange (frame_exchange.h): no
+// lock, no allocation, no wait. When the writer has not taken the previous
+// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in one write() when the
 // terminal takes it all; the writer thread blocks every signal that could
 // interrupt it, so an escape sequence is never cut in half.
 #include <atomic>
@@ -13,6 +12,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/ticks/frame_exchange.h"
 #include "render/ansi/frame_encoder.h"
 #include "shell/screen.h"
 
@@ -79,8 +79,6 @@ class FrameWriter {
     AbortBit = 16
   };
   enum class Output { None, Frame, Control, Suspend, Tail };
-  static constexpr uint8_t FreshBit = 4;
-  static constexpr uint8_t IndexMask = 3;
   // A control string (static text), set by the main thread before it raises
   // its request bit.
   struct Control {
@@ -94,8 +92,6 @@ class FrameWriter {
   void Ack();
   template <typename Done>
   bool WaitFor(Done done, int timeoutMs);
-  bool TakeFresh();
-  bool FreshPending() const;
   bool Aborted() const;
   bool TakeRequest(uint32_t bit);
   void EncodeFront(bool cancelFirst);
@@ -113,13 +109,8 @@ class FrameWriter {
   const int fd_;
   FrameEncoder encoder_;
 
-  // Triple buffer: the producer owns back_, the writer owns front_, pending_
-  // holds the third slot and whether it carries a frame not yet taken.
-  ScreenCells slots_[3] = {};
-  std::atomic<uint8_t> pending_{1};
-  uint8_t back_ = 0;
-  uint8_t front_ = 2;
-  bool hasFrame_ = false;  // writer: front_ holds a frame
+  // Tick -> writer; the writer is the consumer.
+  FrameExchange frames_;
 
   std::atomic<uint32_t> requests_{0};
   std::atomic<uint32_t> size_;  // columns << 16 | rows

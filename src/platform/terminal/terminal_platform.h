@@ -11,7 +11,7 @@
 #include "platform/audio/music.h"
 #include "platform/options.h"
 #include "platform/terminal/frame_writer.h"
-#include "platform/terminal/timed_platform.h"
+#include "platform/ticks/timed_platform.h"
 
 namespace cellshow {
 
