@@ -1,18 +1,19 @@
 // Every export format, run in-process on the first ticks of the default show
-// and read back with FFmpeg's libraries: streams, length, frame count, every
-// frame against the pixel model, and the sound against the MP3 itself.
+// and read back: streams, length, frame count, frames against the pixel
+// model, the sound against the MP3 itself, the cast through libvterm.
 #include <gtest/gtest.h>
 
 extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <array>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "export/export_run.h"
+#include "export/cast_export.h"
+#include "export/export_checks.h"
 #include "export/image_export.h"
 #include "export/video_export.h"
 #include "render/pixels/cell_image.h"
@@ -24,272 +25,111 @@ namespace cellshow {
 namespace {
 
 using test::MediaReader;
-using test::PacketCopy;
-using Screen = std::array<Cell, ScreenCellCount>;
+using test::Screen;
 
-const std::string DataDir = std::string(CELLSHOW_BUILD_DIR) + "/data";
-// The libraries' own log would only repeat what the checks report.
-const int Quiet = (av_log_set_level(AV_LOG_QUIET), 0);
-const std::string MusicPath = DataDir + "/03.mp3";
-
-// Passes everything on and keeps the screen of every frame (black before the
-// first present), as the export sees it.
-class Capture : public ExportSink {
- public:
-  explicit Capture(ExportSink& inner) : inner_(inner) {}
-  ExportStatus Begin(const ShowTimeline& t, const std::string& path) override {
-    lastTick_ = t.lastTick;
-    return inner_.Begin(t, path);
-  }
-  ExportStatus Frame(uint32_t tick, const ScreenCells& cells) override {
-    Screen s;
-    std::copy(cells, cells + ScreenCellCount, s.begin());
-    while (screens.size() < tick) screens.push_back(screens.empty() ? Screen{} : screens.back());
-    if (screens.size() == tick) screens.push_back(s);
-    screens[tick] = s;
-    return inner_.Frame(tick, cells);
-  }
-  ExportStatus Finish() override {
-    while (screens.size() <= lastTick_)
-      screens.push_back(screens.empty() ? Screen{} : screens.back());
-    return inner_.Finish();
-  }
-  std::vector<Screen> screens;  // by frame
-
- private:
-  ExportSink& inner_;
-  uint32_t lastTick_ = 0;
-};
-
-// Exports ticks 0..lastTick of the default show, with the music from
-// musicTick, to `path`.
-std::vector<Screen> Export(ExportSink& sink, const std::string& path, uint32_t lastTick,
-                           int64_t musicTick) {
-  Capture capture(sink);
-  ShowTimeline timeline;
-  timeline.lastTick = lastTick;
-  timeline.musicTick = musicTick;
-  timeline.musicPath = MusicPath;
-  ExportStatus status = capture.Begin(timeline, path);
-  EXPECT_TRUE(status.ok()) << status.error;
-  SinkFeed feed(capture, lastTick);
-  PlayHeadless(DataDir, -1, feed);
-  status = feed.Flush();
-  EXPECT_TRUE(status.ok()) << status.error;
-  status = capture.Finish();
-  EXPECT_TRUE(status.ok()) << status.error;
-  return std::move(capture.screens);
-}
-
-std::vector<uint32_t> PixelsOf(const Screen& screen) {
-  static PixelImage image;
-  RenderCells(*reinterpret_cast<const ScreenCells*>(screen.data()), image);
-  return {image.pixels, image.pixels + ImagePixels};
-}
-
-// The pixel model's image doubled to 1280x800, as RGB24.
-std::vector<uint8_t> DoubledRgb(const Screen& screen) {
-  const std::vector<uint32_t> pixels = PixelsOf(screen);
-  std::vector<uint8_t> rgb(size_t{VideoWidth} * VideoHeight * 3);
-  for (int y = 0; y < VideoHeight; ++y)
-    for (int x = 0; x < VideoWidth; ++x) {
-      const uint32_t p = pixels[(y / 2) * ImageWidth + x / 2];
-      uint8_t* out = &rgb[(static_cast<size_t>(y) * VideoWidth + x) * 3];
-      out[0] = p & 0xFF;
-      out[1] = p >> 8 & 0xFF;
-      out[2] = p >> 16 & 0xFF;
-    }
-  return rgb;
-}
-
-// A decoded picture (any pixel format) as PackRgba values.
-std::vector<uint32_t> RgbaOf(const AVFrame& frame) {
-  const std::vector<uint8_t> rgb = test::ToRgb24(frame);
-  std::vector<uint32_t> out(rgb.size() / 3);
-  for (size_t i = 0; i < out.size(); ++i)
-    out[i] = PackRgba(Rgb{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]});
-  return out;
-}
-
-double Seconds(int64_t pts, AVRational timeBase) { return static_cast<double>(pts) * av_q2d(timeBase); }
-
-// The music decoded as a player of the MP3 file hears it: the LAME tag's
-// delay and padding removed.
-std::vector<float> GaplessMusic() {
-  MediaReader mp3(MusicPath);
-  const AVStream* stream = mp3.Stream(AVMEDIA_TYPE_AUDIO);
-  const auto packets = mp3.ReadPackets();
-  std::vector<float> samples;
-  MediaReader::Decode(stream, packets[stream->index], true,
-                      [&](const AVFrame& f) { test::AppendFloatSamples(f, samples); });
-  return samples;
-}
-
-struct VideoCase {
+// One row per format: how its sink is made, how long a run of the default
+// show it gets and how the file is checked.
+struct FormatCase {
   const char* name;
-  VideoFormat format;
-  AVCodecID video, audio;
-  int sampleRate;
-  double minimumPsnr;
+  std::function<std::unique_ptr<ExportSink>()> make;
+  uint32_t lastTick;
+  int64_t musicTick;
+  test::RunEnd end;
+  std::function<void(const std::string&, const std::vector<Screen>&)> check;
 };
 
-class VideoExports : public testing::TestWithParam<VideoCase> {};
+// H.264 frames decode within 36 dB of the doubled image, VP9 in realtime mode
+// within a little less. The music from tick 20, so that a short run has some.
+test::VideoExpectation Video(AVCodecID video, AVCodecID audio, int rate, double psnr) {
+  return {video, audio, rate, psnr, 150, 20};
+}
 
-// H.264 frames must decode within 36 dB of the doubled image; VP9 in realtime
-// mode is held to less. MP3 is copied, so it decodes bit for bit as the file
-// does; Opus is encoded again, so only its timing is checked.
+const FormatCase Formats[] = {
+    {"mp4", [] { return std::make_unique<VideoExport>(VideoFormat::Mp4, false); }, 150, 20,
+     test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckVideoFile(path, screens, Video(AV_CODEC_ID_H264, AV_CODEC_ID_MP3, 44100, 36));
+     }},
+    {"mkv", [] { return std::make_unique<VideoExport>(VideoFormat::Matroska, false); }, 150, 20,
+     test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckVideoFile(path, screens, Video(AV_CODEC_ID_H264, AV_CODEC_ID_MP3, 44100, 36));
+     }},
+    {"webm", [] { return std::make_unique<VideoExport>(VideoFormat::WebM, false); }, 150, 20,
+     test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckVideoFile(path, screens, Video(AV_CODEC_ID_VP9, AV_CODEC_ID_OPUS, 48000, 33));
+     }},
+    {"gif", [] { return std::make_unique<GifExport>(); }, 240, -1, test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckGifFile(path, screens, 240);
+     }},
+    // --at: the screen before the first present, the first, and a later one.
+    {"png", [] { return std::make_unique<PngExport>(0); }, 0, -1, test::RunEnd::Stop,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckPngFile(path, screens[0]);
+     }},
+    {"png", [] { return std::make_unique<PngExport>(3); }, 3, -1, test::RunEnd::Stop,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckPngFile(path, screens[3]);
+     }},
+    {"png", [] { return std::make_unique<PngExport>(200); }, 200, -1, test::RunEnd::Stop,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckPngFile(path, screens[200]);
+     }},
+    {"cast", [] { return std::make_unique<CastExport>(1700000000); }, 600, -1, test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckCastFile(path, screens, 600);
+     }},
+};
+
+class ExportFormats : public testing::TestWithParam<FormatCase> {};
+
 INSTANTIATE_TEST_SUITE_P(
-    Formats, VideoExports,
-    testing::Values(VideoCase{"mp4", VideoFormat::Mp4, AV_CODEC_ID_H264, AV_CODEC_ID_MP3, 44100, 36},
-                    VideoCase{"mkv", VideoFormat::Matroska, AV_CODEC_ID_H264, AV_CODEC_ID_MP3, 44100, 36},
-                    VideoCase{"webm", VideoFormat::WebM, AV_CODEC_ID_VP9, AV_CODEC_ID_OPUS, 48000, 30}),
-    [](const testing::TestParamInfo<VideoCase>& info) { return std::string(info.param.name); });
+    Table, ExportFormats, testing::ValuesIn(Formats),
+    [](const testing::TestParamInfo<FormatCase>& info) {
+      return std::string(info.param.name) + std::to_string(info.index);
+    });
 
-TEST_P(VideoExports, StreamsFramesAndMusicReadBack) {
-  const VideoCase& c = GetParam();
-  constexpr uint32_t LastTick = 150, MusicTick = 20;
+TEST_P(ExportFormats, ReadsBackAsTheShow) {
+  const FormatCase& c = GetParam();
   test::TempDir dir;
   const std::string path = (dir.path() / (std::string("show.") + c.name)).string();
-  VideoExport sink(c.format, false);
-  const std::vector<Screen> screens = Export(sink, path, LastTick, MusicTick);
-  EXPECT_TRUE(sink.notices().empty());
-
-  MediaReader file(path);
-  ASSERT_TRUE(file.ok()) << file.error();
-  ASSERT_EQ(file.context()->nb_streams, 2u);
-  const AVStream* video = file.Stream(AVMEDIA_TYPE_VIDEO);
-  const AVStream* audio = file.Stream(AVMEDIA_TYPE_AUDIO);
-  ASSERT_TRUE(video && audio);
-  EXPECT_EQ(video->codecpar->codec_id, c.video);
-  EXPECT_EQ(video->codecpar->width, 1280);
-  EXPECT_EQ(video->codecpar->height, 800);
-  EXPECT_EQ(video->codecpar->format, AV_PIX_FMT_YUV420P);
-  // 1280 x 5 : 800 x 6 is 4:3: H.264 says so exactly, the container (in
-  // whole display pixels for Matroska) nearly.
-  if (c.video == AV_CODEC_ID_H264)
-    EXPECT_EQ(av_cmp_q(video->codecpar->sample_aspect_ratio, AVRational{5, 6}), 0);
-  EXPECT_NEAR(av_q2d(video->sample_aspect_ratio) * 1280 / 800, 4.0 / 3, 0.002);
-  EXPECT_EQ(audio->codecpar->codec_id, c.audio);
-  EXPECT_EQ(audio->codecpar->sample_rate, c.sampleRate);
-  const double end = (LastTick + 1) * 0.017;
-  // Opus's last packet counts the padding its decoder drops.
-  EXPECT_NEAR(static_cast<double>(file.context()->duration) / AV_TIME_BASE, end, 0.008);
-
-  const auto packets = file.ReadPackets();
-  // Every frame at n x 17 ms, each checked against the doubled image.
-  std::vector<int64_t> times;
-  double worst = 99;
-  int worstFrame = -1;
-  ASSERT_TRUE(MediaReader::Decode(video, packets[video->index], true, [&](const AVFrame& f) {
-    const int n = static_cast<int>(times.size());
-    times.push_back(f.best_effort_timestamp);
-    if (n >= static_cast<int>(screens.size())) return;
-    const double psnr = test::Psnr(test::ToRgb24(f), DoubledRgb(screens[n]));
-    if (psnr < worst) {
-      worst = psnr;
-      worstFrame = n;
-    }
-  }));
-  ASSERT_EQ(times.size(), LastTick + 1);
-  for (size_t n = 0; n < times.size(); ++n)
-    ASSERT_NEAR(Seconds(times[n], video->time_base), n * 0.017, 0.0011) << "frame " << n;
-  EXPECT_GE(worst, c.minimumPsnr) << "frame " << worstFrame;
-
-  // The music is heard from the play tick, within 5 ms, and ends with the video.
-  const std::vector<PacketCopy>& sound = packets[audio->index];
-  ASSERT_FALSE(sound.empty());
-  std::vector<float> heard;
-  int64_t firstHeard = AV_NOPTS_VALUE;
-  ASSERT_TRUE(MediaReader::Decode(audio, sound, c.audio != AV_CODEC_ID_MP3, [&](const AVFrame& f) {
-    if (firstHeard == AV_NOPTS_VALUE) firstHeard = f.best_effort_timestamp;
-    test::AppendFloatSamples(f, heard);
-  }));
-  const std::vector<float> music = GaplessMusic();
-  const int channels = audio->codecpar->ch_layout.nb_channels;
-  // What is heard ends with the video, within one MP3 packet before it.
-  const double heardEnd = c.audio == AV_CODEC_ID_MP3
-                              ? Seconds(sound.back().pts + sound.back().duration, audio->time_base)
-                              : Seconds(firstHeard, audio->time_base) +
-                                    static_cast<double>(heard.size() / channels) / c.sampleRate;
-  EXPECT_LE(heardEnd, end + 0.001);
-  EXPECT_GE(heardEnd, end - 0.027);
-  if (c.audio == AV_CODEC_ID_MP3) {
-    // No gapless information in the container: the decoder's delay is played,
-    // and the track starts that much before the play tick.
-    const int delay = 1105;
-    EXPECT_NEAR(Seconds(sound.front().pts, audio->time_base) + delay / 44100.0,
-                MusicTick * 0.017, 0.005);
-    ASSERT_GT(heard.size(), delay * channels + 44100u);
-    const size_t n = heard.size() - delay * channels;
-    for (size_t i = 0; i < n; ++i)
-      ASSERT_EQ(heard[delay * channels + i], music[i]) << "sample " << i / channels;
-  } else {
-    EXPECT_NEAR(Seconds(firstHeard, audio->time_base), MusicTick * 0.017, 0.005);
-  }
+  const std::unique_ptr<ExportSink> sink = c.make();
+  const std::vector<Screen> screens =
+      test::ExportShow(*sink, path, c.lastTick, c.musicTick, c.end);
+  EXPECT_TRUE(sink->notices().empty());
+  ASSERT_FALSE(testing::Test::HasFailure());
+  c.check(path, screens);
 }
 
-TEST(ImageExports, GifAndPngFramesAreThePixelModelsBitForBit) {
-  constexpr uint32_t LastTick = 240;
+TEST(VideoExports, MutedOrWithoutMusicIsSilentAndSaysWhy) {
   test::TempDir dir;
-  const std::string gifPath = (dir.path() / "show.gif").string();
-  GifExport gif;
-  const std::vector<Screen> screens = Export(gif, gifPath, LastTick, -1);
-
-  MediaReader file(gifPath);
-  ASSERT_TRUE(file.ok()) << file.error();
-  ASSERT_EQ(file.context()->nb_streams, 1u);
-  const AVStream* stream = file.Stream(AVMEDIA_TYPE_VIDEO);
-  EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_GIF);
-  EXPECT_EQ(stream->codecpar->width, 640);
-  EXPECT_EQ(stream->codecpar->height, 400);
-  const auto packets = file.ReadPackets();
-  const std::vector<PacketCopy>& frames = packets[stream->index];
-  ASSERT_GT(frames.size(), 10u);
-  // Delays add up to round((last + 1) x 1.7) cs; none but the last is under
-  // 2 cs (players stretch those to 10 cs).
-  int64_t total = 0;
-  for (size_t i = 0; i < frames.size(); ++i) {
-    EXPECT_EQ(frames[i].pts, total) << "frame " << i;
-    if (i + 1 < frames.size()) {
-      EXPECT_GE(frames[i].duration, 2) << "frame " << i;
-    }
-    total += frames[i].duration;
+  const std::string path = (dir.path() / "silent.mp4").string();
+  {
+    VideoExport muted(VideoFormat::Mp4, true);
+    const std::vector<Screen> screens = test::ExportShow(muted, path, 40, 10);
+    EXPECT_TRUE(muted.notices().empty());
+    test::CheckVideoFile(path, screens, {AV_CODEC_ID_H264, AV_CODEC_ID_NONE, 0, 36, 40, -1});
   }
-  EXPECT_EQ(total, GifCentiseconds(LastTick + 1));
-
-  // A picture that starts at round(n x 1.7) cs shows frame n, or n + 1 when
-  // frame n alone would have lasted under 2 cs; no two in a row are equal.
-  size_t index = 0;
-  std::vector<uint32_t> previous;
-  ASSERT_TRUE(MediaReader::Decode(stream, frames, true, [&](const AVFrame& f) {
-    const int64_t start = frames[index++].pts;
-    uint32_t n = 0;
-    while (GifCentiseconds(n) < start) ++n;
-    ASSERT_EQ(GifCentiseconds(n), start);
-    const std::vector<uint32_t> picture = RgbaOf(f);
-    EXPECT_TRUE(picture == PixelsOf(screens[n]) ||
-                (n + 1 < screens.size() && picture == PixelsOf(screens[n + 1])))
-        << "picture at " << start << " cs";
-    EXPECT_NE(picture, previous) << "picture at " << start << " cs repeats the one before";
-    previous = picture;
-  }));
-  EXPECT_EQ(index, frames.size());
-
-  for (uint32_t at : {0u, 3u, 200u}) {
-    const std::string pngPath = (dir.path() / ("at" + std::to_string(at) + ".png")).string();
-    PngExport png(at);
-    const std::vector<Screen> shown = Export(png, pngPath, at, -1);
-    MediaReader picture(pngPath);
-    ASSERT_TRUE(picture.ok()) << picture.error();
-    const AVStream* s = picture.Stream(AVMEDIA_TYPE_VIDEO);
-    EXPECT_EQ(s->codecpar->codec_id, AV_CODEC_ID_PNG);
-    const auto pngPackets = picture.ReadPackets();
-    int decoded = 0;
-    ASSERT_TRUE(MediaReader::Decode(s, pngPackets[s->index], true, [&](const AVFrame& f) {
-      ++decoded;
-      EXPECT_EQ(RgbaOf(f), PixelsOf(shown[at])) << "--at tick " << at;
-    }));
-    EXPECT_EQ(decoded, 1);
+  // A music file that cannot be read: one notice naming it, and no sound.
+  for (const char* bytes : {"", "not an mp3 at all"}) {
+    test::TempDir data;
+    data.Write("03.mp3", std::vector<uint8_t>(bytes, bytes + std::strlen(bytes)));
+    VideoExport sink(VideoFormat::Mp4, false);
+    ShowTimeline timeline;
+    timeline.lastTick = 5;
+    timeline.musicTick = 2;
+    timeline.musicPath = (data.path() / "03.mp3").string();
+    ASSERT_TRUE(sink.Begin(timeline, path).ok());
+    ScreenCells cells{};
+    ASSERT_TRUE(sink.Frame(3, cells).ok());
+    ASSERT_TRUE(sink.Finish().ok());
+    ASSERT_EQ(sink.notices().size(), 1u);
+    EXPECT_NE(sink.notices()[0].find(timeline.musicPath), std::string::npos);
+    MediaReader file(path);
+    ASSERT_TRUE(file.ok());
+    EXPECT_EQ(file.Stream(AVMEDIA_TYPE_AUDIO), nullptr);
   }
 }
 

@@ -97,7 +97,7 @@ std::vector<uint8_t> ToRgb24(const AVFrame& frame) {
   SwsContext* sws = sws_getContext(
       frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
       frame.height, AV_PIX_FMT_RGB24,
-      SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND, nullptr,
+      SWS_POINT | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND, nullptr,
       nullptr, nullptr);
   std::vector<uint8_t> rgb(static_cast<size_t>(frame.width) * frame.height * 3);
   uint8_t* planes[1] = {rgb.data()};

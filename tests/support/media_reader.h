@@ -44,8 +44,9 @@ class MediaReader {
   std::string error_;
 };
 
-// A decoded picture as packed RGB24, upsampling its chroma with full
-// interpolation (SWS_FULL_CHR_H_INT, bilinear), as a careful player would.
+// A decoded picture as packed RGB24, with full chroma interpolation (a chroma
+// value for every pixel, SWS_FULL_CHR_H_INT) sampled from the nearest chroma
+// sample (SWS_POINT): a 4:2:0 sample then covers exactly its 2x2 block.
 std::vector<uint8_t> ToRgb24(const AVFrame& frame);
 
 // Interleaved 16-bit samples of a decoded audio frame (planar or not,

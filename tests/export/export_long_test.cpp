@@ -1,0 +1,68 @@
+// The whole show exported by the program, read back: the video with its music
+// and the GIF. Each takes from seconds to a minute.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "export/export_checks.h"
+#include "export/export_run.h"
+#include "export/image_export.h"
+#include "support/media_reader.h"
+#include "support/temp_dir.h"
+
+namespace cellshow {
+namespace {
+
+// Keeps every frame's screen of a run and writes nothing.
+class Screens : public ExportSink {
+ public:
+  ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
+  ExportStatus Frame(uint32_t tick, const ScreenCells& cells) override {
+    while (screens.size() <= tick)
+      screens.push_back(screens.empty() ? test::Screen{} : screens.back());
+    std::copy(cells, cells + ScreenCellCount, screens.back().begin());
+    return {};
+  }
+  ExportStatus Finish() override { return {}; }
+  std::vector<test::Screen> screens;
+};
+
+std::vector<test::Screen> WholeShow() {
+  Screens sink;
+  SinkFeed feed(sink, -1);
+  const uint32_t last = PlayHeadless(test::DataDir(), -1, feed);
+  EXPECT_TRUE(feed.Flush().ok());
+  while (sink.screens.size() <= last) sink.screens.push_back(sink.screens.back());
+  return std::move(sink.screens);
+}
+
+int Export(const test::TempDir& dir, const std::string& name) {
+  return test::RunCommand(std::string(CELLSHOW_BINARY) + " --data '" + test::DataDir() +
+                          "' --export '" + (dir.path() / name).string() + "' 2>'" +
+                          (dir.path() / "stderr").string() + "'");
+}
+
+TEST(ExportLong, WholeShowAsMp4WithItsMusic) {
+  const std::vector<test::Screen> screens = WholeShow();
+  ASSERT_EQ(screens.size(), 3774u);  // ticks 0..3773: 64.158 s
+  test::TempDir dir;
+  ASSERT_EQ(Export(dir, "show.mp4"), 0);
+  EXPECT_TRUE(test::ReadBytes(dir.path() / "stderr").empty());
+  // Every seventh frame is compared, which meets every scene.
+  test::CheckVideoFile((dir.path() / "show.mp4").string(), screens,
+                       {AV_CODEC_ID_H264, AV_CODEC_ID_MP3, 44100, 36, 3773, 1296, 7});
+}
+
+TEST(ExportLong, WholeShowAsGifKeepsItsLength) {
+  test::TempDir dir;
+  ASSERT_EQ(Export(dir, "show.gif"), 0);
+  test::MediaReader file((dir.path() / "show.gif").string());
+  ASSERT_TRUE(file.ok()) << file.error();
+  const auto packets = file.ReadPackets();
+  int64_t total = 0;
+  for (const test::PacketCopy& p : packets[0]) total += p.duration;
+  EXPECT_EQ(total, GifCentiseconds(3774));
+}
+
+}  // namespace
+}  // namespace cellshow
