@@ -34,7 +34,8 @@ struct CastExport::Impl {
     if (file != nullptr) std::fclose(file);
   }
 
-  ExportStatus WriteLine(const nlohmann::json& value) {
+  template <typename Json>
+  ExportStatus WriteLine(const Json& value) {
     try {
       line = value.dump();
     } catch (const nlohmann::json::exception& e) {
@@ -64,7 +65,7 @@ ExportStatus CastExport::Begin(const ShowTimeline& timeline, const std::string& 
     while (AnsiColor(console) != ansi) ++console;
     palette += (ansi ? ":" : "") + Hex(VgaPalette[console]);
   }
-  nlohmann::json header = {
+  nlohmann::ordered_json header = {
       {"version", 2},
       {"width", ScreenWidth},
       {"height", ScreenHeight},

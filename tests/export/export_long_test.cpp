@@ -1,7 +1,9 @@
-// The whole show exported by the program, read back: the video with its music
-// and the GIF. Each takes from seconds to a minute.
+// Long exports by the program, read back: the whole show as a video with its
+// music and as a GIF, and a video long enough to reach the music without it.
+// Each takes from seconds to a minute or two.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "export/export_checks.h"
@@ -62,6 +64,27 @@ TEST(ExportLong, WholeShowAsGifKeepsItsLength) {
   int64_t total = 0;
   for (const test::PacketCopy& p : packets[0]) total += p.duration;
   EXPECT_EQ(total, GifCentiseconds(3774));
+}
+
+// The play command comes at tick 1296, so the video has to be long enough.
+TEST(ExportLong, NoMusicGivesASilentVideoAndSaysSo) {
+  test::TempDir dir;
+  test::TempDir noData;
+  EXPECT_EQ(test::RunCommand(std::string(CELLSHOW_BINARY) + " --data '" +
+                             noData.path().string() + "' --key-after 1300 --export '" +
+                             (dir.path() / "show.mkv").string() + "' 2>'" +
+                             (dir.path() / "stderr").string() + "'"),
+            0);
+  const std::vector<uint8_t> err = test::ReadBytes(dir.path() / "stderr");
+  const std::string text(err.begin(), err.end());
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_NE(text.find("no sound in the video: " + noData.path().string() + "/03.mp3: "),
+            std::string::npos)
+      << text;
+  test::MediaReader file((dir.path() / "show.mkv").string());
+  ASSERT_TRUE(file.ok()) << file.error();
+  EXPECT_EQ(file.context()->nb_streams, 1u);
+  EXPECT_EQ(file.Stream(AVMEDIA_TYPE_AUDIO), nullptr);
 }
 
 }  // namespace
