@@ -17,7 +17,8 @@ PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean
+.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows \
+        pictures clean
 
 all: build
 
@@ -65,6 +66,18 @@ windows:
 test-windows: windows data
 	@./tools/install-deps.sh $(WINE_PACKAGES)
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
+
+# The README's pictures: four moments of the default show and the first
+# three seconds as a looping GIF.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+pictures: data
+	@mkdir -p docs
+	@$(PICTURES_RUN) docs/plasma.png --at 6
+	@$(PICTURES_RUN) docs/tunnel.png --at 42
+	@$(PICTURES_RUN) docs/cube.png --at 58
+	@$(PICTURES_RUN) docs/wireframes.png --at 35
+	@$(PICTURES_RUN) docs/show.gif --key-after 180
+	@du -sh docs
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done

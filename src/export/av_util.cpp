@@ -31,8 +31,7 @@ int StartStream(AVFormatContext* output, const char* encoderName, OutputStream& 
   out.frame.reset(av_frame_alloc());
   out.packet.reset(av_packet_alloc());
   if (out.stream == nullptr || !out.codec || !out.frame || !out.packet) return AVERROR(ENOMEM);
-  if (output->oformat->flags & AVFMT_GLOBALHEADER)
-    out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (output->oformat->flags & AVFMT_GLOBALHEADER) out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   return 0;
 }
 

@@ -80,11 +80,11 @@ ExportStatus CastExport::Begin(const ShowTimeline& timeline, const std::string& 
 
 ExportStatus CastExport::Frame(uint32_t tick, const ScreenCells& cells) {
   Impl& m = *impl_;
-  const size_t size = m.encoder.Encode(cells, TerminalSize{ScreenWidth, ScreenHeight},
-                                       m.bytes.data());
+  const size_t size =
+      m.encoder.Encode(cells, TerminalSize{ScreenWidth, ScreenHeight}, m.bytes.data());
   if (size == 0) return {};  // the terminal shows this already
-  return m.WriteLine(nlohmann::json::array(
-      {Seconds(tick), "o", std::string_view(m.bytes.data(), size)}));
+  return m.WriteLine(
+      nlohmann::json::array({Seconds(tick), "o", std::string_view(m.bytes.data(), size)}));
 }
 
 ExportStatus CastExport::Finish() {

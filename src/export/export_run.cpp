@@ -53,7 +53,7 @@ class InterruptGuard {
 
  private:
   static constexpr int Signals[3] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction saved_[4] {};
+  struct sigaction saved_[4]{};
 };
 
 // The planning run's sink: where the show ends and when its music starts.
@@ -139,8 +139,8 @@ ExportKind ExportKindOf(const std::string& path) {
   return ExportKind::Unknown;
 }
 
-SinkFeed::SinkFeed(ExportSink& sink, int64_t stopAfter,
-                   const volatile std::sig_atomic_t* interrupt, ProgressLine* progress)
+SinkFeed::SinkFeed(ExportSink& sink, int64_t stopAfter, const volatile std::sig_atomic_t* interrupt,
+                   ProgressLine* progress)
     : sink_(sink), stopAfter_(stopAfter), interrupt_(interrupt), progress_(progress) {}
 
 void SinkFeed::Present(uint32_t tick, const ScreenCells& screen) {
@@ -245,8 +245,8 @@ int RunExport(const Options& options) {
   for (const std::string& line : sink->notices())
     std::fprintf(stderr, "cellshow: %s\n", line.c_str());
   if (status.ok()) {
-    const uint32_t frames = stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1
-                                           : timeline.frameCount();
+    const uint32_t frames =
+        stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
     ProgressLine progress(NameOf(target), frames, isatty(STDERR_FILENO) == 1);
     SinkFeed feed(*sink, stopAfter, &interruptSignal, &progress);
     PlayHeadless(options.dataDir, options.keyAfter, feed);
@@ -261,8 +261,7 @@ int RunExport(const Options& options) {
   if (status.ok() && !file.Commit(error)) status = ExportStatus::Fail(error);
   if (!status.ok()) {
     file.Discard();
-    std::fprintf(stderr, "cellshow: writing %s failed: %s\n", target.c_str(),
-                 status.error.c_str());
+    std::fprintf(stderr, "cellshow: writing %s failed: %s\n", target.c_str(), status.error.c_str());
     return 1;
   }
   return 0;

@@ -33,8 +33,7 @@ class SinkFeed : public HeadlessSink {
   // end). interrupt: when it points to non-zero, the run ends at the next
   // tick. progress: told the ticks run so far. Both may be null.
   SinkFeed(ExportSink& sink, int64_t stopAfter,
-           const volatile std::sig_atomic_t* interrupt = nullptr,
-           ProgressLine* progress = nullptr);
+           const volatile std::sig_atomic_t* interrupt = nullptr, ProgressLine* progress = nullptr);
 
   void Present(uint32_t tick, const ScreenCells& screen) override;
   void Media(uint32_t tick, const char* command) override;

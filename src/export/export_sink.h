@@ -31,9 +31,9 @@ struct [[nodiscard]] ExportStatus {
 
 // What the planning run found out before anything is written.
 struct ShowTimeline {
-  uint32_t lastTick = 0;     // frames 0..lastTick
-  int64_t musicTick = -1;    // the tick of the show's play command; -1: none
-  std::string musicPath;     // the file that command names, in the data folder
+  uint32_t lastTick = 0;   // frames 0..lastTick
+  int64_t musicTick = -1;  // the tick of the show's play command; -1: none
+  std::string musicPath;   // the file that command names, in the data folder
   uint32_t frameCount() const { return lastTick + 1; }
 };
 

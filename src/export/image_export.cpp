@@ -117,7 +117,8 @@ ExportStatus GifExport::Finish() {
   Impl& m = *impl_;
   AVFormatContext* context = m.output.get();
   // The last picture lasts until the end of the last frame.
-  const int64_t finalDelay = GifCentiseconds(int64_t{m.lastTick} + 1) - GifCentiseconds(m.shownFrom);
+  const int64_t finalDelay =
+      GifCentiseconds(int64_t{m.lastTick} + 1) - GifCentiseconds(m.shownFrom);
   int result = av_opt_set_int(context->priv_data, "final_delay", finalDelay, 0);
   if (result >= 0) result = m.Emit();
   if (result >= 0) result = av::EncodeAndWrite(context, m.stream, nullptr);
@@ -136,9 +137,7 @@ struct PngExport::Impl {
   std::unique_ptr<IndexImage> image = std::make_unique<IndexImage>();
 };
 
-PngExport::PngExport(uint32_t atTick) : impl_(std::make_unique<Impl>()) {
-  impl_->atTick = atTick;
-}
+PngExport::PngExport(uint32_t atTick) : impl_(std::make_unique<Impl>()) { impl_->atTick = atTick; }
 PngExport::~PngExport() = default;
 
 ExportStatus PngExport::Begin(const ShowTimeline&, const std::string& path) {

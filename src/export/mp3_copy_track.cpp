@@ -39,8 +39,8 @@ int Mp3DecoderDelay(const uint8_t* bytes, size_t size) {
   const bool mono = (bytes[at + 3] & 0xC0) == 0xC0;
   const size_t sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
   size_t info = at + 4 + sideInfo;
-  if (info + 8 > size || (std::memcmp(bytes + info, "Xing", 4) != 0 &&
-                          std::memcmp(bytes + info, "Info", 4) != 0))
+  if (info + 8 > size ||
+      (std::memcmp(bytes + info, "Xing", 4) != 0 && std::memcmp(bytes + info, "Info", 4) != 0))
     return DecoderFilterDelay;
   const uint32_t flags = BigEndian(bytes + info + 4);
   size_t lame = info + 8;

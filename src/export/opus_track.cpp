@@ -32,8 +32,7 @@ class OpusTrack : public AudioTrack {
     int result = av::OpenInput(musicPath, input_);
     if (result < 0) return av::ErrorText(result);
     const AVCodec* decoder = nullptr;
-    const int index =
-        av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    const int index = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (index < 0 || decoder == nullptr) return "no sound in it";
     in_ = input_->streams[index];
     decoder_.reset(avcodec_alloc_context3(decoder));
@@ -67,8 +66,8 @@ class OpusTrack : public AudioTrack {
     endSample_ += c->initial_padding;
     SwrContext* swr = nullptr;
     result = swr_alloc_set_opts2(&swr, &c->ch_layout, c->sample_fmt, c->sample_rate,
-                                 &decoder_->ch_layout, decoder_->sample_fmt,
-                                 decoder_->sample_rate, 0, nullptr);
+                                 &decoder_->ch_layout, decoder_->sample_fmt, decoder_->sample_rate,
+                                 0, nullptr);
     resampler_.reset(swr);
     if (result < 0 || (result = swr_init(swr)) < 0) return result;
     fifo_.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, c->frame_size));
@@ -91,8 +90,8 @@ class OpusTrack : public AudioTrack {
         if (result < 0) return result;
       }
       const int64_t room = endSample_ - out_.nextPts;
-      const int n = static_cast<int>(
-          std::min<int64_t>({frameSize, av_audio_fifo_size(fifo_.get()), room}));
+      const int n =
+          static_cast<int>(std::min<int64_t>({frameSize, av_audio_fifo_size(fifo_.get()), room}));
       if (n > 0) {
         AVFrame* f = out_.frame.get();
         int result = av_frame_make_writable(f);
@@ -162,8 +161,8 @@ class OpusTrack : public AudioTrack {
       int result = av_samples_alloc(&buffer, nullptr, channels, room, out_.codec->sample_fmt, 0);
       if (result < 0) return result;
       const int got = swr_convert(swr, &buffer, room, const_cast<const uint8_t**>(samples), count);
-      result = got < 0 ? got
-                       : av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(&buffer), got);
+      result =
+          got < 0 ? got : av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(&buffer), got);
       av_freep(&buffer);
       if (result < 0) return result;
     }

@@ -22,6 +22,8 @@ struct FormatSettings {
   const char* options[10];
   // Muxer options.
   const char* muxerOptions[2];
+  // The sound: the MP3 copied, or encoded again.
+  std::unique_ptr<AudioTrack> (*makeAudio)();
 };
 
 // H.264: CRF 16 `veryfast` takes about 7 ms a frame on two cores. Tuned for
@@ -31,17 +33,23 @@ struct FormatSettings {
 // VP9: realtime mode with row threading keeps it within a few times real
 // time.
 constexpr FormatSettings Mp4Settings = {
-    "mp4", "libx264", "H.264 (libx264)",
+    "mp4",
+    "libx264",
+    "H.264 (libx264)",
     {"preset", "veryfast", "crf", "16", "tune", "psnr", nullptr},
-    {"movflags", "+faststart"}};
+    {"movflags", "+faststart"},
+    MakeMp3CopyTrack};
 constexpr FormatSettings MatroskaSettings = {
-    "matroska", "libx264", "H.264 (libx264)",
-    {"preset", "veryfast", "crf", "16", "tune", "psnr", nullptr},
-    {nullptr, nullptr}};
+    "matroska",         "libx264",
+    "H.264 (libx264)",  {"preset", "veryfast", "crf", "16", "tune", "psnr", nullptr},
+    {nullptr, nullptr}, MakeMp3CopyTrack};
 constexpr FormatSettings WebMSettings = {
-    "webm", "libvpx-vp9", "VP9 (libvpx-vp9)",
+    "webm",
+    "libvpx-vp9",
+    "VP9 (libvpx-vp9)",
     {"deadline", "realtime", "cpu-used", "8", "crf", "20", "row-mt", "1", nullptr},
-    {nullptr, nullptr}};
+    {nullptr, nullptr},
+    MakeOpusTrack};
 
 const FormatSettings& SettingsFor(VideoFormat format) {
   switch (format) {
@@ -219,9 +227,7 @@ VideoExport::~VideoExport() = default;
 ExportStatus VideoExport::Begin(const ShowTimeline& timeline, const std::string& path) {
   impl_->timeline = timeline;
   std::vector<std::string> notices;
-  const bool opus = &impl_->settings == &WebMSettings;
-  ExportStatus status =
-      impl_->Begin(path, opus ? MakeOpusTrack() : MakeMp3CopyTrack(), notices);
+  ExportStatus status = impl_->Begin(path, impl_->settings.makeAudio(), notices);
   for (std::string& line : notices) Notice(std::move(line));
   return status;
 }

@@ -8,8 +8,8 @@
 
 #include "export/export_run.h"
 #include "export/image_export.h"
-#include "render/ansi/frame_encoder.h"
 #include "export/video_export.h"
+#include "render/ansi/frame_encoder.h"
 #include "render/pixels/cell_image.h"
 #include "render/pixels/vga_palette.h"
 #include "support/media_reader.h"
@@ -178,10 +178,10 @@ void CheckVideoFile(const std::string& path, const std::vector<Screen>& screens,
   const int channels = audio->codecpar->ch_layout.nb_channels;
   const double start = static_cast<double>(want.musicTick) * 0.017;
   // What is heard ends with the video, at most one MP3 packet before it.
-  const double heardEnd =
-      copied ? Seconds(track.back().pts + track.back().duration, audio->time_base)
-             : Seconds(firstHeard, audio->time_base) +
-                   static_cast<double>(heard.size() / channels) / want.sampleRate;
+  const double heardEnd = copied
+                              ? Seconds(track.back().pts + track.back().duration, audio->time_base)
+                              : Seconds(firstHeard, audio->time_base) +
+                                    static_cast<double>(heard.size() / channels) / want.sampleRate;
   EXPECT_LE(heardEnd, end + 0.001);
   EXPECT_GE(heardEnd, end - 0.027);
   if (!copied) {
@@ -256,8 +256,7 @@ void CheckPngFile(const std::string& path, const Screen& screen) {
   EXPECT_EQ(decoded, 1);
 }
 
-void CheckCastFile(const std::string& path, const std::vector<Screen>& screens,
-                   uint32_t lastTick) {
+void CheckCastFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick) {
   std::ifstream in(path);
   std::string line;
   ASSERT_TRUE(std::getline(in, line));
@@ -291,9 +290,9 @@ void CheckCastFile(const std::string& path, const std::vector<Screen>& screens,
     ASSERT_LT(tick, screens.size());
     EXPECT_EQ(event[1], "o");
     terminal.Feed(event[2].get<std::string>());
-    ASSERT_EQ(GridMismatch(terminal, *reinterpret_cast<const ScreenCells*>(screens[tick].data()),
-                           true),
-              "")
+    ASSERT_EQ(
+        GridMismatch(terminal, *reinterpret_cast<const ScreenCells*>(screens[tick].data()), true),
+        "")
         << "after the event at tick " << tick;
     evented[tick] = true;
     ++events;

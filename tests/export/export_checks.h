@@ -63,7 +63,6 @@ void CheckPngFile(const std::string& path, const Screen& screen);
 // Parses the cast back (header and events) and replays its events through
 // libvterm: after each, the emulator shows the frame of its tick; every tick
 // whose screen looks different from the one before has its event.
-void CheckCastFile(const std::string& path, const std::vector<Screen>& screens,
-                   uint32_t lastTick);
+void CheckCastFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick);
 
 }  // namespace cellshow::test

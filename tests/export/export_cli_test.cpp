@@ -27,13 +27,13 @@ struct Outcome {
 
 // Runs the program in `dir` with `arguments`, stderr to a file outside it.
 Outcome Cellshow(const TempDir& dir, const std::string& arguments,
-             const std::string& data = test::DataDir()) {
+                 const std::string& data = test::DataDir()) {
   static const TempDir logs;
   const fs::path err = logs.path() / "stderr";
   Outcome run;
-  run.status = test::RunCommand("cd '" + dir.path().string() + "' && " + CELLSHOW_BINARY +
-                                " --data '" + data + "' " + arguments + " 2>'" + err.string() +
-                                "'");
+  run.status =
+      test::RunCommand("cd '" + dir.path().string() + "' && " + CELLSHOW_BINARY + " --data '" +
+                       data + "' " + arguments + " 2>'" + err.string() + "'");
   const std::vector<uint8_t> bytes = test::ReadBytes(err);
   run.err.assign(bytes.begin(), bytes.end());
   return run;
@@ -91,14 +91,15 @@ TEST(ExportCli, UnwritableTargetsExitOneWithTheSystemsReason) {
   EXPECT_NE(run.err.find("Is a directory"), std::string::npos) << run.err;
 
   // A full disk: a device named as the target is written in place.
-  for (const char* arguments : {"full.gif --key-after 300", "full.cast --key-after 300",
-                                "full.png --at 1"}) {
+  for (const char* arguments :
+       {"full.gif --key-after 300", "full.cast --key-after 300", "full.png --at 1"}) {
     const std::string name = std::string(arguments).substr(0, std::string(arguments).find(' '));
     fs::create_symlink("/dev/full", dir.path() / name);
     run = Cellshow(dir, std::string("--export ") + arguments);
     EXPECT_EQ(run.status, 1) << name;
     EXPECT_TRUE(OneLine(run.err)) << name << ": " << run.err;
-    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << name << ": " << run.err;
+    EXPECT_NE(run.err.find("No space left on device"), std::string::npos)
+        << name << ": " << run.err;
   }
 }
 
@@ -129,8 +130,8 @@ TEST(ExportCli, AFullOrReadOnlyDiskLeavesTheOldFileAndNoOther) {
       << full;
   EXPECT_NE(full.find("status 1\nshow.mp4\nold\n"), std::string::npos) << full;
 
-  const std::string readOnly = InPrivateMount(
-      "ro", program + " --export show.gif --key-after 10; echo status $?; ls -A");
+  const std::string readOnly =
+      InPrivateMount("ro", program + " --export show.gif --key-after 10; echo status $?; ls -A");
   EXPECT_NE(readOnly.find("cannot write show.gif: Read-only file system"), std::string::npos)
       << readOnly;
   EXPECT_NE(readOnly.find("status 1\n"), std::string::npos) << readOnly;
@@ -152,8 +153,7 @@ TEST(ExportCli, CtrlCLeavesNoPartialFile) {
   ASSERT_TRUE(child.WaitExit(30000));
   ASSERT_TRUE(WIFEXITED(child.status()));
   EXPECT_EQ(WEXITSTATUS(child.status()), 128 + SIGINT);
-  EXPECT_NE(child.output().find("export interrupted; show.mp4 was not written"),
-            std::string::npos);
+  EXPECT_NE(child.output().find("export interrupted; show.mp4 was not written"), std::string::npos);
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"show.mp4"});
   EXPECT_EQ(test::ReadBytes(dir.path() / "show.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }

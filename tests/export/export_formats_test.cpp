@@ -85,19 +85,17 @@ const FormatCase Formats[] = {
 
 class ExportFormats : public testing::TestWithParam<FormatCase> {};
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ExportFormats, testing::ValuesIn(Formats),
-    [](const testing::TestParamInfo<FormatCase>& info) {
-      return std::string(info.param.name) + std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(Table, ExportFormats, testing::ValuesIn(Formats),
+                         [](const testing::TestParamInfo<FormatCase>& info) {
+                           return std::string(info.param.name) + std::to_string(info.index);
+                         });
 
 TEST_P(ExportFormats, ReadsBackAsTheShow) {
   const FormatCase& c = GetParam();
   test::TempDir dir;
   const std::string path = (dir.path() / (std::string("show.") + c.name)).string();
   const std::unique_ptr<ExportSink> sink = c.make();
-  const std::vector<Screen> screens =
-      test::ExportShow(*sink, path, c.lastTick, c.musicTick, c.end);
+  const std::vector<Screen> screens = test::ExportShow(*sink, path, c.lastTick, c.musicTick, c.end);
   EXPECT_TRUE(sink->notices().empty());
   ASSERT_FALSE(testing::Test::HasFailure());
   c.check(path, screens);
@@ -138,9 +136,9 @@ TEST(VideoExports, MutedOrWithoutMusicIsSilentAndSaysWhy) {
 TEST(VideoColours, PaletteTableMatchesSwscaleOnWholeFrames) {
   YuvPalette palette;
   ASSERT_TRUE(ConvertPalette(palette));
-  SwsContext* sws = sws_getContext(VideoWidth, VideoHeight, AV_PIX_FMT_RGBA, VideoWidth,
-                                   VideoHeight, AV_PIX_FMT_YUV420P, SWS_AREA | SWS_ACCURATE_RND,
-                                   nullptr, nullptr, nullptr);
+  SwsContext* sws =
+      sws_getContext(VideoWidth, VideoHeight, AV_PIX_FMT_RGBA, VideoWidth, VideoHeight,
+                     AV_PIX_FMT_YUV420P, SWS_AREA | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
   ASSERT_NE(sws, nullptr);
   AVFrame* yuv = av_frame_alloc();
   yuv->format = AV_PIX_FMT_YUV420P;

@@ -70,10 +70,9 @@ TEST(ExportLong, WholeShowAsGifKeepsItsLength) {
 TEST(ExportLong, NoMusicGivesASilentVideoAndSaysSo) {
   test::TempDir dir;
   test::TempDir noData;
-  EXPECT_EQ(test::RunCommand(std::string(CELLSHOW_BINARY) + " --data '" +
-                             noData.path().string() + "' --key-after 1300 --export '" +
-                             (dir.path() / "show.mkv").string() + "' 2>'" +
-                             (dir.path() / "stderr").string() + "'"),
+  EXPECT_EQ(test::RunCommand(std::string(CELLSHOW_BINARY) + " --data '" + noData.path().string() +
+                             "' --key-after 1300 --export '" + (dir.path() / "show.mkv").string() +
+                             "' 2>'" + (dir.path() / "stderr").string() + "'"),
             0);
   const std::vector<uint8_t> err = test::ReadBytes(dir.path() / "stderr");
   const std::string text(err.begin(), err.end());

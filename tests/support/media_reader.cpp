@@ -51,8 +51,8 @@ std::vector<std::vector<PacketCopy>> MediaReader::ReadPackets() {
   return packets;
 }
 
-bool MediaReader::Decode(const AVStream* stream, const std::vector<PacketCopy>& packets,
-                         bool skip, const std::function<void(const AVFrame&)>& onFrame) {
+bool MediaReader::Decode(const AVStream* stream, const std::vector<PacketCopy>& packets, bool skip,
+                         const std::function<void(const AVFrame&)>& onFrame) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (codec == nullptr) return false;
   AVCodecContext* decoder = avcodec_alloc_context3(codec);
@@ -78,8 +78,8 @@ bool MediaReader::Decode(const AVStream* stream, const std::vector<PacketCopy>& 
       packet->pts = packet->dts = copy.pts;
       packet->duration = copy.duration;
       if (skip && !copy.skipSamples.empty()) {
-        uint8_t* side = av_packet_new_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES,
-                                                copy.skipSamples.size());
+        uint8_t* side =
+            av_packet_new_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, copy.skipSamples.size());
         std::memcpy(side, copy.skipSamples.data(), copy.skipSamples.size());
       }
       ok = avcodec_send_packet(decoder, packet) >= 0;
@@ -94,11 +94,11 @@ bool MediaReader::Decode(const AVStream* stream, const std::vector<PacketCopy>& 
 }
 
 std::vector<uint8_t> ToRgb24(const AVFrame& frame) {
-  SwsContext* sws = sws_getContext(
-      frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
-      frame.height, AV_PIX_FMT_RGB24,
-      SWS_POINT | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND, nullptr,
-      nullptr, nullptr);
+  SwsContext* sws =
+      sws_getContext(frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+                     frame.width, frame.height, AV_PIX_FMT_RGB24,
+                     SWS_POINT | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND,
+                     nullptr, nullptr, nullptr);
   std::vector<uint8_t> rgb(static_cast<size_t>(frame.width) * frame.height * 3);
   uint8_t* planes[1] = {rgb.data()};
   const int strides[1] = {frame.width * 3};
