@@ -10,6 +10,7 @@ extern "C" {
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "export/cast_export.h"
@@ -82,6 +83,8 @@ const FormatCase Formats[] = {
        test::CheckCastFile(path, screens, 600);
      }},
 };
+
+void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.name; }
 
 class ExportFormats : public testing::TestWithParam<FormatCase> {};
 
