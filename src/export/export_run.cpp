@@ -194,14 +194,15 @@ uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink
   return host.ticks();
 }
 
-int RunExport(const Options& options) {
-  const std::string& target = options.exportPath;
-  const ExportKind kind = ExportKindOf(target);
+namespace {
+
+// The usage errors that need no run: exit code 2 after one line, or 0.
+int CheckUsage(ExportKind kind, const Options& options) {
   if (kind == ExportKind::Unknown) {
     std::fprintf(stderr,
                  "cellshow: --export: cannot tell the format of '%s'; name it .mp4, .mkv, "
                  ".webm, .gif, .png or .cast\n",
-                 target.c_str());
+                 options.exportPath.c_str());
     return 2;
   }
   if (kind == ExportKind::Png && options.atTick < 0) {
@@ -212,18 +213,49 @@ int RunExport(const Options& options) {
     std::fputs("cellshow: --at goes with a .png export only\n", stderr);
     return 2;
   }
+  return 0;
+}
+
+// The planning run: where the show ends and when its music starts.
+ShowTimeline Plan(const Options& options) {
+  PlanSink plan(options.dataDir);
+  SinkFeed feed(plan, -1, &interruptSignal);
+  const uint32_t lastTick = PlayHeadless(options.dataDir, options.keyAfter, feed);
+  (void)feed.Flush();
+  ShowTimeline timeline = plan.timeline;
+  timeline.lastTick = lastTick;
+  return timeline;
+}
+
+// Begin, the run (up to stopAfter) and Finish, with the progress line.
+ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const Options& options,
+                   const std::string& path, int64_t stopAfter) {
+  ExportStatus status = sink.Begin(timeline, path);
+  for (const std::string& line : sink.notices())
+    std::fprintf(stderr, "cellshow: %s\n", line.c_str());
+  if (!status.ok()) return status;
+  const uint32_t frames =
+      stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
+  ProgressLine progress(NameOf(options.exportPath), frames, isatty(STDERR_FILENO) == 1);
+  SinkFeed feed(sink, stopAfter, &interruptSignal, &progress);
+  PlayHeadless(options.dataDir, options.keyAfter, feed);
+  status = feed.Flush();
+  if (!status.ok() || interruptSignal != 0) return status;
+  return sink.Finish();
+}
+
+}  // namespace
+
+int RunExport(const Options& options) {
+  const std::string& target = options.exportPath;
+  const ExportKind kind = ExportKindOf(target);
+  if (const int usage = CheckUsage(kind, options)) return usage;
   // Errors come back as values and are reported here, once.
   av_log_set_level(AV_LOG_QUIET);
   InterruptGuard guard;
 
-  PlanSink plan(options.dataDir);
-  SinkFeed planFeed(plan, -1, &interruptSignal);
-  ShowTimeline timeline;
-  timeline.lastTick = PlayHeadless(options.dataDir, options.keyAfter, planFeed);
-  (void)planFeed.Flush();
+  const ShowTimeline timeline = Plan(options);
   if (interruptSignal != 0) return Interrupted(target);
-  timeline.musicTick = plan.timeline.musicTick;
-  timeline.musicPath = plan.timeline.musicPath;
   int64_t stopAfter = -1;
   if (kind == ExportKind::Png) {
     if (options.atTick > timeline.lastTick) {
@@ -241,18 +273,7 @@ int RunExport(const Options& options) {
     return 1;
   }
   std::unique_ptr<ExportSink> sink = MakeSink(kind, options);
-  ExportStatus status = sink->Begin(timeline, file.writePath());
-  for (const std::string& line : sink->notices())
-    std::fprintf(stderr, "cellshow: %s\n", line.c_str());
-  if (status.ok()) {
-    const uint32_t frames =
-        stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
-    ProgressLine progress(NameOf(target), frames, isatty(STDERR_FILENO) == 1);
-    SinkFeed feed(*sink, stopAfter, &interruptSignal, &progress);
-    PlayHeadless(options.dataDir, options.keyAfter, feed);
-    status = feed.Flush();
-    if (status.ok() && interruptSignal == 0) status = sink->Finish();
-  }
+  ExportStatus status = Write(*sink, timeline, options, file.writePath(), stopAfter);
   sink.reset();  // closes whatever is still open before the file goes
   if (interruptSignal != 0) {
     file.Discard();

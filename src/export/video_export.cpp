@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include <cstring>
+#include <vector>
 
 #include "export/audio_track.h"
 #include "export/av_util.h"
@@ -82,10 +83,10 @@ bool ConvertPalette(YuvPalette& out) {
   yuv->width = Width;
   yuv->height = Height;
   if (av_frame_get_buffer(yuv.get(), 0) < 0) return false;
-  static uint32_t rgba[Width * Height];
+  std::vector<uint32_t> rgba(Width * Height);
   for (int y = 0; y < Height; ++y)
     for (int x = 0; x < Width; ++x) rgba[y * Width + x] = PackRgba(VgaPalette[x / Patch]);
-  const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(rgba)};
+  const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(rgba.data())};
   const int stride[1] = {Width * 4};
   if (sws_scale(scaler.get(), source, stride, 0, Height, yuv->data, yuv->linesize) != Height)
     return false;
