@@ -63,6 +63,13 @@ struct GifExport::Impl {
   std::unique_ptr<IndexImage> shown = std::make_unique<IndexImage>();
   std::unique_ptr<IndexImage> latest = std::make_unique<IndexImage>();
   uint32_t shownFrom = 0;
+  bool trailerDue = false;  // the header is written and the trailer not yet
+
+  // The GIF muxer holds a packet back, which only its trailer frees: an
+  // export that fails or is interrupted still ends the file it throws away.
+  ~Impl() {
+    if (trailerDue) av_write_trailer(output.get());
+  }
 
   // Encodes what is shown as the GIF frame from shownFrom on.
   int Emit() {
@@ -95,6 +102,7 @@ ExportStatus GifExport::Begin(const ShowTimeline& timeline, const std::string& p
   result = avformat_write_header(context, &options);
   av_dict_free(&options);
   if (result < 0) return ExportStatus::Fail(av::ErrorText(result));
+  m.trailerDue = true;
   return {};
 }
 
@@ -122,7 +130,10 @@ ExportStatus GifExport::Finish() {
   int result = av_opt_set_int(context->priv_data, "final_delay", finalDelay, 0);
   if (result >= 0) result = m.Emit();
   if (result >= 0) result = av::EncodeAndWrite(context, m.stream, nullptr);
-  if (result >= 0) result = av_write_trailer(context);
+  if (result >= 0) {
+    m.trailerDue = false;
+    result = av_write_trailer(context);
+  }
   if (result >= 0 && context->pb->error < 0) result = context->pb->error;
   const int closed = avio_closep(&context->pb);
   if (result >= 0) result = closed;

@@ -23,6 +23,14 @@ namespace {
 // The libraries' own log would only repeat what the checks report.
 const int Quiet = (av_log_set_level(AV_LOG_QUIET), 0);
 
+// Writes nothing.
+class NoFile : public ExportSink {
+ public:
+  ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
+  ExportStatus Frame(uint32_t, const ScreenCells&) override { return {}; }
+  ExportStatus Finish() override { return {}; }
+};
+
 // Passes everything on and keeps the screen of every frame.
 class Capture : public ExportSink {
  public:
@@ -87,6 +95,19 @@ std::vector<Screen> ExportShow(ExportSink& sink, const std::string& path, uint32
   EXPECT_TRUE(status.ok()) << status.error;
   status = capture.Finish();
   EXPECT_TRUE(status.ok()) << status.error;
+  return std::move(capture.screens);
+}
+
+std::vector<Screen> WholeShowScreens() {
+  NoFile none;
+  Capture capture(none);
+  SinkFeed feed(capture, -1);
+  const uint32_t lastTick = PlayHeadless(DataDir(), -1, feed);
+  EXPECT_TRUE(feed.Flush().ok());
+  ShowTimeline timeline;
+  timeline.lastTick = lastTick;
+  (void)capture.Begin(timeline, "");
+  (void)capture.Finish();
   return std::move(capture.screens);
 }
 

@@ -29,6 +29,9 @@ enum class RunEnd { Key, Stop };
 std::vector<Screen> ExportShow(ExportSink& sink, const std::string& path, uint32_t lastTick,
                                int64_t musicTick, RunEnd end = RunEnd::Key);
 
+// The screen of every frame of the whole default show, as an export sees it.
+std::vector<Screen> WholeShowScreens();
+
 std::vector<uint32_t> PixelsOf(const Screen& screen);   // PackRgba values
 std::vector<uint8_t> DoubledRgb(const Screen& screen);  // 1280x800 RGB24, nearest
 std::vector<uint32_t> RgbaOf(const AVFrame& frame);     // any picture as PackRgba values

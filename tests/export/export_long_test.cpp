@@ -15,29 +15,6 @@
 namespace cellshow {
 namespace {
 
-// Keeps every frame's screen of a run and writes nothing.
-class Screens : public ExportSink {
- public:
-  ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
-  ExportStatus Frame(uint32_t tick, const ScreenCells& cells) override {
-    while (screens.size() <= tick)
-      screens.push_back(screens.empty() ? test::Screen{} : screens.back());
-    std::copy(cells, cells + ScreenCellCount, screens.back().begin());
-    return {};
-  }
-  ExportStatus Finish() override { return {}; }
-  std::vector<test::Screen> screens;
-};
-
-std::vector<test::Screen> WholeShow() {
-  Screens sink;
-  SinkFeed feed(sink, -1);
-  const uint32_t last = PlayHeadless(test::DataDir(), -1, feed);
-  EXPECT_TRUE(feed.Flush().ok());
-  while (sink.screens.size() <= last) sink.screens.push_back(sink.screens.back());
-  return std::move(sink.screens);
-}
-
 int Export(const test::TempDir& dir, const std::string& name) {
   return test::RunCommand(std::string(CELLSHOW_BINARY) + " --data '" + test::DataDir() +
                           "' --export '" + (dir.path() / name).string() + "' 2>'" +
@@ -45,7 +22,7 @@ int Export(const test::TempDir& dir, const std::string& name) {
 }
 
 TEST(ExportLong, WholeShowAsMp4WithItsMusic) {
-  const std::vector<test::Screen> screens = WholeShow();
+  const std::vector<test::Screen> screens = test::WholeShowScreens();
   ASSERT_EQ(screens.size(), 3774u);  // ticks 0..3773: 64.158 s
   test::TempDir dir;
   ASSERT_EQ(Export(dir, "show.mp4"), 0);
