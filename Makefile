@@ -11,7 +11,8 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
             libncurses-dev tmux zlib1g-dev console-setup-linux \
-            libsdl2-dev libx11-dev
+            libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
+            libswresample-dev libavutil-dev nlohmann-json3-dev
 # What the window tests need besides the build: a virtual X display,
 # screenshots (xwd), typed keys (xdotool), xprop and a window manager.
 TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
@@ -19,7 +20,8 @@ TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps test-deps configure build build-asan data bench tsan windows test-windows clean
+.PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
+        test-windows pictures clean
 
 all: build
 
@@ -70,6 +72,18 @@ windows:
 test-windows: windows data
 	@./tools/install-deps.sh $(WINE_PACKAGES)
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
+
+# The README's pictures: four moments of the default show and the first
+# three seconds as a looping GIF.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+pictures: data
+	@mkdir -p docs
+	@$(PICTURES_RUN) docs/plasma.png --at 6
+	@$(PICTURES_RUN) docs/tunnel.png --at 42
+	@$(PICTURES_RUN) docs/cube.png --at 58
+	@$(PICTURES_RUN) docs/wireframes.png --at 35
+	@$(PICTURES_RUN) docs/show.gif --key-after 180
+	@du -sh docs
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done

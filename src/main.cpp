@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
 #else
+#include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
 #include "platform/window/window_show.h"
 #endif
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   }
   return RunConsoleShow(options);
 #else
+  if (!options.exportPath.empty()) return RunExport(options);
   switch (options.output) {
     case OutputChoice::Terminal:
       return RunTerminalShow(options);

@@ -33,6 +33,14 @@ const char* const HelpText =
     "                    frame and media command to FILE\n"
     "  --key-after N     a key is seen once N ticks have run (0: before the\n"
     "                    first tick)\n"
+#ifndef _WIN32
+    "  --export FILE     play headless and write the show to FILE, by its\n"
+    "                    extension: .mp4 or .mkv (H.264 with the music), .webm\n"
+    "                    (VP9 and Opus), .gif, .png (one frame, needs --at) or\n"
+    "                    .cast (asciicast terminal recording); with --mute a\n"
+    "                    video has no sound\n"
+    "  --at SECONDS      the moment of the show a .png export shows\n"
+#endif
     "  --help            show this help\n"
     "  --version         show the version\n"
     "\n"
@@ -127,6 +135,23 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.recordPath = value;
       continue;
     }
+#ifndef _WIN32
+    if (!TakeValue(argc, argv, i, "--export", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      options.exportPath = value;
+      continue;
+    }
+    if (!TakeValue(argc, argv, i, "--at", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      options.atText = value;
+      options.atTick = TickAtSeconds(value);
+      if (options.atTick < 0) {
+        error = "--at needs a time in seconds such as 22.5, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
+#endif
     if (!TakeValue(argc, argv, i, "--colors", value, error, matched)) return ParseResult::Error;
     if (matched) {
       if (value == "auto") {
@@ -167,7 +192,46 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
     error = "--record plays without a window; leave out --window and --fullscreen";
     return ParseResult::Error;
   }
+  if (!options.exportPath.empty() && options.output == OutputChoice::Window) {
+    error = "--export writes a file; leave out --window and --fullscreen";
+    return ParseResult::Error;
+  }
+  if (options.record && !options.exportPath.empty()) {
+    error = "--record and --export cannot be used together";
+    return ParseResult::Error;
+  }
+  if (options.atTick >= 0 && options.exportPath.empty()) {
+    error = "--at goes with --export";
+    return ParseResult::Error;
+  }
   return ParseResult::Run;
+}
+
+int64_t TickAtSeconds(const std::string& seconds) {
+  // value = digits / 10^decimals; tick = floor(value * 1000 / 17), in
+  // integers so that 22.032 is tick 1296 and not 1295.99...
+  constexpr uint64_t MaxWhole = 1000000;
+  uint64_t digits = 0, scale = 1;
+  size_t at = 0;
+  bool any = false;
+  for (; at < seconds.size() && seconds[at] >= '0' && seconds[at] <= '9'; ++at) {
+    digits = digits * 10 + static_cast<uint64_t>(seconds[at] - '0');
+    if (digits > MaxWhole) return -1;
+    any = true;
+  }
+  if (at < seconds.size() && seconds[at] == '.') {
+    ++at;
+    for (int decimals = 0; at < seconds.size() && seconds[at] >= '0' && seconds[at] <= '9';
+         ++at, ++decimals) {
+      if (decimals == 9) return -1;
+      digits = digits * 10 + static_cast<uint64_t>(seconds[at] - '0');
+      scale *= 10;
+      any = true;
+    }
+  }
+  if (!any || at != seconds.size()) return -1;
+  // At most 10^6 * 10^9 * 1000 = 10^18: fits.
+  return static_cast<int64_t>(digits * 1000 / (17 * scale));
 }
 
 }  // namespace cellshow

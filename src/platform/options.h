@@ -14,6 +14,11 @@ struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
   bool record = false;
   std::string recordPath;
+  std::string exportPath;  // --export; empty: none
+  // --at: the export shows the screen after this tick, floor(seconds x 1000 /
+  // 17); -1 when not given. atText is the value as written.
+  int64_t atTick = -1;
+  std::string atText;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
   bool mute = false;
@@ -30,6 +35,12 @@ enum class ParseResult { Run, Help, Version, Error };
 
 // Parses the command line. On Error, `error` holds a one-line message.
 ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// The tick whose screen is shown at `seconds` (a decimal number such as
+// "22.032"; no sign, exponent or more than nine decimals):
+// floor(seconds x 1000 / 17), computed exactly. -1 when the text is not such
+// a number or the time is past a million seconds.
+int64_t TickAtSeconds(const std::string& seconds);
 
 extern const char* const HelpText;
 

@@ -14,7 +14,8 @@ namespace cellshow::test {
 std::vector<Record> RecordDefaultShow(int64_t keyAfter) {
   std::FILE* file = std::tmpfile();
   {
-    HeadlessPlatform host(CELLSHOW_BUILD_DIR "/data", file, keyAfter);
+    RecordingWriter writer(file);
+    HeadlessPlatform host(CELLSHOW_BUILD_DIR "/data", writer, keyAfter);
     auto show = std::make_unique<Show>(host);
     Start(*show);
   }

@@ -3,20 +3,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/headless/recording.h"
 #include "show/show.h"
 
 namespace cellshow {
 
-HeadlessPlatform::HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter)
-    : NativeFilePlatform(std::move(dataDir)), writer_(out), keyAfter_(keyAfter) {}
+HeadlessPlatform::HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter)
+    : NativeFilePlatform(std::move(dataDir)), sink_(sink), keyAfter_(keyAfter) {}
 
-void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
-  writer_.WritePresent(ticks_, screen);
-}
+void HeadlessPlatform::PresentScreen(const ScreenCells& screen) { sink_.Present(ticks_, screen); }
 
-void HeadlessPlatform::SendMediaCommand(const char* command) {
-  writer_.WriteMedia(ticks_, command);
-}
+void HeadlessPlatform::SendMediaCommand(const char* command) { sink_.Media(ticks_, command); }
 
 uint32_t HeadlessPlatform::StartTimer(int32_t, int32_t, TickCallback tick, void* context) {
   tick_ = tick;
@@ -29,6 +26,7 @@ void HeadlessPlatform::KillTimer(uint32_t) { tick_ = nullptr; }
 int32_t HeadlessPlatform::KeyHit() {
   if (ended_) return 1;
   if (keyAfter_ >= 0 && ticks_ >= keyAfter_) return 1;
+  if (sink_.BetweenTicks(ticks_)) return 1;
   if (tick_ == nullptr || !ticksAllowed_) return ended_ ? 1 : 0;
   ++ticks_;
   tick_(context_);
@@ -49,12 +47,13 @@ int RunHeadlessShow(const Options& options) {
   }
   static char buffer[1 << 16];
   std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
-  HeadlessPlatform host(options.dataDir, out, options.keyAfter);
+  RecordingWriter writer(out);
+  HeadlessPlatform host(options.dataDir, writer, options.keyAfter);
   static Show show;
   show.Host = &host;
   Start(show);
   const bool closed = std::fclose(out) == 0;
-  if (host.writeFailed() || !closed) {
+  if (writer.failed() || !closed) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", options.recordPath.c_str(),
                  std::strerror(errno));
     return 1;
