@@ -39,8 +39,12 @@ int main(int argc, char** argv) {
     }
   }
   options.dataDir = ResolveDataDir(options.dataDir);
-  if (options.record) return RunHeadlessShow(options);
+  if (options.record) {
+    ReportMissingShowFiles(options.dataDir);
+    return RunHeadlessShow(options);
+  }
 #ifdef _WIN32
+  ReportMissingShowFiles(options.dataDir);
   return RunConsoleShow(options);
 #else
   return RunTerminalShow(options);

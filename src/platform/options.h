@@ -5,7 +5,8 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Ansi16, TrueColor };
+enum class ColorMode { Auto, Eight, Ansi16, TrueColor };
+enum class GlyphMode { Auto, Unicode, Ascii };
 
 struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
@@ -13,6 +14,7 @@ struct Options {
   std::string recordPath;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
+  GlyphMode glyphs = GlyphMode::Auto;
   bool mute = false;
   bool stats = false;
 };

@@ -12,10 +12,12 @@ HeadlessPlatform::HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t 
 
 void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
   writer_.WritePresent(ticks_, screen);
+  ++presents_;
 }
 
 void HeadlessPlatform::SendMediaCommand(const char* command) {
   writer_.WriteMedia(ticks_, command);
+  ++mediaCommands_;
 }
 
 uint32_t HeadlessPlatform::StartTimer(int32_t, int32_t, TickCallback tick, void* context) {
@@ -58,6 +60,15 @@ int RunHeadlessShow(const Options& options) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", options.recordPath.c_str(),
                  std::strerror(errno));
     return 1;
+  }
+  if (options.stats) {
+    std::fprintf(stderr,
+                 "cellshow stats (virtual clock)\n"
+                 "  ticks run              %u\n"
+                 "  frames presented       %llu\n"
+                 "  media commands         %llu\n",
+                 host.ticks(), static_cast<unsigned long long>(host.presents()),
+                 static_cast<unsigned long long>(host.mediaCommands()));
   }
   return host.exitCode();
 }
