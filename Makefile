@@ -1,5 +1,6 @@
 # cellshow: `make run` plays the show, `make test` builds and runs every test.
-# Both first install the Debian packages that are missing.
+# Both first install the Debian packages that are missing (locales: the
+# terminal tests make a Latin-1 locale of their own with localedef).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -10,7 +11,7 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux
+            libncurses-dev tmux locales
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
