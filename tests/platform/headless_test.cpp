@@ -129,10 +129,12 @@ TEST(HeadlessBinary, StatsCountWhatTheRecordingHolds) {
             "cellshow: no show files in .; the show will be blank and silent (see --data)\n"
             "cellshow stats (virtual clock)\n"
             "  ticks run              300\n"
-            "  frames presented       " + std::to_string(presents) + "\n" +
-            "  media commands         " + std::to_string(media) + "\n");
+            "  frames presented       " +
+                std::to_string(presents) + "\n" + "  media commands         " +
+                std::to_string(media) + "\n");
   EXPECT_GT(presents, 2u);
-  BinaryRun withData(std::string("--data '") + CELLSHOW_BUILD_DIR + "/data' --record r.bin --key-after 1");
+  BinaryRun withData(std::string("--data '") + CELLSHOW_BUILD_DIR +
+                     "/data' --record r.bin --key-after 1");
   EXPECT_EQ(withData.stderrText, "");
 }
 

@@ -33,7 +33,8 @@ std::string ReadText(const std::filesystem::path& path) {
 int RowsWithGlyphs(const std::string& capture) {
   std::stringstream in(capture);
   int rows = 0;
-  for (std::string line; std::getline(in, line);) rows += line.find_first_not_of(' ') != std::string::npos;
+  for (std::string line; std::getline(in, line);)
+    rows += line.find_first_not_of(' ') != std::string::npos;
   return rows;
 }
 

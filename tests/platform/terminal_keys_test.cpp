@@ -50,8 +50,8 @@ TEST(TerminalKeys, NothingTypedReachesTheShell) {
   TempDir folder;
   TmuxPane pane("cellshow-keys", 80, 50, "bash --norc --noprofile -i");
   ASSERT_TRUE(pane.ok());
-  const std::string show = ShellQuote(test::ShowBinary()) + " --mute --data " +
-                           ShellQuote(CELLSHOW_BUILD_DIR "/data");
+  const std::string show =
+      ShellQuote(test::ShowBinary()) + " --mute --data " + ShellQuote(CELLSHOW_BUILD_DIR "/data");
   pane.TypeLine("cd " + ShellQuote(folder.path().string()));
 
   // Typeahead: the show waits for the file `go`; meanwhile a command and an

@@ -1,12 +1,13 @@
 // The terminal backend's fixed pieces: its modes, the terminal's
 // capabilities and sizes.
 #include "platform/terminal/terminal_modes.h"
-#include "platform/terminal/terminal_probe.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "platform/terminal/terminal_probe.h"
 
 namespace cellshow {
 namespace {
@@ -49,6 +50,7 @@ TEST(TerminalModes, CapabilitiesFollowTheOptionsThenTerminfoAndTheLocale) {
     GlyphMode glyphs;
     TerminalCapabilities want;
   } cases[] = {
+      // clang-format off
       {"xterm-256color", xterm, nullptr, "UTF-8", ColorMode::Auto, GlyphMode::Auto,
        {ColorDepth::Sixteen, GlyphSet::Unicode, true}},
       {"linux, Latin-1", console, nullptr, "ISO-8859-1", ColorMode::Auto, GlyphMode::Auto,
@@ -67,6 +69,7 @@ TEST(TerminalModes, CapabilitiesFollowTheOptionsThenTerminfoAndTheLocale) {
        GlyphMode::Unicode, {ColorDepth::Eight, GlyphSet::Unicode, true}},
       {"--colors=truecolor", console, nullptr, "UTF-8", ColorMode::TrueColor, GlyphMode::Auto,
        {ColorDepth::TrueColor, GlyphSet::Unicode, true}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(ChooseCapabilities(c.facts, c.colorterm, c.codeset, c.colors, c.glyphs) == c.want)

@@ -202,8 +202,7 @@ TEST(TerminalPty, ATerminalThatGoesAwayEndsTheProgramQuickly) {
     if (ignoreHangup) {
       EXPECT_TRUE(WIFEXITED(show.status())) << show.status();
     } else {
-      EXPECT_TRUE(WIFSIGNALED(show.status()) && WTERMSIG(show.status()) == SIGHUP)
-          << show.status();
+      EXPECT_TRUE(WIFSIGNALED(show.status()) && WTERMSIG(show.status()) == SIGHUP) << show.status();
     }
   }
 }

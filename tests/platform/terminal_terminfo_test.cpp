@@ -75,6 +75,7 @@ struct Row {
 
 TEST(TerminalTerminfo, TermAndLocaleDecideWhatIsWritten) {
   ASSERT_FALSE(LatinOneLocales().empty()) << "localedef could not make en_US.ISO-8859-1";
+  // clang-format off
   const Row rows[] = {
       {nullptr, "C.UTF-8", nullptr, {}, Colours::None, false, false},
       {"dumb", "C.UTF-8", nullptr, {}, Colours::None, false, false},
@@ -91,21 +92,22 @@ TEST(TerminalTerminfo, TermAndLocaleDecideWhatIsWritten) {
       {"screen", "C", nullptr, {}, Colours::Eight, false, false},
       {"tmux-256color", "C.UTF-8", "24bit", {}, Colours::Direct, true, false},
   };
+  // clang-format on
   for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "TERM=" << (row.term ? row.term : "(unset)")
-                                      << " LC_ALL=" << row.locale << " COLORTERM="
-                                      << (row.colorterm ? row.colorterm : "(unset)"));
+    SCOPED_TRACE(::testing::Message()
+                 << "TERM=" << (row.term ? row.term : "(unset)") << " LC_ALL=" << row.locale
+                 << " COLORTERM=" << (row.colorterm ? row.colorterm : "(unset)"));
     PtyChild::Setup setup;
     setup.columns = 100;
     setup.rows = 60;
     setup.args = {"--mute", "--data", EmptyFolder(), "--key-after", "30"};
     setup.args.insert(setup.args.end(), row.options.begin(), row.options.end());
-    setup.environment = {{"TERM", row.term},
-                         {"LC_ALL", row.locale},
-                         {"COLORTERM", row.colorterm},
-                         {"LOCPATH", std::string(row.locale).starts_with("en_US")
-                                         ? LatinOneLocales().c_str()
-                                         : nullptr}};
+    setup.environment = {
+        {"TERM", row.term},
+        {"LC_ALL", row.locale},
+        {"COLORTERM", row.colorterm},
+        {"LOCPATH",
+         std::string(row.locale).starts_with("en_US") ? LatinOneLocales().c_str() : nullptr}};
     PtyChild show(test::ShowBinary(), setup);
     ASSERT_TRUE(show.WaitExit(10000));
     const std::string& out = show.output();
@@ -145,12 +147,13 @@ TEST(TerminalTerminfo, TermAndLocaleDecideWhatIsWritten) {
     ASSERT_NE(enter, std::string::npos);
     ASSERT_NE(last, std::string::npos);
     test::VtermScreen terminal(60, 100, row.colourErase);
-    for (const std::string& part : {out.substr(enter, last - enter),
-                                    out.substr(last, out.rfind(RestoreSequence) - last)}) {
+    for (const std::string& part :
+         {out.substr(enter, last - enter), out.substr(last, out.rfind(RestoreSequence) - last)}) {
       terminal.Feed(part);
       int defaults = 0;
       for (int r = 0; r < 60; ++r) {
-        for (int c = 0; c < 100; ++c) defaults += terminal.At(r, c).bg.kind == test::VtColor::Default;
+        for (int c = 0; c < 100; ++c)
+          defaults += terminal.At(r, c).bg.kind == test::VtColor::Default;
       }
       EXPECT_EQ(defaults, 0) << "cells in the terminal's default background";
       RecordProperty("default_background_cells", defaults);

@@ -109,7 +109,8 @@ TEST(TerminalTmux, EveryEndGivesThePaneBackToTheShell) {
     const char* name;
     int sig;  // 0: a key
     const char* exit;
-  } cases[] = {{"key", 0, "EXIT=0"}, {"SIGTERM", SIGTERM, "EXIT=143"}, {"SIGHUP", SIGHUP, "EXIT=129"}};
+  } cases[] = {
+      {"key", 0, "EXIT=0"}, {"SIGTERM", SIGTERM, "EXIT=143"}, {"SIGHUP", SIGHUP, "EXIT=129"}};
   for (const Case& c : cases) {
     ShowInPane show(std::string("cellshow-end-") + c.name, 80, 50);
     TmuxPane& pane = show.pane();

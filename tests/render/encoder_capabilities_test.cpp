@@ -161,12 +161,12 @@ TEST_P(EncoderCapabilities, MarginsStayBlackThroughResizes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Terminals, EncoderCapabilities,
-    ::testing::Values(
-        Case{"EightColours", {ColorDepth::Eight, GlyphSet::Unicode, true}},
-        Case{"SixteenNoColourErase", {ColorDepth::Sixteen, GlyphSet::Unicode, false}},
-        Case{"EightAsciiNoColourErase", {ColorDepth::Eight, GlyphSet::Ascii, false}},
-        Case{"TrueColourAscii", {ColorDepth::TrueColor, GlyphSet::Ascii, true}},
-        Case{"TrueColourNoColourErase", {ColorDepth::TrueColor, GlyphSet::Unicode, false}}),
+    ::testing::Values(Case{"EightColours", {ColorDepth::Eight, GlyphSet::Unicode, true}},
+                      Case{"SixteenNoColourErase", {ColorDepth::Sixteen, GlyphSet::Unicode, false}},
+                      Case{"EightAsciiNoColourErase", {ColorDepth::Eight, GlyphSet::Ascii, false}},
+                      Case{"TrueColourAscii", {ColorDepth::TrueColor, GlyphSet::Ascii, true}},
+                      Case{"TrueColourNoColourErase",
+                           {ColorDepth::TrueColor, GlyphSet::Unicode, false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The emulated terminal without colour erase tells the difference: a frame
@@ -184,7 +184,8 @@ TEST(EncoderCapabilities, ColourErasesShowOnATerminalWithoutIt) {
   VtermScreen halves(60, 100, false);
   FrameEncoder again(TerminalCapabilities{ColorDepth::Sixteen, GlyphSet::Unicode, false});
   const size_t n = again.Encode(frame->cells, {100, 60}, out.data());
-  for (size_t at = 0; at < n; at += 997) halves.Feed(out.data() + at, std::min<size_t>(997, n - at));
+  for (size_t at = 0; at < n; at += 997)
+    halves.Feed(out.data() + at, std::min<size_t>(997, n - at));
   EXPECT_EQ(GridMismatch(halves, frame->cells, again.capabilities()), "");
 }
 
@@ -236,10 +237,10 @@ TEST(AsciiStandIns, LookLikeTheGlyphs) {
     int byte;
     char ascii;
   } cases[] = {
-      {0xB0, '.'}, {0xB1, ':'}, {0xB2, '#'},                          // shades by density
+      {0xB0, '.'}, {0xB1, ':'}, {0xB2, '#'},                            // shades by density
       {0x01, 'o'}, {0x02, '@'}, {0x07, '*'}, {0x09, 'o'}, {0x0A, '@'},  // faces, bullets
-      {0x10, '>'}, {0x1B, '<'}, {0x18, '^'}, {0x19, 'v'},             // arrows
-      {0xB3, '|'}, {0xC4, '-'}, {0xC5, '+'}, {0xCD, '='},             // box lines
+      {0x10, '>'}, {0x1B, '<'}, {0x18, '^'}, {0x19, 'v'},               // arrows
+      {0xB3, '|'}, {0xC4, '-'}, {0xC5, '+'}, {0xCD, '='},               // box lines
       {0x82, 'e'}, {0x99, 'O'}, {'A', 'A'},  {'~', '~'},  {0x00, ' '}, {0xFF, ' '},
   };
   for (const auto& c : cases) EXPECT_EQ(AsciiStandIns[c.byte], c.ascii) << c.byte;

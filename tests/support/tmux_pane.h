@@ -12,8 +12,7 @@ class TmuxPane {
  public:
   // A pane of columns x rows running `shell` (a command line) with the
   // prompt "$ ".
-  TmuxPane(const std::string& socketName, int columns, int rows,
-           const std::string& shell = "sh");
+  TmuxPane(const std::string& socketName, int columns, int rows, const std::string& shell = "sh");
   ~TmuxPane();  // ends the server
   TmuxPane(const TmuxPane&) = delete;
   TmuxPane& operator=(const TmuxPane&) = delete;

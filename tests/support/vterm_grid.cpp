@@ -73,7 +73,8 @@ VtColor ExpectedColor(int consoleColor, bool trueColor) {
 }
 
 VtColor ExpectedColor(int consoleColor, ColorDepth depth, bool foreground) {
-  if (depth != ColorDepth::Eight) return ExpectedColor(consoleColor, depth == ColorDepth::TrueColor);
+  if (depth != ColorDepth::Eight)
+    return ExpectedColor(consoleColor, depth == ColorDepth::TrueColor);
   VtColor color;
   color.kind = VtColor::Indexed;
   color.index = static_cast<uint8_t>(

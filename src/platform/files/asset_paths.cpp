@@ -77,9 +77,9 @@ std::string ResolveDataDir(const std::string& explicitDir) {
 }
 
 bool HasShowFiles(const std::string& dataDir) {
-  const char* const names[] = {ImgFileName, TrFileName,  Tr2FileName, Tr3FileName,
-                               HitFileName, BlFileName,  Lc1FileName, Lc2FileName,
-                               Lc3FileName, PlayMusicCommand + PlayPrefix.size()};
+  const char* const names[] = {
+      ImgFileName, TrFileName,  Tr2FileName, Tr3FileName, HitFileName,
+      BlFileName,  Lc1FileName, Lc2FileName, Lc3FileName, PlayMusicCommand + PlayPrefix.size()};
   for (const char* name : names) {
     if (IsFile(MapAssetName(dataDir, name))) return true;
   }

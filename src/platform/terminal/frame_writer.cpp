@@ -50,7 +50,8 @@ uint32_t PackSize(TerminalSize size) {
 }  // namespace
 
 FrameWriter::FrameWriter(int fd, bool trueColor)
-    : FrameWriter(fd, TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
+    : FrameWriter(fd,
+                  TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
 
 FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities)
     : fd_(fd),

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "platform/options.h"
-#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/terminal/tick_timer.h"
+#include "render/ansi/frame_encoder.h"
 
 namespace cellshow {
 

@@ -27,14 +27,14 @@ constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRA
 // size changes, job control, and every other signal whose default action
 // ends the process (the real-time ones are added at run time).
 constexpr int JobSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
-constexpr int EndingSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1,
-                                 SIGUSR2, SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU,
-                                 SIGXFSZ, SIGIO,
+constexpr int EndingSignals[] = {
+    SIGINT,    SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,
 #ifdef SIGPWR
-                                 SIGPWR,
+    SIGPWR,
 #endif
 #ifdef SIGSTKFLT
-                                 SIGSTKFLT,
+    SIGSTKFLT,
 #endif
 };
 
@@ -163,8 +163,7 @@ bool SameDevice(int a, int b) {
 
 }  // namespace
 
-TerminalPlatform::TerminalPlatform(const Options& options,
-                                   const TerminalCapabilities& capabilities)
+TerminalPlatform::TerminalPlatform(const Options& options, const TerminalCapabilities& capabilities)
     : TimedPlatform(options.dataDir, 0, true, options.keyAfter),
       options_(options),
       capabilities_(capabilities) {}
@@ -341,8 +340,8 @@ TerminalSize TerminalPlatform::KernelSize() const {
 
 void TerminalPlatform::ReadSize() {
   const TerminalSize size = KernelSize();
-  writer_->Resize(SizeFromKernel(static_cast<unsigned>(size.columns),
-                                 static_cast<unsigned>(size.rows)));
+  writer_->Resize(
+      SizeFromKernel(static_cast<unsigned>(size.columns), static_cast<unsigned>(size.rows)));
 }
 
 bool TerminalPlatform::SetModes(const termios& modes) {

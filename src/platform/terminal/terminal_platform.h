@@ -75,10 +75,10 @@ class TerminalPlatform : public TimedPlatform {
   std::unique_ptr<FrameWriter> writer_;
   MusicPlayer music_;
   // Main thread only.
-  bool taken_ = false;     // the show's modes and screen are on
-  bool started_ = false;   // the terminal was taken once
-  bool hangupIgnored_ = false;  // SIGHUP was ignored when the show started (nohup)
-  int endSignal_ = 0;      // the signal that ends the show; 0: a key or its own end
+  bool taken_ = false;            // the show's modes and screen are on
+  bool started_ = false;          // the terminal was taken once
+  bool hangupIgnored_ = false;    // SIGHUP was ignored when the show started (nohup)
+  int endSignal_ = 0;             // the signal that ends the show; 0: a key or its own end
   TerminalSize startSize_{0, 0};  // before the size request; 0x0 when none was sent
   // The first take's bytes (the size request included) and the end's (the
   // old size asked back); static once handed to the writer.

@@ -1,11 +1,11 @@
 #include "platform/terminal/terminal_probe.h"
 
 #include <langinfo.h>
+#include <strings.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 // Last: term.h defines macros with common names (columns, lines, ...).
 #include <term.h>
@@ -63,7 +63,7 @@ TerminalCapabilities ChooseCapabilities(const TerminfoFacts& facts, const char* 
       const bool direct =
           facts.directColor || (colorterm != nullptr && (std::strcmp(colorterm, "truecolor") == 0 ||
                                                          std::strcmp(colorterm, "24bit") == 0));
-      caps.colors = direct                ? ColorDepth::TrueColor
+      caps.colors = direct               ? ColorDepth::TrueColor
                     : facts.colors >= 16 ? ColorDepth::Sixteen
                                          : ColorDepth::Eight;
       break;

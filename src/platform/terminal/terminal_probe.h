@@ -12,9 +12,9 @@ namespace cellshow {
 
 // What terminfo says of a terminal type.
 struct TerminfoFacts {
-  bool known = false;          // TERM is set and terminfo has an entry for it
-  bool cursorAddress = false;  // cup
-  int colors = -1;             // colors; -1 when absent
+  bool known = false;                 // TERM is set and terminfo has an entry for it
+  bool cursorAddress = false;         // cup
+  int colors = -1;                    // colors; -1 when absent
   bool backgroundColorErase = false;  // bce
   bool directColor = false;           // the RGB or Tc flag
 };

@@ -11,6 +11,7 @@
 
 namespace cellshow {
 
+// clang-format off
 inline constexpr std::array<char, 256> AsciiStandIns = {
     // 0x00: blank, faces, card suits, bullets and circles, gender signs,
     // notes, sun
@@ -44,6 +45,7 @@ inline constexpr std::array<char, 256> AsciiStandIns = {
     // small square, no-break space
     '=', '+', '>', '<', 'f', 'J', '/', '~', 'o', '.', '.', 'v', 'n', '2', '#', ' ',
 };
+// clang-format on
 
 // The same table in the encoder's glyph form (one byte each).
 inline constexpr std::array<Utf8Glyph, 256> AsciiGlyphs = [] {

@@ -207,8 +207,8 @@ FrameEncoder::FrameEncoder(const TerminalCapabilities& capabilities)
 }
 
 FrameEncoder::FrameEncoder(bool trueColor)
-    : FrameEncoder(TerminalCapabilities{
-          trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen, GlyphSet::Unicode, true}) {}
+    : FrameEncoder(TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen,
+                                        GlyphSet::Unicode, true}) {}
 
 // The visible key of a cell as this terminal shows it. In ASCII a full block
 // is a blank in the block's colour: the same look, exactly.

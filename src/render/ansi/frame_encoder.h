@@ -10,8 +10,8 @@
 // 24-bit colour; UTF-8 or ASCII glyphs; and whether an erase may leave cells
 // in the current background colour (with `bce`, a mostly blank frame is
 // drawn by erasing the screen in that colour; without, every cell that must
-// show a colour is written, the margins of a larger terminal included). Nothing is ever printed in the last cell of the
-// terminal, so it never scrolls, whether it wraps at once or delays the wrap;
+// show a colour is written, the margins of a larger terminal included). Nothing is ever printed in
+// the last cell of the terminal, so it never scrolls, whether it wraps at once or delays the wrap;
 // after a print in the last column only printing on or an absolute move
 // follows, which both kinds of terminal take the same way. Every frame is one
 // synchronized update (CSI ?2026h ... CSI ?2026l); terminals that do not
@@ -94,7 +94,7 @@ class FrameEncoder {
   const TerminalCapabilities capabilities_;
   const int colorTable_;     // which pen table: the colour depth
   const Utf8Glyph* glyphs_;  // by character: what is printed for it
-  bool valid_ = false;  // the terminal shows `shown_` (or the notice)
+  bool valid_ = false;       // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};
   int top_ = 0, left_ = 0;       // terminal row and column of grid cell (0, 0)
