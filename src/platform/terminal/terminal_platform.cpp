@@ -255,7 +255,10 @@ int32_t TerminalPlatform::KeyHit() {
     }
     if (ExitRequested() || KeyDue()) return 1;
     if (writer_->gone()) break;
-    if ((watch[2].revents & POLLIN) && HandleSignals()) return 1;
+    if (watch[2].revents & POLLIN) {
+      if (HandleSignals()) return 1;
+      continue;  // after a stop the terminal's state is news: look again
+    }
     if (watch[3].revents & (POLLHUP | POLLERR | POLLNVAL)) break;
     if (watch[3].revents & POLLIN) return 1;  // a key
   }
