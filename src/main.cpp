@@ -44,7 +44,6 @@ int main(int argc, char** argv) {
     return RunHeadlessShow(options);
   }
 #ifdef _WIN32
-  ReportMissingShowFiles(options.dataDir);
   return RunConsoleShow(options);
 #else
   return RunTerminalShow(options);
