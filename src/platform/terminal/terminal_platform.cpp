@@ -204,7 +204,7 @@ bool TerminalPlatform::Open(std::string& error) {
   endingSet = MakeEndingSet();
   sigset_t watched = endingSet;
   for (int sig : JobSignals) {
-    if (sig != SIGTSTP || !Ignored(sig)) sigaddset(&watched, sig);  // Ctrl-Z may be off
+    if (sig != SIGTSTP || !Ignored(sig)) sigaddset(&watched, sig);  // an ignored Ctrl-Z stays so
   }
   pthread_sigmask(SIG_BLOCK, &watched, nullptr);
   signalFd_ = signalfd(-1, &watched, SFD_NONBLOCK | SFD_CLOEXEC);
