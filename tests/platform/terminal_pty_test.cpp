@@ -21,6 +21,7 @@
 #include "support/pty_child.h"
 #include "support/show_binary.h"
 #include "support/temp_dir.h"
+#include "support/timing.h"
 
 namespace cellshow {
 namespace {
@@ -195,7 +196,7 @@ TEST(TerminalPty, ATerminalThatGoesAwayEndsTheProgramQuickly) {
     clock_gettime(CLOCK_MONOTONIC, &end);
     const long ms = (end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000;
     // 100 ms is the aim; the bound leaves room for a busy machine.
-    EXPECT_LT(ms, 500) << "SIGHUP ignored: " << ignoreHangup;
+    EXPECT_LT(ms, 500 * test::TimingScale) << "SIGHUP ignored: " << ignoreHangup;
     RecordProperty(ignoreHangup ? "eio_exit_ms" : "sighup_exit_ms", static_cast<int>(ms));
     // A hangup, with its signal or only the failing terminal: the show dies
     // by SIGHUP, unless it was started ignoring it (nohup).

@@ -147,7 +147,10 @@ WriterStats FrameWriter::Stats() const {
   return stats;
 }
 
-void FrameWriter::Wake() { Signal(wakeFd_); }
+void FrameWriter::Wake() {
+  wakes_.fetch_add(1, std::memory_order_acq_rel);
+  Signal(wakeFd_);
+}
 
 void FrameWriter::Ack() { Signal(ackFd_); }
 
@@ -277,6 +280,7 @@ void FrameWriter::Flush() {
 void FrameWriter::Run() {
   BlockSignalsOnThisThread();
   for (;;) {
+    const uint64_t seen = wakes_.load(std::memory_order_acquire);
     const uint32_t requests = requests_.load(std::memory_order_acquire);
     if (requests & AbortBit) break;
     if (requests & FinishBit) {
@@ -284,6 +288,7 @@ void FrameWriter::Run() {
       break;
     }
     if (gone()) {
+      settledWakes_.store(seen, std::memory_order_release);
       WaitRequest();
       continue;
     }
@@ -315,6 +320,7 @@ void FrameWriter::Run() {
       }
       redraw_ = false;  // no frame yet: the first one is drawn in full anyway
     }
+    settledWakes_.store(seen, std::memory_order_release);
     WaitRequest();
   }
   finished_.store(true, std::memory_order_release);

@@ -73,6 +73,13 @@ class FrameWriter {
   int goneFd() const { return goneFd_; }
   WriterStats Stats() const;
 
+  // Every present and request counts one wake. settledWakes() is the count
+  // the writer had seen when it last found nothing left to do: once it
+  // reaches a value of wakes(), everything asked before that was acted on.
+  // Lets a test check that a request had no effect without waiting a while.
+  uint64_t wakes() const { return wakes_.load(std::memory_order_acquire); }
+  uint64_t settledWakes() const { return settledWakes_.load(std::memory_order_acquire); }
+
  private:
   enum Request : uint32_t {
     RedrawBit = 1,
@@ -148,6 +155,8 @@ class FrameWriter {
   std::atomic<uint64_t> bytesWritten_{0};
   std::atomic<uint64_t> frameBytes_{0};
   std::atomic<uint64_t> writeCalls_{0};
+  std::atomic<uint64_t> wakes_{0};
+  std::atomic<uint64_t> settledWakes_{0};
 
   // The output in flight.
   Output outKind_ = Output::None;
