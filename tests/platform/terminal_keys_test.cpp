@@ -56,7 +56,10 @@ TEST(TerminalKeys, NothingTypedReachesTheShell) {
 
   // Typeahead: the show waits for the file `go`; meanwhile a command and an
   // extra Enter are pasted, and the terminal echoes them as they queue up.
-  pane.TypeLine("while [ ! -e go ]; do sleep 0.02; done; " + show + "; echo EXIT=$?");
+  // Typed once the line runs (the shell's own line editing does not echo).
+  pane.TypeLine("echo WAIT''ING; while [ ! -e go ]; do sleep 0.02; done; " + show +
+                "; echo EXIT=$?");
+  ASSERT_TRUE(pane.WaitForText("WAITING\n", 5000)) << pane.Capture();
   pane.TypeLiteral("echo PAST''ED");
   pane.Tmux("send-keys -t show Enter Enter");
   ASSERT_TRUE(pane.WaitForText("echo PAST''ED", 5000)) << pane.Capture();
