@@ -1,5 +1,6 @@
 # cellshow: `make run` plays the show, `make test` builds and runs every test.
-# Both first install the Debian packages that are missing.
+# Both first install the Debian packages that are missing (locales: the
+# terminal tests make a Latin-1 locale of their own with localedef).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -10,7 +11,7 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux zlib1g-dev console-setup-linux \
+            libncurses-dev tmux locales zlib1g-dev console-setup-linux \
             libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
             libswresample-dev libavutil-dev nlohmann-json3-dev
 # What the window tests need besides the build: a virtual X display,

@@ -41,7 +41,10 @@ int main(int argc, char** argv) {
     }
   }
   options.dataDir = ResolveDataDir(options.dataDir);
-  if (options.record) return RunHeadlessShow(options);
+  if (options.record) {
+    ReportMissingShowFiles(options.dataDir);
+    return RunHeadlessShow(options);
+  }
 #ifdef _WIN32
   if (options.output == OutputChoice::Window) {
     std::fputs("cellshow: this Windows build plays in the console; it has no window\n", stderr);

@@ -15,7 +15,10 @@ const char* const HelpText =
     "  --data DIR        read the show's files from DIR (default: ./data when it\n"
     "                    exists, else the data installed with cellshow)\n"
 #ifndef _WIN32
-    "  --colors=MODE     auto (default), 16 or truecolor\n"
+    "  --colors=MODE     auto (default: as terminfo and COLORTERM say), 8, 16\n"
+    "                    or truecolor\n"
+    "  --glyphs=SET      auto (default: UTF-8 glyphs when the locale is UTF-8,\n"
+    "                    else ASCII), unicode or ascii\n"
     "  --window          play in a window (640x400 at 4:3, as the VGA text mode\n"
     "                    showed it); Alt+Enter or F11 toggles fullscreen\n"
     "  --fullscreen      play in a window that starts fullscreen\n"
@@ -29,6 +32,7 @@ const char* const HelpText =
 #else
     "  --stats           print timing and output figures to stderr at the end\n"
 #endif
+    "                    (with --record: ticks, frames and media commands)\n"
     "  --record FILE     play headless, as fast as possible, and write every\n"
     "                    frame and media command to FILE\n"
     "  --key-after N     a key is seen once N ticks have run (0: before the\n"
@@ -49,11 +53,17 @@ const char* const HelpText =
     "Ctrl-C, Ctrl-Break and closing the window end it too.\n"
     "This Windows build plays in the console; it has no window output.\n";
 #else
-    "Keys: any key ends the show (the key is left for the shell). Ctrl-C,\n"
-    "Ctrl-\\, SIGTERM, SIGHUP and SIGQUIT end it too; Ctrl-Z gives the terminal\n"
-    "back until `fg`. The terminal is always given back as it was. In the\n"
-    "window, any key but Alt+Enter and F11, a mouse click or closing it ends\n"
-    "the show.\n";
+    "Keys: any key ends the show; it is discarded with anything typed during the\n"
+    "show, and so is anything typed before it started. Ctrl-C, Ctrl-\\ and the\n"
+    "signals that end a program (SIGTERM, SIGHUP, ...) end it too, and it then\n"
+    "dies by that signal (exit status 128+n, so a shell loop stops). Ctrl-Z gives\n"
+    "the terminal back until `fg`. The terminal is always given back as it was.\n"
+    "In the window, any key but Alt+Enter and F11, a mouse click or closing it\n"
+    "ends the show.\n"
+    "\n"
+    "Exit status: 0 when the show ends or a key ends it, 1 when an output file\n"
+    "cannot be written, 2 for a usage error, no display for --window, or a\n"
+    "terminal that cannot show it (TERM unset, or no cursor addressing).\n";
 #endif
 
 namespace {
@@ -71,6 +81,13 @@ bool TakeValue(int argc, const char* const* argv, int& i, const char* name, std:
   } else if (arg[n] == '\0') {
     matched = true;
     if (i + 1 >= argc) {
+      error = std::string(name) + " needs a value";
+      return false;
+    }
+    // A following option is not a value: "--colors --mute" lacks one (a
+    // negative number is a value, and refused as such).
+    const char* next = argv[i + 1];
+    if (next[0] == '-' && next[1] != '\0' && !(next[1] >= '0' && next[1] <= '9')) {
       error = std::string(name) + " needs a value";
       return false;
     }
@@ -156,12 +173,28 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
     if (matched) {
       if (value == "auto") {
         options.colors = ColorMode::Auto;
+      } else if (value == "8") {
+        options.colors = ColorMode::Eight;
       } else if (value == "16") {
         options.colors = ColorMode::Ansi16;
       } else if (value == "truecolor" || value == "24bit") {
         options.colors = ColorMode::TrueColor;
       } else {
-        error = "--colors must be auto, 16 or truecolor, not '" + value + "'";
+        error = "--colors must be auto, 8, 16 or truecolor, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
+    if (!TakeValue(argc, argv, i, "--glyphs", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      if (value == "auto") {
+        options.glyphs = GlyphMode::Auto;
+      } else if (value == "unicode") {
+        options.glyphs = GlyphMode::Unicode;
+      } else if (value == "ascii") {
+        options.glyphs = GlyphMode::Ascii;
+      } else {
+        error = "--glyphs must be auto, unicode or ascii, not '" + value + "'";
         return ParseResult::Error;
       }
       continue;

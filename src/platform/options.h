@@ -5,7 +5,8 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Ansi16, TrueColor };
+enum class ColorMode { Auto, Eight, Ansi16, TrueColor };
+enum class GlyphMode { Auto, Unicode, Ascii };
 // Auto: the terminal when it shows the whole grid, else a window when there
 // is a display, else the terminal (with its notice).
 enum class OutputChoice { Auto, Terminal, Window };
@@ -21,6 +22,7 @@ struct Options {
   std::string atText;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
+  GlyphMode glyphs = GlyphMode::Auto;
   bool mute = false;
   bool stats = false;
   OutputChoice output = OutputChoice::Auto;  // --output, --window

@@ -11,9 +11,15 @@ namespace cellshow {
 HeadlessPlatform::HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter)
     : NativeFilePlatform(std::move(dataDir)), sink_(sink), keyAfter_(keyAfter) {}
 
-void HeadlessPlatform::PresentScreen(const ScreenCells& screen) { sink_.Present(ticks_, screen); }
+void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
+  sink_.Present(ticks_, screen);
+  ++presents_;
+}
 
-void HeadlessPlatform::SendMediaCommand(const char* command) { sink_.Media(ticks_, command); }
+void HeadlessPlatform::SendMediaCommand(const char* command) {
+  sink_.Media(ticks_, command);
+  ++mediaCommands_;
+}
 
 uint32_t HeadlessPlatform::StartTimer(int32_t, int32_t, TickCallback tick, void* context) {
   tick_ = tick;
@@ -57,6 +63,15 @@ int RunHeadlessShow(const Options& options) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", options.recordPath.c_str(),
                  std::strerror(errno));
     return 1;
+  }
+  if (options.stats) {
+    std::fprintf(stderr,
+                 "cellshow stats (virtual clock)\n"
+                 "  ticks run              %u\n"
+                 "  frames presented       %llu\n"
+                 "  media commands         %llu\n",
+                 host.ticks(), static_cast<unsigned long long>(host.presents()),
+                 static_cast<unsigned long long>(host.mediaCommands()));
   }
   return host.exitCode();
 }

@@ -31,6 +31,8 @@ class HeadlessPlatform : public NativeFilePlatform {
   bool ended() const { return ended_; }
   int exitCode() const { return exitCode_; }
   uint32_t ticks() const { return ticks_; }
+  uint64_t presents() const { return presents_; }
+  uint64_t mediaCommands() const { return mediaCommands_; }
 
  private:
   HeadlessSink& sink_;
@@ -38,13 +40,16 @@ class HeadlessPlatform : public NativeFilePlatform {
   TickCallback tick_ = nullptr;
   void* context_ = nullptr;
   uint32_t ticks_ = 0;
+  uint64_t presents_ = 0;
+  uint64_t mediaCommands_ = 0;
   bool ticksAllowed_ = true;
   bool ended_ = false;
   int exitCode_ = -1;
 };
 
 // `cellshow --record FILE`: plays the whole show headless. Returns the exit
-// code; reports a recording that cannot be written on stderr.
+// code; reports a recording that cannot be written on stderr, and with
+// --stats the virtual clock's figures.
 int RunHeadlessShow(const Options& options);
 
 }  // namespace cellshow

@@ -50,8 +50,12 @@ uint32_t PackSize(TerminalSize size) {
 }  // namespace
 
 FrameWriter::FrameWriter(int fd, bool trueColor)
+    : FrameWriter(fd,
+                  TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
+
+FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities)
     : fd_(fd),
-      encoder_(trueColor),
+      encoder_(capabilities),
       size_(PackSize(TerminalSize{})),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ackFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),

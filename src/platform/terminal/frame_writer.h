@@ -33,6 +33,9 @@ class FrameWriter {
 
   // `fd` is the terminal, best opened non-blocking (a blocking one works, but
   // then a stuck terminal can hold the writer). Not owned.
+  // The encoder writes for a terminal of `capabilities`.
+  FrameWriter(int fd, const TerminalCapabilities& capabilities);
+  // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
   FrameWriter(int fd, bool trueColor);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
