@@ -1,5 +1,6 @@
 # cellshow: `make run` plays the show, `make test` builds and runs every test.
-# Both first install the Debian packages that are missing.
+# Both first install the Debian packages that are missing (locales: the
+# terminal tests make a Latin-1 locale of their own with localedef).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -10,17 +11,26 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux zlib1g-dev console-setup-linux
+            libncurses-dev tmux locales zlib1g-dev console-setup-linux \
+            libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
+            libswresample-dev libavutil-dev nlohmann-json3-dev
+# What the window tests need besides the build: a virtual X display,
+# screenshots (xwd), typed keys (xdotool), xprop and a window manager.
+TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean
+.PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
+        test-windows pictures clean
 
 all: build
 
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
+
+test-deps:
+	@./tools/install-deps.sh $(TEST_PACKAGES)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
@@ -40,7 +50,7 @@ data: configure
 run: data
 	@$(BUILD)/cellshow
 
-test: build build-asan
+test: build build-asan test-deps
 	@echo "== tests (normal build)"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
@@ -63,6 +73,18 @@ windows:
 test-windows: windows data
 	@./tools/install-deps.sh $(WINE_PACKAGES)
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
+
+# The README's pictures: four moments of the default show and the first
+# three seconds as a looping GIF.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+pictures: data
+	@mkdir -p docs
+	@$(PICTURES_RUN) docs/plasma.png --at 6
+	@$(PICTURES_RUN) docs/tunnel.png --at 42
+	@$(PICTURES_RUN) docs/cube.png --at 58
+	@$(PICTURES_RUN) docs/wireframes.png --at 35
+	@$(PICTURES_RUN) docs/show.gif --key-after 180
+	@du -sh docs
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done

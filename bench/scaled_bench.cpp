@@ -59,8 +59,8 @@ const Frames& ShowFrames() {
 }
 
 // Bytes over one pass of the show.
-size_t ViewBytes(TerminalSize size, const ViewOptions& options) {
-  auto view = std::make_unique<TerminalView>(options);
+size_t ViewBytes(TerminalSize size, const TerminalCapabilities& capabilities) {
+  auto view = std::make_unique<TerminalView>(capabilities, FitMode::Auto);
   std::vector<char> out(TerminalView::MaxFrameBytes);
   size_t bytes = 0;
   for (const auto& f : ShowFrames()) bytes += view->Encode(f->cells, size, out.data());
@@ -69,7 +69,7 @@ size_t ViewBytes(TerminalSize size, const ViewOptions& options) {
 
 void PrintBytes() {
   const double presents = static_cast<double>(ShowFrames().size());
-  const double glyphs16 = static_cast<double>(ViewBytes({80, 50}, {ColorDepth::Ansi16}));
+  const double glyphs16 = static_cast<double>(ViewBytes({80, 50}, {ColorDepth::Sixteen}));
   const double glyphs24 = static_cast<double>(ViewBytes({80, 50}, {ColorDepth::TrueColor}));
   std::printf("bytes per present over %.0f presents\n", presents);
   std::printf("  %-34s %10.1f\n", "glyph grid 80x50, 16 colours", glyphs16 / presents);
@@ -77,18 +77,20 @@ void PrintBytes() {
   struct Row {
     const char* name;
     TerminalSize size;
-    ViewOptions options;
+    TerminalCapabilities capabilities;
   };
   const Row rows[] = {
-      {"scaled 80x24, 24-bit", {80, 24}, {ColorDepth::TrueColor, true}},
-      {"scaled 80x24, 256 colours", {80, 24}, {ColorDepth::Xterm256, true}},
-      {"scaled 80x24, 16 colours", {80, 24}, {ColorDepth::Ansi16, true}},
-      {"scaled 80x24, 24-bit, one per cell", {80, 24}, {ColorDepth::TrueColor, false}},
-      {"scaled 120x40, 24-bit", {120, 40}, {ColorDepth::TrueColor, true}},
-      {"scaled 40x12, 24-bit", {40, 12}, {ColorDepth::TrueColor, true}},
+      {"scaled 80x24, 24-bit", {80, 24}, {ColorDepth::TrueColor}},
+      {"scaled 80x24, 24-bit, no bce", {80, 24}, {ColorDepth::TrueColor, GlyphSet::Unicode, false}},
+      {"scaled 80x24, 256 colours", {80, 24}, {ColorDepth::Xterm256}},
+      {"scaled 80x24, 16 colours", {80, 24}, {ColorDepth::Sixteen}},
+      {"scaled 80x24, 8 colours, no bce", {80, 24}, {ColorDepth::Eight, GlyphSet::Unicode, false}},
+      {"scaled 80x24, 24-bit, ASCII", {80, 24}, {ColorDepth::TrueColor, GlyphSet::Ascii}},
+      {"scaled 120x40, 24-bit", {120, 40}, {ColorDepth::TrueColor}},
+      {"scaled 40x12, 24-bit", {40, 12}, {ColorDepth::TrueColor}},
   };
   for (const Row& row : rows) {
-    const double bytes = static_cast<double>(ViewBytes(row.size, row.options)) / presents;
+    const double bytes = static_cast<double>(ViewBytes(row.size, row.capabilities)) / presents;
     std::printf("  %-34s %10.1f  (%.3f of the 80x50 16-colour grid)\n", row.name, bytes,
                 bytes / (glyphs16 / presents));
   }
@@ -96,14 +98,18 @@ void PrintBytes() {
 }
 
 ColorDepth DepthArg(int64_t arg) {
-  return arg == 24 ? ColorDepth::TrueColor : arg == 256 ? ColorDepth::Xterm256 : ColorDepth::Ansi16;
+  return arg == 24    ? ColorDepth::TrueColor
+         : arg == 256 ? ColorDepth::Xterm256
+         : arg == 16  ? ColorDepth::Sixteen
+                      : ColorDepth::Eight;
 }
 
 // One iteration is one present at 80x24, walking the show in order:
 // transform and encode, as the terminal writer does them.
 void BM_ScaledFrame(benchmark::State& state) {
   const Frames& frames = ShowFrames();
-  auto view = std::make_unique<TerminalView>(ViewOptions{DepthArg(state.range(0)), true});
+  auto view =
+      std::make_unique<TerminalView>(TerminalCapabilities{DepthArg(state.range(0))}, FitMode::Auto);
   std::vector<char> out(TerminalView::MaxFrameBytes);
   size_t i = 0, bytes = 0;
   for (auto _ : state) {
@@ -114,7 +120,7 @@ void BM_ScaledFrame(benchmark::State& state) {
   state.counters["bytes/present"] =
       benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
 }
-BENCHMARK(BM_ScaledFrame)->ArgName("colors")->Arg(24)->Arg(256)->Arg(16);
+BENCHMARK(BM_ScaledFrame)->ArgName("colors")->Arg(24)->Arg(256)->Arg(16)->Arg(8);
 
 // The transform alone, and the encode alone of frames transformed beforehand.
 void BM_ScaledTransform(benchmark::State& state) {
@@ -140,7 +146,7 @@ void BM_ScaledEncode(benchmark::State& state) {
   for (size_t k = 0; k < frames.size(); ++k) {
     view->Render(frames[k]->cells, ColorDepth::TrueColor, &cells[k * perFrame]);
   }
-  auto encoder = std::make_unique<GridEncoder>(ColorDepth::TrueColor);
+  auto encoder = std::make_unique<GridEncoder>(TerminalCapabilities{ColorDepth::TrueColor});
   std::vector<char> out(GridEncoder::MaxFrameBytes);
   const GridPlace place{box.columns, box.rows, box.left, box.top};
   size_t i = 0;

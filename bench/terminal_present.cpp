@@ -16,8 +16,7 @@ constexpr char Enter[] = "";
 
 void BM_PresentHandOver(benchmark::State& state) {
   const int fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  auto writer = std::make_unique<FrameWriter>(
-      fd, ViewOptions{state.range(0) != 0 ? ColorDepth::TrueColor : ColorDepth::Ansi16});
+  auto writer = std::make_unique<FrameWriter>(fd, state.range(0) != 0);
   writer->Start();
   writer->Resume(Enter, 0);
   static ScreenCells screen;

@@ -10,7 +10,9 @@
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
 #else
+#include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
+#include "platform/window/window_show.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -39,10 +41,30 @@ int main(int argc, char** argv) {
     }
   }
   options.dataDir = ResolveDataDir(options.dataDir);
-  if (options.record) return RunHeadlessShow(options);
+  if (options.record) {
+    ReportMissingShowFiles(options.dataDir);
+    return RunHeadlessShow(options);
+  }
 #ifdef _WIN32
+  if (options.output == OutputChoice::Window) {
+    std::fputs("cellshow: this Windows build plays in the console; it has no window\n", stderr);
+    return 2;
+  }
   return RunConsoleShow(options);
 #else
-  return RunTerminalShow(options);
+  if (!options.exportPath.empty()) return RunExport(options);
+  switch (options.output) {
+    case OutputChoice::Terminal:
+      return RunTerminalShow(options);
+    case OutputChoice::Window:
+      return RunWindowShow(options, false);
+    case OutputChoice::Auto:
+      break;
+  }
+  if (!TerminalShowsWholeGrid() && DisplayNamed()) {
+    const int code = RunWindowShow(options, true);
+    if (code != NoWindow) return code;
+  }
+  return RunTerminalShow(options);  // with its notice when it is too small
 #endif
 }

@@ -5,20 +5,31 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Ansi16, Ansi256, TrueColor };
-
+enum class ColorMode { Auto, Eight, Ansi16, Ansi256, TrueColor };
+enum class GlyphMode { Auto, Unicode, Ascii };
 // When a terminal smaller than the grid gets the whole show scaled (--fit).
 enum class FitChoice { Auto, Always, Never };
+// Auto: the terminal when it shows the whole grid, else a window when there
+// is a display, else the terminal (scaled, or its notice).
+enum class OutputChoice { Auto, Terminal, Window };
 
 struct Options {
   std::string dataDir;  // --data; empty: found as ResolveDataDir says
   bool record = false;
   std::string recordPath;
+  std::string exportPath;  // --export; empty: none
+  // --at: the export shows the screen after this tick, floor(seconds x 1000 /
+  // 17); -1 when not given. atText is the value as written.
+  int64_t atTick = -1;
+  std::string atText;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
+  GlyphMode glyphs = GlyphMode::Auto;
   FitChoice fit = FitChoice::Auto;
   bool mute = false;
   bool stats = false;
+  OutputChoice output = OutputChoice::Auto;  // --output, --window
+  bool fullscreen = false;                   // the window starts fullscreen
 };
 
 }  // namespace cellshow
@@ -29,6 +40,12 @@ enum class ParseResult { Run, Help, Version, Error };
 
 // Parses the command line. On Error, `error` holds a one-line message.
 ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// The tick whose screen is shown at `seconds` (a decimal number such as
+// "22.032"; no sign, exponent or more than nine decimals):
+// floor(seconds x 1000 / 17), computed exactly. -1 when the text is not such
+// a number or the time is past a million seconds.
+int64_t TickAtSeconds(const std::string& seconds);
 
 extern const char* const HelpText;
 

@@ -1,10 +1,13 @@
-// The terminal backend's fixed pieces: its modes, colour choice and sizes.
+// The terminal backend's fixed pieces: its modes, the terminal's
+// capabilities and sizes.
 #include "platform/terminal/terminal_modes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "platform/terminal/terminal_probe.h"
 
 namespace cellshow {
 namespace {
@@ -30,47 +33,51 @@ TEST(TerminalModes, ShowModesAreRawWithSignalsAndLeaveTheRestAlone) {
   EXPECT_EQ(show.c_cc[VINTR], 3);
 }
 
-TEST(TerminalModes, ColoursFollowTheOptionThenColortermThenTerm) {
+// The option decides, else COLORTERM or terminfo's direct-colour flags, else
+// terminfo's colour count (256 from 256 up); glyphs follow the option, else
+// the codeset. (The
+// terminfo test plays the common terminals and locales through the program.)
+TEST(TerminalModes, CapabilitiesFollowTheOptionsThenTerminfoAndTheLocale) {
+  const TerminfoFacts xterm = ReadTerminfo("xterm-256color", -1);
+  const TerminfoFacts screen = ReadTerminfo("screen", -1);
+  TerminfoFacts direct = screen;
+  direct.directColor = true;
+  TerminfoFacts sixteen = xterm;
+  sixteen.colors = 16;
+  TerminfoFacts eightyEight = xterm;
+  eightyEight.colors = 88;
   struct Case {
-    ColorMode mode;
+    const char* name;
+    TerminfoFacts facts;
     const char* colorterm;
-    const char* term;
-    ColorDepth depth;
+    const char* codeset;
+    ColorMode colors;
+    GlyphMode glyphs;
+    TerminalCapabilities want;
   } cases[] = {
-      {ColorMode::Auto, nullptr, nullptr, ColorDepth::Ansi16},
-      {ColorMode::Auto, "truecolor", "xterm", ColorDepth::TrueColor},
-      {ColorMode::Auto, "24bit", nullptr, ColorDepth::TrueColor},
-      {ColorMode::Auto, "yes", "xterm", ColorDepth::Ansi16},
-      {ColorMode::Auto, "", "linux", ColorDepth::Ansi16},
-      {ColorMode::Auto, nullptr, "xterm-256color", ColorDepth::Xterm256},
-      {ColorMode::Auto, "truecolor", "tmux-256color", ColorDepth::TrueColor},
-      {ColorMode::Ansi16, "truecolor", "xterm-256color", ColorDepth::Ansi16},
-      {ColorMode::Ansi256, nullptr, "dumb", ColorDepth::Xterm256},
-      {ColorMode::TrueColor, nullptr, nullptr, ColorDepth::TrueColor},
-      {ColorMode::TrueColor, "", "xterm", ColorDepth::TrueColor},
+      // clang-format off
+      {"screen, lower-case utf8", screen, "", "utf8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Eight, GlyphSet::Unicode, false}},
+      {"COLORTERM=yes", xterm, "yes", "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Xterm256, GlyphSet::Unicode, true}},
+      {"16 colours", sixteen, nullptr, "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Sixteen, GlyphSet::Unicode, true}},
+      {"88 colours", eightyEight, nullptr, "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Sixteen, GlyphSet::Unicode, true}},
+      {"--colors=256 on screen, C locale", screen, nullptr, "ANSI_X3.4-1968", ColorMode::Ansi256,
+       GlyphMode::Auto, {ColorDepth::Xterm256, GlyphSet::Ascii, false}},
+      {"--colors=8 on xterm-256color", xterm, "truecolor", "UTF-8", ColorMode::Eight,
+       GlyphMode::Auto, {ColorDepth::Eight, GlyphSet::Unicode, true}},
+      {"RGB flag", direct, nullptr, "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::TrueColor, GlyphSet::Unicode, false}},
+      {"--colors=16 over the RGB flag", direct, "truecolor", "UTF-8", ColorMode::Ansi16,
+       GlyphMode::Auto, {ColorDepth::Sixteen, GlyphSet::Unicode, false}},
+      // clang-format on
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseColorDepth(c.mode, c.colorterm, c.term), c.depth)
-        << static_cast<int>(c.mode) << " " << (c.colorterm ? c.colorterm : "(unset)") << " "
-        << (c.term ? c.term : "(unset)");
+    EXPECT_TRUE(ChooseCapabilities(c.facts, c.colorterm, c.codeset, c.colors, c.glyphs) == c.want)
+        << c.name;
   }
-}
-
-TEST(TerminalModes, HalfBlocksOnlyInAUtf8LocaleAndFitAsAsked) {
-  Options options;
-  for (const char* codeset : {"UTF-8", "utf8"}) {
-    EXPECT_TRUE(ChooseView(options, nullptr, nullptr, codeset).halfBlocks) << codeset;
-  }
-  for (const char* codeset :
-       {"ANSI_X3.4-1968", "ISO-8859-1", "", static_cast<const char*>(nullptr)}) {
-    EXPECT_FALSE(ChooseView(options, nullptr, nullptr, codeset).halfBlocks)
-        << (codeset ? codeset : "(null)");
-  }
-  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Auto);
-  options.fit = FitChoice::Never;
-  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Never);
-  options.fit = FitChoice::Always;
-  EXPECT_EQ(ChooseView(options, nullptr, nullptr, "UTF-8").fit, FitMode::Always);
 }
 
 TEST(TerminalModes, UnknownSizesCountAsTheGrid) {

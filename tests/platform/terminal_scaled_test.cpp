@@ -28,15 +28,18 @@ void SleepMs(long ms) {
   nanosleep(&pause, nullptr);
 }
 
-// The show from the default data, in a UTF-8 locale with 24-bit colour. Run
-// from the pane's shell, or as the pane's own process when it is to be
-// stopped from outside (a shell would take the stop as its job's).
+// The show from the default data, in the pane's UTF-8 locale, with
+// `environment` (assignments for env) over the pane's own (tmux's TERM, no
+// COLORTERM). Run from the pane's shell, or as the
+// pane's own process when it is to be stopped from outside (a shell would
+// take the stop as its job's).
 class ScaledShow {
  public:
   enum Start { FromShell, AsThePane };
-  ScaledShow(const std::string& name, int columns, int rows, Start start)
+  ScaledShow(const std::string& name, int columns, int rows, Start start,
+             const std::string& environment = "")
       : pane_(name, columns, rows), start_(start) {
-    const std::string command = "env LC_ALL=C.UTF-8 COLORTERM=truecolor " +
+    const std::string command = "env LC_ALL=C.UTF-8 " + environment + " " +
                                 ShellQuote(CELLSHOW_BINARY) + " --mute --data " +
                                 ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/data");
     if (start == FromShell) {
@@ -90,47 +93,61 @@ std::string SteadyCapture(const TmuxPane& pane) {
   return last;
 }
 
+// Stopped mid-show, the pane shows the scaled view of a recorded frame, cell
+// for cell with its margins black, on terminal types without background
+// colour erase: tmux's own (256 colours), GNU screen's (8 colours, dithered)
+// and tmux's with 24-bit colour.
 TEST(TerminalScaled, AStoppedPaneShowsTheScaledFrameOfItsTick) {
   const auto& frames = test::DefaultShowFrames();
   ASSERT_GT(frames.size(), 1000u);
-  ScaledShow show("cellshow-scaled", 80, 24, ScaledShow::AsThePane);
-  TmuxPane& pane = show.pane();
-  ASSERT_TRUE(pane.ok());
-  ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000));
-  ASSERT_TRUE(pane.WaitForText("\u2580", 5000)) << pane.Capture();
-  ASSERT_GT(show.pid(), 0);
+  struct Case {
+    const char* environment;
+    TerminalCapabilities capabilities;
+  };
+  const Case cases[] = {
+      {"TERM=tmux-256color", {ColorDepth::Xterm256, GlyphSet::Unicode, false}},
+      {"TERM=screen", {ColorDepth::Eight, GlyphSet::Unicode, false}},
+      {"TERM=tmux-256color COLORTERM=truecolor", {ColorDepth::TrueColor, GlyphSet::Unicode, false}},
+  };
+  for (const Case& c : cases) {
+    ScaledShow show("cellshow-scaled", 80, 24, ScaledShow::AsThePane, c.environment);
+    TmuxPane& pane = show.pane();
+    ASSERT_TRUE(pane.ok());
+    ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 5000)) << c.environment;
+    ASSERT_TRUE(pane.WaitForText("\u2580", 5000)) << c.environment << "\n" << pane.Capture();
+    ASSERT_GT(show.pid(), 0);
 
-  // Each recorded frame through the scaled view, as the pane must show one.
-  auto view = std::make_unique<ScaledView>();
-  const ScaledBox& box = view->Fit(80, 24, true);
-  const GridPlace place{box.columns, box.rows, box.left, box.top};
-  const size_t perFrame = static_cast<size_t>(box.columns * box.rows);
-  std::vector<RgbCell> expected(perFrame * frames.size());
-  for (size_t i = 0; i < frames.size(); ++i) {
-    view->Render(frames[i]->cells, ColorDepth::TrueColor, &expected[i * perFrame]);
-  }
-
-  // Stopped mid-frame, the pane may hold parts of two: try again later.
-  long matchedTick = -1;
-  for (int attempt = 0; attempt < 6 && matchedTick < 0; ++attempt) {
-    SleepMs(400);
-    kill(show.pid(), SIGSTOP);
-    const auto terminal = Replay(SteadyCapture(pane), 80, 24);
-    for (size_t i = 0; i < frames.size() && matchedTick < 0; ++i) {
-      // tmux's capture loses the colour of cells only ever erased (the
-      // margins): the box alone is compared.
-      if (test::ColourGridMismatch(*terminal, &expected[i * perFrame], place, ColorDepth::TrueColor,
-                                   false) == "") {
-        matchedTick = frames[i]->tick;
-      }
+    // Each recorded frame through the scaled view, as the pane must show one.
+    auto view = std::make_unique<ScaledView>();
+    const ScaledBox& box = view->Fit(80, 24, true);
+    const GridPlace place{box.columns, box.rows, box.left, box.top};
+    const size_t perFrame = static_cast<size_t>(box.columns * box.rows);
+    std::vector<RgbCell> expected(perFrame * frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      view->Render(frames[i]->cells, c.capabilities.colors, &expected[i * perFrame]);
     }
-    kill(show.pid(), SIGCONT);
+
+    // Stopped mid-frame, the pane may hold parts of two: try again later.
+    long matchedTick = -1;
+    for (int attempt = 0; attempt < 6 && matchedTick < 0; ++attempt) {
+      SleepMs(400);
+      kill(show.pid(), SIGSTOP);
+      const auto terminal = Replay(SteadyCapture(pane), 80, 24);
+      for (size_t i = 0; i < frames.size() && matchedTick < 0; ++i) {
+        if (test::ColourGridMismatch(*terminal, &expected[i * perFrame], place, c.capabilities) ==
+            "") {
+          matchedTick = frames[i]->tick;
+        }
+      }
+      kill(show.pid(), SIGCONT);
+    }
+    ASSERT_GE(matchedTick, 0) << c.environment
+                              << ": the pane never showed a scaled frame of the show\n"
+                              << pane.Capture();
+    EXPECT_GT(matchedTick, 0);
+    RecordProperty(c.environment, static_cast<int>(matchedTick));
+    EXPECT_TRUE(show.EndWithKey()) << pane.Capture();
   }
-  ASSERT_GE(matchedTick, 0) << "the pane never showed a scaled frame of the show\n"
-                            << pane.Capture();
-  EXPECT_GT(matchedTick, 0);
-  RecordProperty("tick", static_cast<int>(matchedTick));
-  EXPECT_TRUE(show.EndWithKey()) << pane.Capture();
 }
 
 int CountOf(const std::string& text, const std::string& what) {
@@ -139,11 +156,12 @@ int CountOf(const std::string& text, const std::string& what) {
   return count;
 }
 
-// Rows that show any glyph of the plasma (the glyph grid) and the half
-// blocks of the scaled view, in what the pane shows.
+// Rows that show any glyph of the plasma (the glyph grid), the half blocks
+// of the scaled view and anything else printed, in what the pane shows.
 struct Look {
   int plasmaRows = 0;
   int halfBlocks = 0;
+  int others = 0;  // neither a blank nor a half block
   int rows = 0;
 };
 Look LookAt(const TmuxPane& pane) {
@@ -151,7 +169,9 @@ Look LookAt(const TmuxPane& pane) {
   std::stringstream in(pane.Capture());
   for (std::string line; std::getline(in, line);) {
     ++look.rows;
-    look.halfBlocks += CountOf(line, "\u2580");
+    const int halves = CountOf(line, "\u2580");
+    look.halfBlocks += halves;
+    look.others += static_cast<int>(line.size()) - 3 * halves - CountOf(line, " ");
     look.plasmaRows += line.find_first_of("o+O0'") != std::string::npos;
   }
   return look;
@@ -174,8 +194,10 @@ TEST(TerminalScaled, ResizingWhilePlayingSwitchesTheView) {
   auto glyphs = [](const Look& look) {
     return look.rows >= 50 && look.plasmaRows >= 10 && look.halfBlocks == 0;
   };
-  // 64 half-block cells a row, but where a cell's halves are alike.
-  auto scaled = [](const Look& look) { return look.rows == 24 && look.halfBlocks > 24 * 32; };
+  // Half blocks and blanks alone (a cell whose halves are alike is a blank).
+  auto scaled = [](const Look& look) {
+    return look.rows == 24 && look.halfBlocks > 0 && look.others == 0;
+  };
   for (int round = 0; round < 2; ++round) {
     ASSERT_TRUE(WaitFor(pane, glyphs, 5000)) << "round " << round << "\n" << pane.Capture();
     pane.Tmux("resize-window -t show -x 80 -y 24");

@@ -174,7 +174,7 @@ constexpr char Tail[] = "<tail>";
 
 // A started writer that has taken the terminal over; null if it did not start.
 std::unique_ptr<FrameWriter> Running(PipeTerminal& terminal) {
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), ViewOptions{});
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
   if (!writer->Start()) return nullptr;
   writer->Resume(Enter, sizeof Enter - 1);
   return writer;
@@ -296,7 +296,7 @@ TEST(FrameWriterThreads, AVanishedTerminalIsReportedAndEndsAtOnce) {
 
 TEST(FrameWriterThreads, ResizeAndRedrawRepeatTheLastFrameInFull) {
   PipeTerminal terminal(1 << 20, 1 << 16, 0);
-  auto writer = std::make_unique<FrameWriter>(terminal.fd(), ViewOptions{});
+  auto writer = std::make_unique<FrameWriter>(terminal.fd(), false);
   ASSERT_TRUE(writer->Start());
   // Nothing before the first Resume: the terminal is not ours yet.
   static ScreenCells screen;

@@ -22,8 +22,11 @@ namespace {
 using test::ColourGridMismatch;
 using test::VtermScreen;
 
-const char* DepthName(ColorDepth depth) {
-  return depth == ColorDepth::TrueColor ? "24-bit" : depth == ColorDepth::Xterm256 ? "256" : "16";
+std::string Name(const TerminalCapabilities& capabilities) {
+  const char* const depths[] = {"8", "16", "256", "24-bit"};
+  return std::string(depths[static_cast<int>(capabilities.colors)]) + " colours" +
+         (capabilities.glyphs == GlyphSet::Ascii ? ", ASCII" : "") +
+         (capabilities.backgroundColorErase ? "" : ", no bce");
 }
 
 // What the terminal must show for a frame: the scaled view worked out on its
@@ -32,30 +35,41 @@ struct Expected {
   std::unique_ptr<ScaledView> view = std::make_unique<ScaledView>();
   std::vector<RgbCell> cells = std::vector<RgbCell>(GridEncoder::MaxCells);
   GridPlace place;
-  void Of(const ScreenCells& screen, TerminalSize size, const ViewOptions& options) {
-    const ScaledBox& box = view->Fit(size.columns, size.rows, options.halfBlocks);
-    view->Render(screen, options.depth, cells.data());
+  void Of(const ScreenCells& screen, TerminalSize size, const TerminalCapabilities& capabilities) {
+    const ScaledBox& box =
+        view->Fit(size.columns, size.rows, capabilities.glyphs == GlyphSet::Unicode);
+    view->Render(screen, capabilities.colors, cells.data());
     place = {box.columns, box.rows, box.left, box.top};
   }
 };
 
+// Every depth, and the terminals without background colour erase (tmux
+// panes and GNU screen with 8 colours, tmux with 24-bit colour): the margins
+// must be written black, never left to an erase.
 TEST(ScaledThroughTerminal, TheDefaultShowAt80x24InEveryDepth) {
   const auto& frames = test::DefaultShowFrames();
   ASSERT_GT(frames.size(), 1000u);
   std::vector<char> out(TerminalView::MaxFrameBytes);
-  for (const ColorDepth depth : {ColorDepth::TrueColor, ColorDepth::Xterm256, ColorDepth::Ansi16}) {
-    const ViewOptions options{depth, true, FitMode::Auto};
-    auto view = std::make_unique<TerminalView>(options);
-    VtermScreen terminal(24, 80);
+  const TerminalCapabilities terminals[] = {
+      {ColorDepth::TrueColor, GlyphSet::Unicode, true},
+      {ColorDepth::Xterm256, GlyphSet::Unicode, true},
+      {ColorDepth::Sixteen, GlyphSet::Unicode, true},
+      {ColorDepth::Eight, GlyphSet::Unicode, false},
+      {ColorDepth::TrueColor, GlyphSet::Unicode, false},
+  };
+  for (const TerminalCapabilities& capabilities : terminals) {
+    auto view = std::make_unique<TerminalView>(capabilities, FitMode::Auto);
+    VtermScreen terminal(24, 80, capabilities.backgroundColorErase);
     Expected expected;
     for (size_t i = 0; i < frames.size(); ++i) {
       terminal.Feed(out.data(), view->Encode(frames[i]->cells, {80, 24}, out.data()));
       ASSERT_EQ(view->shown(), TerminalView::Shown::Scaled);
       if (i % 25 != 0 && i + 1 != frames.size()) continue;
-      expected.Of(frames[i]->cells, {80, 24}, options);
+      expected.Of(frames[i]->cells, {80, 24}, capabilities);
       ASSERT_EQ(expected.place, (GridPlace{64, 24, 8, 0}));
-      ASSERT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place, depth), "")
-          << DepthName(depth) << ", tick " << frames[i]->tick;
+      ASSERT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place, capabilities),
+                "")
+          << Name(capabilities) << ", tick " << frames[i]->tick;
     }
     EXPECT_EQ(terminal.scrolledLines(), 0);
     EXPECT_EQ(terminal.lastCellPrints(), 0);
@@ -64,14 +78,18 @@ TEST(ScaledThroughTerminal, TheDefaultShowAt80x24InEveryDepth) {
 
 // Random grids of every kind of cell, changing a little or a lot from frame
 // to frame, at places that touch every edge of the terminal (the last cell
-// included) and in every depth.
+// included), in every depth, with and without background colour erase, in
+// UTF-8 and in ASCII.
 TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
   std::mt19937 random(1215);
   const uint8_t glyphs[] = {0x20, 0x00, 0xFF, UpperHalfBlock, UpperHalfBlock,
                             0xDB, 0xDC, 'A',  0xB1,           0x02};
   std::vector<char> out(GridEncoder::MaxFrameBytes);
-  for (int run = 0; run < 24; ++run) {
-    const ColorDepth depth = static_cast<ColorDepth>(run % 3);
+  for (int run = 0; run < 48; ++run) {
+    const TerminalCapabilities capabilities{static_cast<ColorDepth>(run % 4),
+                                            run % 5 == 0 ? GlyphSet::Ascii : GlyphSet::Unicode,
+                                            run / 4 % 2 == 0};
+    const ColorDepth depth = capabilities.colors;
     auto color = [&] {
       switch (depth) {
         case ColorDepth::TrueColor: {
@@ -81,7 +99,9 @@ TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
         }
         case ColorDepth::Xterm256:
           return Xterm256Color(static_cast<uint8_t>(16 + random() % 240));
-        case ColorDepth::Ansi16:
+        case ColorDepth::Eight:
+          return VgaPalette[random() % 8];
+        case ColorDepth::Sixteen:
           break;
       }
       return VgaPalette[random() % 16];
@@ -96,8 +116,8 @@ TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
                               : static_cast<int>(random() % (size.columns - place.columns + 1));
     place.top = run % 4 == 0 ? size.rows - place.rows
                              : static_cast<int>(random() % (size.rows - place.rows + 1));
-    auto encoder = std::make_unique<GridEncoder>(depth);
-    VtermScreen terminal(size.rows, size.columns);
+    auto encoder = std::make_unique<GridEncoder>(capabilities);
+    VtermScreen terminal(size.rows, size.columns, capabilities.backgroundColorErase);
     std::vector<RgbCell> cells(static_cast<size_t>(place.columns * place.rows));
     for (int frame = 0; frame < 12; ++frame) {
       const unsigned changes = frame % 3 == 0 ? 1000 : 1 + random() % 20;
@@ -106,10 +126,10 @@ TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
         cell = {glyphs[random() % std::size(glyphs)], color(), color()};
       }
       terminal.Feed(out.data(), encoder->Encode(cells.data(), place, size, out.data()));
-      ASSERT_EQ(ColourGridMismatch(terminal, cells.data(), place, depth), "")
-          << "run " << run << " (" << DepthName(depth) << ", " << place.columns << "x" << place.rows
-          << " at " << place.left << "," << place.top << " in " << size.columns << "x" << size.rows
-          << "), frame " << frame;
+      ASSERT_EQ(ColourGridMismatch(terminal, cells.data(), place, capabilities), "")
+          << "run " << run << " (" << Name(capabilities) << ", " << place.columns << "x"
+          << place.rows << " at " << place.left << "," << place.top << " in " << size.columns << "x"
+          << size.rows << "), frame " << frame;
     }
     EXPECT_EQ(terminal.scrolledLines(), 0) << "run " << run;
     EXPECT_EQ(terminal.lastCellPrints(), 0) << "run " << run;
@@ -118,7 +138,7 @@ TEST(ScaledThroughTerminal, RandomGridsAtAnyPlace) {
 
 TEST(ScaledThroughTerminal, AFrameCostsItsChanges) {
   std::vector<char> out(GridEncoder::MaxFrameBytes);
-  GridEncoder encoder(ColorDepth::TrueColor);
+  GridEncoder encoder(TerminalCapabilities{ColorDepth::TrueColor});
   const GridPlace place{64, 24, 8, 0};
   std::vector<RgbCell> cells(64 * 24, RgbCell{UpperHalfBlock, {10, 20, 30}, {40, 50, 60}});
   EXPECT_GT(encoder.Encode(cells.data(), place, {80, 24}, out.data()), 0u);
@@ -137,6 +157,16 @@ TEST(ScaledThroughTerminal, AFrameCostsItsChanges) {
   std::fill(cells.begin(), cells.end(), RgbCell{UpperHalfBlock, {0, 0, 0}, {0, 0, 0}});
   EXPECT_LE(encoder.Encode(cells.data(), place, {80, 24}, out.data()), 64u);
   EXPECT_TRUE(encoder.lastFrame().cleared);
+  // Without `bce` an erase leaves the terminal's own colour: every cell is
+  // written black instead.
+  GridEncoder noErase(TerminalCapabilities{ColorDepth::TrueColor, GlyphSet::Unicode, false});
+  std::fill(cells.begin(), cells.end(), RgbCell{UpperHalfBlock, {10, 20, 30}, {40, 50, 60}});
+  noErase.Encode(cells.data(), place, {80, 24}, out.data());
+  std::fill(cells.begin(), cells.end(), RgbCell{UpperHalfBlock, {0, 0, 0}, {0, 0, 0}});
+  const std::string bytes(out.data(), noErase.Encode(cells.data(), place, {80, 24}, out.data()));
+  EXPECT_FALSE(noErase.lastFrame().cleared);
+  EXPECT_EQ(noErase.lastFrame().cellsWritten, 64 * 24);
+  EXPECT_EQ(bytes.find("\x1b[2J"), std::string::npos);
 }
 
 std::string Text(const VtermScreen& terminal) {
@@ -159,10 +189,13 @@ TEST(ScaledThroughTerminal, TheSizeChoosesGlyphsScaledOrNotice) {
   };
   struct Case {
     FitMode fit;
+    TerminalCapabilities capabilities;
     std::vector<Step> steps;
   };
+  const TerminalCapabilities trueColor{ColorDepth::TrueColor};
   const Case cases[] = {
       {FitMode::Auto,
+       trueColor,
        {{{80, 50}, Shown::Glyphs, nullptr},
         {{80, 24}, Shown::Scaled, nullptr},
         {{39, 30}, Shown::Notice, "cellshow needs 40x12"},
@@ -170,18 +203,27 @@ TEST(ScaledThroughTerminal, TheSizeChoosesGlyphsScaledOrNotice) {
         {{100, 60}, Shown::Glyphs, nullptr},
         {{40, 12}, Shown::Scaled, nullptr},
         {{80, 50}, Shown::Glyphs, nullptr}}},
+      // Margins around either view written black at every switch.
+      {FitMode::Auto,
+       {ColorDepth::Eight, GlyphSet::Unicode, false},
+       {{{100, 60}, Shown::Glyphs, nullptr},
+        {{80, 24}, Shown::Scaled, nullptr},
+        {{90, 50}, Shown::Glyphs, nullptr},
+        {{120, 40}, Shown::Scaled, nullptr}}},
       {FitMode::Never,
+       trueColor,
        {{{80, 24}, Shown::Notice, "cellshow needs 80x50 - this terminal is 80x24"},
         {{80, 50}, Shown::Glyphs, nullptr}}},
       {FitMode::Always,
+       trueColor,
        {{{100, 60}, Shown::Scaled, nullptr},
         {{30, 20}, Shown::Notice, "needs 40x12"},
         {{80, 50}, Shown::Scaled, nullptr}}},
   };
   for (const Case& c : cases) {
-    const ViewOptions options{ColorDepth::TrueColor, true, c.fit};
-    auto view = std::make_unique<TerminalView>(options);
-    VtermScreen terminal(c.steps[0].size.rows, c.steps[0].size.columns);
+    auto view = std::make_unique<TerminalView>(c.capabilities, c.fit);
+    VtermScreen terminal(c.steps[0].size.rows, c.steps[0].size.columns,
+                         c.capabilities.backgroundColorErase);
     Expected expected;
     size_t frame = 300;  // the plasma: every cell in colour
     for (const Step& step : c.steps) {
@@ -190,15 +232,16 @@ TEST(ScaledThroughTerminal, TheSizeChoosesGlyphsScaledOrNotice) {
         const ScreenCells& cells = frames[frame]->cells;
         terminal.Feed(out.data(), view->Encode(cells, step.size, out.data()));
         ASSERT_EQ(view->shown(), step.shown) << step.size.columns << "x" << step.size.rows;
-        const std::string where = std::to_string(step.size.columns) + "x" +
-                                  std::to_string(step.size.rows) + ", frame " + std::to_string(n);
+        const std::string where = Name(c.capabilities) + ", " + std::to_string(step.size.columns) +
+                                  "x" + std::to_string(step.size.rows) + ", frame " +
+                                  std::to_string(n);
         if (step.shown == Shown::Glyphs) {
-          ASSERT_EQ(test::GridMismatch(terminal, cells, true), "") << where;
+          ASSERT_EQ(test::GridMismatch(terminal, cells, c.capabilities), "") << where;
         } else if (step.shown == Shown::Scaled) {
-          expected.Of(cells, step.size, options);
-          ASSERT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place,
-                                       ColorDepth::TrueColor),
-                    "")
+          expected.Of(cells, step.size, c.capabilities);
+          ASSERT_EQ(
+              ColourGridMismatch(terminal, expected.cells.data(), expected.place, c.capabilities),
+              "")
               << where;
         } else {
           ASSERT_NE(Text(terminal).find(step.notice), std::string::npos) << where << Text(terminal);
@@ -208,27 +251,32 @@ TEST(ScaledThroughTerminal, TheSizeChoosesGlyphsScaledOrNotice) {
   }
 }
 
-// Without half blocks (a locale that is not UTF-8) each cell is one pixel,
-// a blank in its colour, and every byte is ASCII.
+// With ASCII glyphs (a locale that is not UTF-8) each cell is one pixel, a
+// blank in its colour, and every byte is ASCII: on a 256-colour terminal,
+// and on GNU screen's 8 colours without background colour erase.
 TEST(ScaledThroughTerminal, OnePixelPerCellIsAsciiBlanks) {
   const auto& frames = test::DefaultShowFrames();
   ASSERT_GT(frames.size(), 1000u);
   std::vector<char> out(TerminalView::MaxFrameBytes);
-  const ViewOptions options{ColorDepth::Xterm256, false, FitMode::Auto};
-  auto view = std::make_unique<TerminalView>(options);
-  VtermScreen terminal(24, 80);
-  Expected expected;
-  for (size_t i = 250; i < 450; ++i) {
-    const size_t n = view->Encode(frames[i]->cells, {80, 24}, out.data());
-    for (size_t k = 0; k < n; ++k) ASSERT_LT(static_cast<unsigned char>(out[k]), 0x80) << k;
-    terminal.Feed(out.data(), n);
+  for (const TerminalCapabilities capabilities :
+       {TerminalCapabilities{ColorDepth::Xterm256, GlyphSet::Ascii, true},
+        TerminalCapabilities{ColorDepth::Eight, GlyphSet::Ascii, false}}) {
+    auto view = std::make_unique<TerminalView>(capabilities, FitMode::Auto);
+    VtermScreen terminal(24, 80, capabilities.backgroundColorErase);
+    Expected expected;
+    for (size_t i = 250; i < 450; ++i) {
+      const size_t n = view->Encode(frames[i]->cells, {80, 24}, out.data());
+      for (size_t k = 0; k < n; ++k) {
+        ASSERT_LT(static_cast<unsigned char>(out[k]), 0x80) << Name(capabilities) << ", " << k;
+      }
+      terminal.Feed(out.data(), n);
+    }
+    expected.Of(frames[449]->cells, {80, 24}, capabilities);
+    ASSERT_EQ(expected.place, (GridPlace{64, 24, 8, 0}));
+    for (int k = 0; k < 64 * 24; ++k) ASSERT_EQ(expected.cells[k].glyph, BlankGlyph);
+    EXPECT_EQ(ColourGridMismatch(terminal, expected.cells.data(), expected.place, capabilities), "")
+        << Name(capabilities);
   }
-  expected.Of(frames[449]->cells, {80, 24}, options);
-  ASSERT_EQ(expected.place, (GridPlace{64, 24, 8, 0}));
-  for (int k = 0; k < 64 * 24; ++k) ASSERT_EQ(expected.cells[k].glyph, BlankGlyph);
-  EXPECT_EQ(
-      ColourGridMismatch(terminal, expected.cells.data(), expected.place, ColorDepth::Xterm256),
-      "");
 }
 
 }  // namespace

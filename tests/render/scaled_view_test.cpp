@@ -160,12 +160,13 @@ TEST(ScaledView, FrameAfterFrameEqualsEachFrameAfresh) {
   auto running = std::make_unique<ScaledView>();
   auto fresh = std::make_unique<ScaledView>();
   std::vector<RgbCell> a(ScaledMaxColumns * ScaledMaxRows), b(a.size());
-  const ColorDepth depths[] = {ColorDepth::TrueColor, ColorDepth::Ansi16, ColorDepth::Xterm256};
+  const ColorDepth depths[] = {ColorDepth::TrueColor, ColorDepth::Sixteen, ColorDepth::Xterm256,
+                               ColorDepth::Eight};
   for (size_t i = 0; i < frames.size(); ++i) {
     // A new size or depth now and then, as a resize or a test would.
     const bool half = i % 500 < 400;
     const int columns = i % 300 < 150 ? 80 : 97;
-    const ColorDepth depth = depths[i / 200 % 3];
+    const ColorDepth depth = depths[i / 200 % 4];
     running->Fit(columns, 24, half);
     fresh->Fit(columns, 24, half);
     running->Render(frames[i]->cells, depth, a.data());
@@ -212,7 +213,7 @@ TEST(ScaledView, BoxSizeAndPlace) {
 
 // A frame of one colour everywhere stays exactly that colour at every size,
 // whatever the glyphs, in every colour depth: the weights of every pixel add
-// up, and neither reduction moves a VGA colour.
+// up, and no reduction moves a VGA colour it can show.
 TEST(ScaledView, OneColourFramesStayThatColour) {
   std::mt19937 random(7);
   ScaledView view;
@@ -222,7 +223,9 @@ TEST(ScaledView, OneColourFramesStayThatColour) {
     for (const Size& size : Sizes) {
       const ScaledBox& box = view.Fit(size.columns, size.rows, size.halfBlocks);
       std::vector<RgbCell> out(static_cast<size_t>(box.columns * box.rows));
-      for (ColorDepth depth : {ColorDepth::TrueColor, ColorDepth::Xterm256, ColorDepth::Ansi16}) {
+      for (ColorDepth depth :
+           {ColorDepth::TrueColor, ColorDepth::Xterm256, ColorDepth::Sixteen, ColorDepth::Eight}) {
+        if (depth == ColorDepth::Eight && colour >= 8) continue;
         view.Render(grid->cells, depth, out.data());
         const Rgb want = depth == ColorDepth::Xterm256
                              ? Xterm256Color(NearestXterm256(VgaPalette[colour]))
@@ -302,6 +305,11 @@ TEST(ScaledColours, NearestVgaIsTheNearest) {
     int best = INT32_MAX;
     for (const Rgb& entry : VgaPalette) best = std::min(best, Distance(entry, c));
     ASSERT_EQ(Distance(VgaPalette[NearestVga(c)], c), best) << Show(c);
+    int bestNormal = INT32_MAX;
+    for (int i = 0; i < 8; ++i) bestNormal = std::min(bestNormal, Distance(VgaPalette[i], c));
+    const int normal = NearestNormalVga(c);
+    ASSERT_LT(normal, 8) << Show(c);
+    ASSERT_EQ(Distance(VgaPalette[normal], c), bestNormal) << Show(c);
   }
 }
 
@@ -327,6 +335,33 @@ TEST(ScaledColours, OrderedDitherMixesTheTwoNearestVgaColours) {
     }
     EXPECT_NEAR(sum / 16.0, v, 6) << v;
   }
+  // The same among the eight normal colours, whose greys are 0x00 and 0xAA.
+  for (int colour = 0; colour < 8; ++colour) {
+    for (int place = 0; place < 16; ++place) {
+      ASSERT_EQ(DitheredNormalVga(VgaPalette[colour], place % 4, place / 4), colour);
+    }
+  }
+  for (int v : {0x10, 0x30, 0x55, 0x80, 0xA0}) {
+    const Rgb grey{static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v)};
+    int sum = 0;
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        const int colour = DitheredNormalVga(grey, x, y);
+        ASSERT_TRUE(colour == 0 || colour == 7) << colour;
+        ASSERT_EQ(colour, DitheredNormalVga(grey, x + 8, y + 4));
+        sum += VgaPalette[colour].r;
+      }
+    }
+    EXPECT_NEAR(sum / 16.0, v, 11) << v;
+  }
+  // Between red and brown (the one colour off the cube): only those two.
+  int green = 0;
+  for (int place = 0; place < 16; ++place) {
+    const int colour = DitheredNormalVga({0xAA, 0x28, 0x00}, place % 4, place / 4);
+    ASSERT_TRUE(colour == 4 || colour == 6) << colour;
+    green += VgaPalette[colour].g;
+  }
+  EXPECT_NEAR(green / 16.0, 0x28, 6);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/cp437_glyphs.h"
 #include "render/scaled/palette_match.h"
@@ -30,13 +31,14 @@ bool ShownColor(const VtColor& color, ColorDepth depth, Rgb& out) {
         return depth == ColorDepth::Xterm256;
       }
       out = VgaPalette[AnsiColor(color.index)];
-      return depth == ColorDepth::Ansi16;
+      return depth == ColorDepth::Sixteen || (depth == ColorDepth::Eight && color.index < 8);
   }
   return false;
 }
 
 std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells, GridPlace place,
-                               ColorDepth depth, bool margins) {
+                               const TerminalCapabilities& capabilities, bool margins) {
+  const ColorDepth depth = capabilities.colors;
   std::string report;
   int count = 0;
   auto add = [&](int row, int column, const std::string& what) {
@@ -62,7 +64,9 @@ std::string ColourGridMismatch(const VtermScreen& terminal, const RgbCell* cells
       if (got.bold || got.blink || got.reverse) add(row, column, "bold, blink or reverse");
       RgbCell want{BlankGlyph, {}, {0, 0, 0}};
       if (inside) want = cells[r * place.columns + c];
-      char32_t glyph = Cp437CodePoints[want.glyph];
+      char32_t glyph = capabilities.glyphs == GlyphSet::Ascii
+                           ? static_cast<char32_t>(AsciiStandIns[want.glyph])
+                           : Cp437CodePoints[want.glyph];
       if (want.glyph == 0 || want.glyph == 0x20 || want.glyph == 0xFF) {
         glyph = U' ';
       } else if (want.glyph == FullBlock) {

@@ -14,4 +14,12 @@ std::string MapAssetName(const std::string& dataDir, const char* name);
 // ./data, whose files are then simply missing.
 std::string ResolveDataDir(const std::string& explicitDir);
 
+// Whether `dataDir` holds at least one of the files the show reads (its
+// pictures, animations, models or tune).
+bool HasShowFiles(const std::string& dataDir);
+
+// When it holds none, says so on stderr in one line: the show will play, but
+// blank and silent. Called just before the show starts.
+void ReportMissingShowFiles(const std::string& dataDir);
+
 }  // namespace cellshow

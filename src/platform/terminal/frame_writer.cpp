@@ -49,9 +49,13 @@ uint32_t PackSize(TerminalSize size) {
 
 }  // namespace
 
-FrameWriter::FrameWriter(int fd, const ViewOptions& view)
+FrameWriter::FrameWriter(int fd, bool trueColor)
+    : FrameWriter(fd,
+                  TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
+
+FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit)
     : fd_(fd),
-      view_(view),
+      view_(capabilities, fit),
       size_(PackSize(TerminalSize{})),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ackFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),

@@ -32,9 +32,12 @@ class FrameWriter {
   static constexpr size_t MaxControlBytes = 256;
 
   // `fd` is the terminal, best opened non-blocking (a blocking one works, but
-  // then a stuck terminal can hold the writer). Not owned. `view` says how
-  // frames are shown at each size.
-  FrameWriter(int fd, const ViewOptions& view);
+  // then a stuck terminal can hold the writer). Not owned. Frames are
+  // written for a terminal of `capabilities`, and shown at each size as
+  // `fit` says (terminal_view.h).
+  FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit = FitMode::Auto);
+  // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
+  FrameWriter(int fd, bool trueColor);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;

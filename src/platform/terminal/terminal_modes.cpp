@@ -1,8 +1,5 @@
 #include "platform/terminal/terminal_modes.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -20,51 +17,14 @@ termios MakeShowModes(const termios& saved) {
   return modes;
 }
 
-ColorDepth ChooseColorDepth(ColorMode mode, const char* colorterm, const char* term) {
-  switch (mode) {
-    case ColorMode::TrueColor:
-      return ColorDepth::TrueColor;
-    case ColorMode::Ansi256:
-      return ColorDepth::Xterm256;
-    case ColorMode::Ansi16:
-      return ColorDepth::Ansi16;
-    case ColorMode::Auto:
-      break;
-  }
-  if (colorterm != nullptr &&
-      (std::strcmp(colorterm, "truecolor") == 0 || std::strcmp(colorterm, "24bit") == 0)) {
-    return ColorDepth::TrueColor;
-  }
-  if (term != nullptr && std::strstr(term, "256color") != nullptr) return ColorDepth::Xterm256;
-  return ColorDepth::Ansi16;
+size_t FormatSizeRequest(TerminalSize size, char* out) {
+  const int n = std::snprintf(out, 32, "\x1b[8;%d;%dt", size.rows, size.columns);
+  return n > 0 && n < 32 ? static_cast<size_t>(n) : 0;
 }
 
-ViewOptions ChooseView(const Options& options, const char* colorterm, const char* term,
-                       const char* codeset) {
-  ViewOptions view;
-  view.depth = ChooseColorDepth(options.colors, colorterm, term);
-  view.halfBlocks = codeset != nullptr &&
-                    (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
-  switch (options.fit) {
-    case FitChoice::Auto:
-      view.fit = FitMode::Auto;
-      break;
-    case FitChoice::Always:
-      view.fit = FitMode::Always;
-      break;
-    case FitChoice::Never:
-      view.fit = FitMode::Never;
-      break;
-  }
-  return view;
-}
-
-std::string LocaleCodeset() {
-  const locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0)) return "";
-  std::string codeset = nl_langinfo_l(CODESET, user);
-  freelocale(user);
-  return codeset;
+TerminalSize SizeToRequest(TerminalSize size) {
+  return TerminalSize{size.columns < ScreenWidth ? ScreenWidth : size.columns,
+                      size.rows < ScreenHeight ? ScreenHeight : size.rows};
 }
 
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows) {

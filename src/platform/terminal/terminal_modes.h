@@ -5,23 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "platform/options.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/ticks/tick_timer.h"
 #include "render/ansi/frame_encoder.h"
-#include "render/ansi/terminal_view.h"
 
 namespace cellshow {
 
-// Start-up: alternate screen, cursor hidden, and a request to xterm-style
-// terminals to become 80x50 (no reply comes back).
-inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l\x1b[8;50;80t";
-// After a stop (Ctrl-Z): the same without asking for the size again.
-inline constexpr char ReenterSequence[] = "\x1b[?1049h\x1b[?25l";
-// After an outside stop and continue, when the screen was never given back.
-inline constexpr char RehideSequence[] = "\x1b[?25l";
+// Every time the show takes the terminal (start-up, and each continue after
+// a stop): alternate screen, cursor hidden.
+inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l";
 // Every end: colours reset, synchronized update off, cursor shown, main
 // screen back. Starts with ESC, so it also ends a sequence cut short.
 inline constexpr char RestoreSequence[] = "\x1b[0m\x1b[?2026l\x1b[?25h\x1b[?1049l";
@@ -37,21 +31,13 @@ constexpr size_t Length(const char (&)[N]) {
 // its way is never cut.
 termios MakeShowModes(const termios& saved);
 
-// The colours the terminal is told: forced by --colors, else 24-bit when
-// COLORTERM says so, xterm's 256 when TERM names a 256-colour terminal, and
-// the 16 console colours otherwise. The glyph grid needs no more than 16, so
-// it uses 24-bit colour only at that depth.
-ColorDepth ChooseColorDepth(ColorMode mode, const char* colorterm, const char* term);
+// The request to xterm-style terminals to become `size` (no reply comes
+// back): CSI 8 ; rows ; columns t. Returns its length; `out` has 32 bytes.
+size_t FormatSizeRequest(TerminalSize size, char* out);
 
-// What the terminal view shows: those colours, --fit, and two pixels per
-// cell when the locale's character set (`codeset`, as nl_langinfo names it)
-// is UTF-8; a null or any other set has no upper half block.
-ViewOptions ChooseView(const Options& options, const char* colorterm, const char* term,
-                       const char* codeset);
-
-// The character set of the user's locale (LC_ALL, LC_CTYPE, LANG), read
-// without changing the program's own locale; "" when none can be read.
-std::string LocaleCodeset();
+// The size to ask for at start-up so that the grid fits: each side grown to
+// the grid's, never shrunk. Equal to `size` when it fits already.
+TerminalSize SizeToRequest(TerminalSize size);
 
 // A size the kernel reports; 0 (unknown, as on a fresh pty) counts as 80x50.
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows);

@@ -20,9 +20,7 @@ class FrameExchange {
   bool Publish(const ScreenCells& screen);
 
   // Consumer only, as are the rest. A frame newer than front() waits.
-  bool FreshPending() const {
-    return (pending_.load(std::memory_order_acquire) & FreshBit) != 0;
-  }
+  bool FreshPending() const { return (pending_.load(std::memory_order_acquire) & FreshBit) != 0; }
   // Makes the newest frame front(); false when there is none newer.
   bool TakeFresh();
   // The frame taken last; all cells zero before the first.

@@ -62,4 +62,16 @@ struct EscapeWriter {
   }
 };
 
+// Writes a blank, in the pen's colours, into every cell of a terminal of
+// `columns` x `rows` outside the box of `boxColumns` x `boxRows` whose
+// top-left cell is at (`top`, `left`): what a terminal without background
+// colour erase needs after an erase to show margins in a colour. A run of
+// blanks per row side, each after an absolute move. The terminal's last cell
+// is never printed in: a blank printed beside it is pushed into it by
+// inserting a cell, which is written again when it is margin too (the box's
+// cells are the caller's to write). Leaves the cursor where the caller
+// cannot rely on it.
+void WriteMargins(EscapeWriter& w, int columns, int rows, int left, int top, int boxColumns,
+                  int boxRows);
+
 }  // namespace cellshow

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/cp437_glyphs.h"
+#include "render/ansi/escape_writer.h"
 
 // The per-cell steps are small and hot: they belong inside the loops.
 #if defined(__GNUC__)
@@ -18,25 +20,11 @@ namespace cellshow {
 
 namespace {
 
-constexpr char SyncBegin[] = "\x1b[?2026h";
-constexpr char SyncEnd[] = "\x1b[?2026l";
 // A shown_ entry that matches no visible key: the cell must be written.
 constexpr uint16_t UnknownKey = 0xFFFF;
 // Unchanged cells written through to reach a changed one are never more than
 // this many: any cursor movement within a row is cheaper.
 constexpr int MaxThroughCells = 12;
-
-constexpr int Digits(int n) { return n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4 : 5; }
-
-// CUU/CUD/CUF/CUB by n (the parameter 1 is left out).
-constexpr int RelativeCost(int n) { return n == 0 ? 0 : n == 1 ? 3 : 3 + Digits(n); }
-// CUP to a 0-based terminal position, with the default parameters left out.
-constexpr int AbsoluteCost(int row, int column) {
-  if (column == 0) return row == 0 ? 3 : 3 + Digits(row + 1);
-  return 4 + Digits(row + 1) + Digits(column + 1);
-}
-// CHA to a 0-based column.
-constexpr int ColumnCost(int column) { return column == 0 ? 3 : 3 + Digits(column + 1); }
 
 // A whole SGR sequence that sets the pen. Written with a fixed-size copy of
 // `text` (the bytes past `size` are overwritten by what follows).
@@ -48,9 +36,33 @@ struct PenSequences {
   PenSequence fg[16], bg[16], both[256];  // both: [fg << 4 | bg]
 };
 
-constexpr PenSequences MakePenSequences(bool trueColor) {
-  const auto& fgTable = trueColor ? TrueForeground : AnsiForeground;
-  const auto& bgTable = trueColor ? TrueBackground : AnsiBackground;
+struct ColorTables {
+  const std::array<SgrParameter, 16>& fg;
+  const std::array<SgrParameter, 16>& bg;
+};
+// By PenTable.
+constexpr ColorTables ColorTablesFor[3] = {{EightForeground, EightBackground},
+                                           {AnsiForeground, AnsiBackground},
+                                           {TrueForeground, TrueBackground}};
+
+// The pen table for a colour depth: the grid's 16 colours need no more than
+// SGR 30-37/90-97 where the terminal has 256.
+constexpr int PenTable(ColorDepth depth) {
+  switch (depth) {
+    case ColorDepth::Eight:
+      return 0;
+    case ColorDepth::Sixteen:
+    case ColorDepth::Xterm256:
+      return 1;
+    case ColorDepth::TrueColor:
+      break;
+  }
+  return 2;
+}
+
+constexpr PenSequences MakePenSequences(ColorDepth depth) {
+  const auto& fgTable = ColorTablesFor[PenTable(depth)].fg;
+  const auto& bgTable = ColorTablesFor[PenTable(depth)].bg;
   PenSequences out{};
   // A colour index of -1 leaves that colour out.
   auto build = [&](PenSequence& s, int fg, int bg) {
@@ -74,8 +86,10 @@ constexpr PenSequences MakePenSequences(bool trueColor) {
   return out;
 }
 
-constexpr PenSequences AnsiPens = MakePenSequences(false);
-constexpr PenSequences TruePens = MakePenSequences(true);
+// By PenTable.
+constexpr PenSequences Pens[3] = {MakePenSequences(ColorDepth::Eight),
+                                  MakePenSequences(ColorDepth::Sixteen),
+                                  MakePenSequences(ColorDepth::TrueColor)};
 
 // Bytes of one frame at most: every cell changed, each reached by the
 // dearest movement, with both colours changed in 24-bit form and a 3-byte
@@ -83,11 +97,18 @@ constexpr PenSequences TruePens = MakePenSequences(true);
 // per row, the last-cell insert, and 256 for the fixed sequences (redraw or
 // erase, synchronized update) and the slack of the fixed-size copies past
 // the end. A notice is far smaller.
-constexpr size_t WorstCellBytes = AbsoluteCost(65535, 65535) + 36 + 3;
+constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
-                                       ScreenHeight * (AbsoluteCost(65535, 0) + 4) +
+                                       ScreenHeight * (AbsoluteMoveCost(65535, 0) + 4) +
                                        2 * WorstCellBytes + 256;
-static_assert(WorstCaseFrameBytes <= FrameEncoder::MaxFrameBytes);
+// The margins of a terminal without `bce`, written at a full redraw: a space
+// per cell, and per row at most two absolute moves and the last-cell insert.
+constexpr size_t WorstMarginBytes =
+    size_t{FrameEncoder::MaxFilledTerminalCells} +
+    (size_t{FrameEncoder::MaxFilledTerminalCells} / ScreenWidth + 1) * 2 *
+        AbsoluteMoveCost(65535, 65535) +
+    64;
+static_assert(WorstCaseFrameBytes + WorstMarginBytes <= FrameEncoder::MaxFrameBytes);
 
 // Four keys side by side in a 64-bit word, lowest address in the low lane.
 constexpr uint64_t LaneOnes = 0x0001000100010001u;
@@ -131,18 +152,8 @@ constexpr bool NeedsBackground(uint16_t key) { return (key >> 8) != FullBlock; }
 
 // Appends to the caller's buffer; MaxFrameBytes is never reached (see
 // WorstCaseFrameBytes).
-struct FrameEncoder::Writer {
-  char* p;
-
-  void Put(char c) { *p++ = c; }
-  void Put(const char* s, size_t n) {
-    std::memcpy(p, s, n);
-    p += n;
-  }
-  template <size_t N>
-  void Put(const char (&s)[N]) {
-    Put(s, N - 1);
-  }
+struct FrameEncoder::Writer : EscapeWriter {
+  using EscapeWriter::Put;
   void Put(const PenSequence& s) {
     std::memcpy(p, s.text, sizeof s.text);
     p += s.size;
@@ -151,35 +162,28 @@ struct FrameEncoder::Writer {
     std::memcpy(p, g.bytes, sizeof g.bytes);
     p += g.size;
   }
-  void Number(int n) {
-    char digits[8];
-    int count = 0;
-    do {
-      digits[count++] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    } while (n > 0);
-    while (count > 0) Put(digits[--count]);
-  }
-  // CSI n <final>, leaving out a parameter of 1.
-  void Csi(int n, char final) {
-    Put("\x1b[");
-    if (n != 1) Number(n);
-    Put(final);
-  }
-  void Absolute(int row, int column) {
-    Put("\x1b[");
-    if (row != 0 || column != 0) Number(row + 1);
-    if (column != 0) {
-      Put(';');
-      Number(column + 1);
-    }
-    Put('H');
-  }
 };
 
-FrameEncoder::FrameEncoder(bool trueColor, TerminalSize noticeNeeds)
-    : trueColor_(trueColor), noticeNeeds_(noticeNeeds) {
+FrameEncoder::FrameEncoder(const TerminalCapabilities& capabilities, TerminalSize noticeNeeds)
+    : capabilities_(capabilities),
+      colorTable_(PenTable(capabilities.colors)),
+      glyphs_(capabilities.glyphs == GlyphSet::Ascii ? AsciiGlyphs.data() : Cp437Utf8.data()),
+      noticeNeeds_(noticeNeeds) {
   std::fill(std::begin(shown_), std::end(shown_), UnknownKey);
+}
+
+FrameEncoder::FrameEncoder(bool trueColor)
+    : FrameEncoder(TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen,
+                                        GlyphSet::Unicode, true}) {}
+
+// The visible key of a cell as this terminal shows it. In ASCII a full block
+// is a blank in the block's colour: the same look, exactly.
+CELLSHOW_HOT_INLINE uint16_t FrameEncoder::Key(const Cell& cell) const {
+  const uint16_t key = VisibleKey(cell);
+  if (capabilities_.glyphs == GlyphSet::Ascii && (key >> 8) == FullBlock) {
+    return static_cast<uint16_t>(0x2000 | (key & 0x0F) << 4);
+  }
+  return key;
 }
 
 void FrameEncoder::Invalidate() { valid_ = false; }
@@ -197,7 +201,7 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
     return 0;
   }
 
-  Writer w{out};
+  Writer w{{out}};
   if (size.columns < ScreenWidth || size.rows < ScreenHeight) {
     last_.notice = true;
     if (valid_ && noticeUp_) return 0;
@@ -220,7 +224,7 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
     top_ = (size.rows - ScreenHeight) / 2;
     left_ = (size.columns - ScreenWidth) / 2;
     w.Put("\x1b[?7h\x1b[4l\x1b[r\x1b[0;");
-    const SgrParameter& black = (trueColor_ ? TrueBackground : AnsiBackground)[0];
+    const SgrParameter& black = ColorTablesFor[colorTable_].bg[0];
     w.Put(black.text, black.size);
     w.Put("m\x1b[2J");
     penFg_ = -1;
@@ -231,6 +235,7 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
     valid_ = true;
     noticeUp_ = false;
     last_.fullRedraw = true;
+    if (!capabilities_.backgroundColorErase) FillMargins(w);
   }
   bool cleared = last_.fullRedraw;
   if (!cleared) {
@@ -262,10 +267,12 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
 // fewer cells to write than there are changed cells. Only black is used when
 // the terminal has margins, which must stay black.
 int FrameEncoder::ClearingBackground(const ScreenCells& screen) const {
+  // Without `bce` an erase leaves the terminal's own background.
+  if (!capabilities_.backgroundColorErase) return -1;
   // A quick look first: most frames are not mostly blank.
   int votes[16] = {};
   for (int i = 0; i < ScreenCellCount; i += 61) {
-    const uint16_t key = VisibleKey(screen[i]);
+    const uint16_t key = Key(screen[i]);
     if ((key & 0xFF0F) == 0x2000) ++votes[key >> 4 & 15];
   }
   const bool margins = size_.columns != ScreenWidth || size_.rows != ScreenHeight;
@@ -278,7 +285,7 @@ int FrameEncoder::ClearingBackground(const ScreenCells& screen) const {
   for (int row = 0; row < ScreenHeight; ++row) {
     const uint16_t* shown = &shown_[row * RowStride + MaxRowShift];
     for (int column = 0; column < ScreenWidth; ++column) {
-      const uint16_t key = VisibleKey(screen[row * ScreenWidth + column]);
+      const uint16_t key = Key(screen[row * ScreenWidth + column]);
       changed += key != shown[column];
       rest += key != blank;
     }
@@ -305,7 +312,7 @@ void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBe
     uint16_t* shown = ShownRow(row);
     int changed = 0;
     for (int column = 0; column < ScreenWidth; ++column) {
-      keys[column] = VisibleKey(cells[column]);
+      keys[column] = Key(cells[column]);
       changed += keys[column] != shown[column];
     }
     if (changed == 0) continue;
@@ -408,11 +415,22 @@ void FrameEncoder::WriteLastCell(Writer& w) {
   ShownRow(ScreenHeight - 1)[ScreenWidth - 2] = beforeLast;
 }
 
+// Without `bce` the full redraw's erase leaves the margins of a larger
+// terminal in its own default background: they are written black, a space at
+// a time, right after it (the pen's background is black then). Larger
+// terminals than MaxFilledTerminalCells are left to the erase.
+void FrameEncoder::FillMargins(Writer& w) {
+  if (int64_t{size_.columns} * size_.rows > MaxFilledTerminalCells) return;
+  WriteMargins(w, size_.columns, size_.rows, left_, top_, ScreenWidth, ScreenHeight);
+  cursorRow_ = cursorColumn_ = -1;
+  wrapPending_ = false;
+}
+
 CELLSHOW_HOT_INLINE int FrameEncoder::PenCost(int fg, int bg, uint16_t key) const {
   const int f = key & 0x0F, b = key >> 4 & 0x0F;
   const bool setFg = NeedsForeground(key) && f != fg;
   const bool setBg = NeedsBackground(key) && b != bg;
-  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  const PenSequences& pens = Pens[colorTable_];
   if (setFg && setBg) return pens.both[f << 4 | b].size;
   if (setFg) return pens.fg[f].size;
   if (setBg) return pens.bg[b].size;
@@ -424,7 +442,7 @@ CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
   const bool setFg = f != penFg_ && NeedsForeground(key);
   const bool setBg = b != penBg_ && NeedsBackground(key);
   if (!setFg && !setBg) return;
-  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  const PenSequences& pens = Pens[colorTable_];
   if (setFg && setBg) {
     w.Put(pens.both[f << 4 | b]);
   } else if (setFg) {
@@ -437,7 +455,7 @@ CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
 }
 
 CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
-  w.Put(Cp437Utf8[key >> 8]);
+  w.Put(glyphs_[key >> 8]);
   ++last_.cellsWritten;
   wrapPending_ = false;
   if (++cursorColumn_ >= size_.columns) {
@@ -458,7 +476,7 @@ int FrameEncoder::ThroughCost(const uint16_t* keys, int fromColumn, int toColumn
   int cost = 0;
   for (int column = fromColumn; column < toColumn && cost <= limit; ++column) {
     const uint16_t key = keys[column];
-    cost += PenCost(fg, bg, key) + Cp437Utf8[key >> 8].size;
+    cost += PenCost(fg, bg, key) + glyphs_[key >> 8].size;
     if (NeedsForeground(key)) fg = key & 0x0F;
     if (NeedsBackground(key)) bg = key >> 4 & 0x0F;
   }
@@ -475,9 +493,9 @@ void FrameEncoder::PlaceCursor(Writer& w, int row, int column) {
     w.Put('\r');
   } else {
     const int relative =
-        RelativeCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
-        RelativeCost(column > cursorColumn_ ? column - cursorColumn_ : cursorColumn_ - column);
-    if (relative < AbsoluteCost(row, column)) {
+        RelativeMoveCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
+        RelativeMoveCost(column > cursorColumn_ ? column - cursorColumn_ : cursorColumn_ - column);
+    if (relative < AbsoluteMoveCost(row, column)) {
       if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
       if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
       if (column > cursorColumn_) w.Csi(column - cursorColumn_, 'C');
@@ -505,7 +523,7 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
   if (!wrapPending_ && row == cursorRow_ && column > cursorColumn_) {
     // Forward on the same row: a step right is cheaper than any other move,
     // so it only competes with writing the cells between through.
-    const int step = RelativeCost(column - cursorColumn_) + PenCost(penFg_, penBg_, key);
+    const int step = RelativeMoveCost(column - cursorColumn_) + PenCost(penFg_, penBg_, key);
     int fg = penFg_, bg = penBg_;
     // Every cell written through costs at least a byte.
     const int gap = column - cursorColumn_ < step && cursorColumn_ >= left_
@@ -531,7 +549,7 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
   };
   Plan best{Absolute, None, column};
   const int movePen = PenCost(penFg_, penBg_, key);
-  int bestTotal = AbsoluteCost(row, column) + movePen;
+  int bestTotal = AbsoluteMoveCost(row, column) + movePen;
   auto consider = [&](int cost, Vertical vertical, Horizontal horizontal, int landing, int pen) {
     if (cost + pen < bestTotal) {
       best = {vertical, horizontal, landing};
@@ -551,16 +569,17 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
     if (row == cursorRow_) through(0, Stay, cursorColumn_);
   } else if (cursorRow_ >= 0) {
     const int down = row - cursorRow_;
-    const int vertical = RelativeCost(down >= 0 ? down : -down);
-    const int carriage = 1 + (down >= 0 ? std::min(down, RelativeCost(down)) : RelativeCost(-down));
+    const int vertical = RelativeMoveCost(down >= 0 ? down : -down);
+    const int carriage =
+        1 + (down >= 0 ? std::min(down, RelativeMoveCost(down)) : RelativeMoveCost(-down));
     auto landOn = [&](int cost, Vertical kind, int landing) {
       if (landing == column) {
         consider(cost, kind, None, landing, movePen);
         return;
       }
       const int distance = landing < column ? column - landing : landing - column;
-      consider(cost + RelativeCost(distance), kind, Step, landing, movePen);
-      consider(cost + ColumnCost(column), kind, ToColumn, landing, movePen);
+      consider(cost + RelativeMoveCost(distance), kind, Step, landing, movePen);
+      consider(cost + ColumnMoveCost(column), kind, ToColumn, landing, movePen);
       through(cost, kind, landing);
     };
     landOn(vertical, Relative, cursorColumn_);
@@ -579,7 +598,7 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
       w.Put('\r');
       if (row > cursorRow_) {
         const int down = row - cursorRow_;
-        if (down <= RelativeCost(down)) {
+        if (down <= RelativeMoveCost(down)) {
           for (int i = 0; i < down; ++i) w.Put('\n');
         } else {
           w.Csi(down, 'B');
@@ -661,7 +680,7 @@ void WrapWords(const char* text, int width, NoticeLines& lines) {
 }  // namespace
 
 // The terminal is too small for the grid: say so in the middle of it, in the
-// terminal's own colours. The last column is left alone (so nothing wraps or
+// terminal's own colours, and name the window. The last column is left alone (so nothing wraps or
 // scrolls); the text is wrapped to the width, shortened when it needs more
 // rows than there are, and cut when even that does not fit.
 void FrameEncoder::DrawNotice(Writer& w) {
@@ -673,11 +692,18 @@ void FrameEncoder::DrawNotice(Writer& w) {
   const int rows = size_.columns >= 2 ? size_.rows : size_.rows - 1;
   if (rows <= 0) return;
 
-  char text[96];
+  // The longest text that fits: with the way out, without it, short.
+  char text[128];
   NoticeLines lines;
-  std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d",
+  std::snprintf(text, sizeof text,
+                "cellshow needs %dx%d - this terminal is %dx%d (or try cellshow --window)",
                 noticeNeeds_.columns, noticeNeeds_.rows, size_.columns, size_.rows);
   WrapWords(text, width, lines);
+  if (lines.count > rows) {
+    std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d",
+                  noticeNeeds_.columns, noticeNeeds_.rows, size_.columns, size_.rows);
+    WrapWords(text, width, lines);
+  }
   if (lines.count > rows) {
     std::snprintf(text, sizeof text, "needs %dx%d, is %dx%d", noticeNeeds_.columns,
                   noticeNeeds_.rows, size_.columns, size_.rows);

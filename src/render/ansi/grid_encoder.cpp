@@ -4,8 +4,10 @@
 #include <array>
 #include <cstring>
 
+#include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/cp437_glyphs.h"
+#include "render/scaled/palette_match.h"
 
 // The per-cell steps are small and hot: they belong inside the loops.
 #if defined(__GNUC__)
@@ -26,7 +28,14 @@ constexpr int MaxThroughCells = 12;
 // insert, and 256 for the fixed sequences.
 constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = (GridEncoder::MaxCells + 2) * WorstCellBytes + 256;
-static_assert(WorstCaseFrameBytes <= GridEncoder::MaxFrameBytes);
+// The margins of a terminal without `bce`, written at a full redraw: a space
+// per cell and an absolute move per run of them, two runs per row at most
+// (a row has at least two columns, so there are at most half as many rows
+// as cells), and the last-cell insert.
+constexpr size_t WorstMarginBytes =
+    size_t{GridEncoder::MaxFilledTerminalCells} +
+    (size_t{GridEncoder::MaxFilledTerminalCells} + 1) * AbsoluteMoveCost(65535, 65535) + 64;
+static_assert(WorstCaseFrameBytes + WorstMarginBytes <= GridEncoder::MaxFrameBytes);
 
 constexpr uint64_t Compose(uint8_t glyph, uint32_t upper, uint32_t lower) {
   return uint64_t{glyph} << 48 | uint64_t{upper} << 24 | lower;
@@ -84,8 +93,10 @@ void PutByte(EscapeWriter& w, uint32_t n) {
 
 }  // namespace
 
-GridEncoder::GridEncoder(ColorDepth depth)
-    : depth_(depth),
+GridEncoder::GridEncoder(const TerminalCapabilities& capabilities)
+    : capabilities_(capabilities),
+      depth_(capabilities.colors),
+      glyphs_(capabilities.glyphs == GlyphSet::Ascii ? AsciiGlyphs.data() : Cp437Utf8.data()),
       black_(ColorOf(Rgb{0, 0, 0})),
       shown_(std::make_unique<Key[]>(MaxCells)),
       keys_(std::make_unique<Key[]>(MaxCells)) {}
@@ -103,9 +114,13 @@ CELLSHOW_GRID_INLINE uint32_t GridEncoder::ColorOf(Rgb c) const {
       if (c.r == c.g && c.g == c.b && c.r % 10 == 8 && c.r <= 238) return 232u + c.r / 10u;
       return NearestXterm256(c);
     }
-    case ColorDepth::Ansi16: {
+    case ColorDepth::Sixteen:
+    case ColorDepth::Eight: {
       const int r = VgaLevel(c.r), g = VgaLevel(c.g), b = VgaLevel(c.b);
       const int exact = r < 0 || g < 0 || b < 0 ? -1 : VgaByLevels[r * 16 + g * 4 + b];
+      if (depth_ == ColorDepth::Eight) {
+        return static_cast<uint32_t>(exact >= 0 && exact < 8 ? exact : NearestNormalVga(c));
+      }
       return static_cast<uint32_t>(exact >= 0 ? exact : NearestVga(c));
     }
   }
@@ -177,22 +192,34 @@ size_t GridEncoder::Encode(const RgbCell* cells, GridPlace place, TerminalSize s
 
 // Puts back the modes the bytes rely on (autowrap on, insert mode off, no
 // scrolling region) and clears the screen to black: the margins stay so,
-// and only the grid's cells that are not black are written.
+// and only the grid's cells that are not black are written. Without `bce`
+// the erase leaves the terminal's own background: the margins are written
+// black at once, and every grid cell after.
 void GridEncoder::Redraw(EscapeWriter& w) {
   w.Put("\x1b[?7h\x1b[4l\x1b[r\x1b[0;");
   PutColor(w, black_, true);
   w.Put("m\x1b[2J");
   penFg_ = UnknownColor;
   penBg_ = black_;
+  const int count = place_.columns * place_.rows;
+  if (capabilities_.backgroundColorErase) {
+    std::fill_n(shown_.get(), count, Compose(BlankGlyph, black_, black_));
+  } else {
+    std::fill_n(shown_.get(), count, UnknownKey);
+    if (int64_t{size_.columns} * size_.rows <= MaxFilledTerminalCells) {
+      WriteMargins(w, size_.columns, size_.rows, place_.left, place_.top, place_.columns,
+                   place_.rows);
+    }
+  }
   cursorRow_ = cursorColumn_ = -1;
   wrapPending_ = false;
-  std::fill_n(shown_.get(), place_.columns * place_.rows, Compose(BlankGlyph, black_, black_));
   valid_ = true;
 }
 
 // Erasing pays when it leaves fewer cells to write than there are changed
-// cells.
+// cells, and only when the erase fills with black (`bce`).
 bool GridEncoder::ClearPays(const Key* keys) const {
+  if (!capabilities_.backgroundColorErase) return false;
   const Key black = Compose(BlankGlyph, black_, black_);
   const int count = place_.columns * place_.rows;
   int changed = 0, rest = 0;
@@ -242,7 +269,9 @@ CELLSHOW_GRID_INLINE int GridEncoder::ColorCost(uint32_t color, bool background)
              Decimals[color & 0xFF].size;
     case ColorDepth::Xterm256:
       return 5 + Decimals[color & 0xFF].size;
-    case ColorDepth::Ansi16:
+    case ColorDepth::Eight:
+      return 2;
+    case ColorDepth::Sixteen:
       break;
   }
   return background && (AnsiColor(static_cast<int>(color)) & 8) ? 3 : 2;
@@ -259,13 +288,13 @@ CELLSHOW_GRID_INLINE GridEncoder::Stroke GridEncoder::Plan(Key key, uint32_t fg,
   const int sgr = setFg || setBg ? 3 + (setFg ? ColorCost(stroke.fg, false) : 0) +
                                        (setBg ? ColorCost(stroke.bg, true) : 0) + (setFg && setBg)
                                  : 0;
-  return {stroke.glyph, stroke.fg, stroke.bg, sgr + Cp437Utf8[glyph].size};
+  return {stroke.glyph, stroke.fg, stroke.bg, sgr + glyphs_[glyph].size};
 }
 
 CELLSHOW_GRID_INLINE void GridEncoder::WriteCell(EscapeWriter& w, Key key) {
   const Stroke stroke = Plan(key, penFg_, penBg_);
   SetPen(w, stroke.fg, stroke.bg);
-  const Utf8Glyph& glyph = Cp437Utf8[stroke.glyph];
+  const Utf8Glyph& glyph = glyphs_[stroke.glyph];
   w.Put(glyph.bytes, glyph.size);
   ++last_.cellsWritten;
   wrapPending_ = false;
@@ -389,7 +418,10 @@ CELLSHOW_GRID_INLINE void GridEncoder::PutColor(EscapeWriter& w, uint32_t color,
       w.Put(background ? "48;5;" : "38;5;");
       PutByte(w, color);
       return;
-    case ColorDepth::Ansi16:
+    case ColorDepth::Eight:
+      w.Number((background ? 40 : 30) + (AnsiColor(static_cast<int>(color)) & 7));
+      return;
+    case ColorDepth::Sixteen:
       break;
   }
   const int ansi = AnsiColor(static_cast<int>(color));

@@ -7,10 +7,14 @@
 // construction.
 //
 // What the bytes rely on: those FrameEncoder relies on (SGR colours, cursor
-// movement, insert character, erase display in the current background,
-// autowrap, synchronized update), and xterm's 256 colours (SGR 38;5 / 48;5)
-// at that depth. Glyphs other than blanks are written in UTF-8. As there,
-// nothing is printed in the terminal's last cell.
+// movement, insert character, autowrap, synchronized update), and xterm's 256
+// colours (SGR 38;5 / 48;5) at that depth; with 8 colours only SGR 30-37 and
+// 40-47 (the cells must be in the eight normal colours to be exact). Glyphs
+// are written in UTF-8, or as their ASCII stand-ins (then only blanks and
+// full blocks are exact). With background colour erase the margins and
+// mostly black frames are drawn by erasing in black; without, every cell
+// that must be black is written. As there, nothing is printed in the
+// terminal's last cell.
 //
 // Cells are compared by what they show. A blank shows only its background
 // and a full block only its foreground: both are written as a blank (one
@@ -21,7 +25,7 @@
 
 #include "render/ansi/escape_writer.h"
 #include "render/ansi/frame_encoder.h"
-#include "render/scaled/palette_match.h"
+#include "render/ansi/terminal_capabilities.h"
 #include "render/scaled/rgb_cell.h"
 #include "render/scaled/scaled_box.h"
 
@@ -40,8 +44,11 @@ class GridEncoder {
   // The largest grid: the scaled view's widest box.
   static constexpr int MaxCells = ScaledMaxColumns * ScaledMaxRows;
   static constexpr size_t MaxFrameBytes = FrameEncoder::MaxFrameBytes;
+  // Without `bce`, margins are written cell by cell on terminals of at most
+  // this many cells; larger ones are left to the erase.
+  static constexpr int MaxFilledTerminalCells = 1 << 16;
 
-  explicit GridEncoder(ColorDepth depth);
+  explicit GridEncoder(const TerminalCapabilities& capabilities);
 
   // Forgets what the terminal shows: the next frame is a full redraw.
   void Invalidate();
@@ -53,7 +60,7 @@ class GridEncoder {
   // bytes: 0 when the terminal already shows exactly this.
   size_t Encode(const RgbCell* cells, GridPlace place, TerminalSize size, char* out);
 
-  ColorDepth depth() const { return depth_; }
+  const TerminalCapabilities& capabilities() const { return capabilities_; }
   const FrameCost& lastFrame() const { return last_; }
 
  private:
@@ -83,9 +90,11 @@ class GridEncoder {
   void SetPen(EscapeWriter& w, uint32_t fg, uint32_t bg);
   void PutColor(EscapeWriter& w, uint32_t color, bool background) const;
 
+  const TerminalCapabilities capabilities_;
   const ColorDepth depth_;
-  const uint32_t black_;  // black as the terminal is told it
-  bool valid_ = false;    // the terminal shows shown_ at place_
+  const Utf8Glyph* glyphs_;  // by glyph: what is printed for it
+  const uint32_t black_;     // black as the terminal is told it
+  bool valid_ = false;       // the terminal shows shown_ at place_
   TerminalSize size_{0, 0};
   GridPlace place_;
   uint32_t penFg_ = UnknownColor, penBg_ = UnknownColor;

@@ -10,10 +10,12 @@ TerminalSize NoticeNeeds(FitMode fit) {
 
 }  // namespace
 
-TerminalView::TerminalView(const ViewOptions& options)
-    : options_(options),
-      glyphs_(options.depth == ColorDepth::TrueColor, NoticeNeeds(options.fit)),
-      grid_(options.depth),
+TerminalView::TerminalView(const TerminalCapabilities& capabilities, FitMode fit)
+    : fit_(fit),
+      depth_(capabilities.colors),
+      halfBlocks_(capabilities.glyphs == GlyphSet::Unicode),
+      glyphs_(capabilities, NoticeNeeds(fit)),
+      grid_(capabilities),
       scaled_(std::make_unique<ScaledView>()),
       cells_(std::make_unique<RgbCell[]>(GridEncoder::MaxCells)) {}
 
@@ -30,7 +32,7 @@ TerminalView::Shown TerminalView::Choose(TerminalSize size) const {
   if (size.columns <= 0 || size.rows <= 0) return Shown::Nothing;
   const bool gridFits = size.columns >= ScreenWidth && size.rows >= ScreenHeight;
   const bool scaledFits = size.columns >= ScaledMinColumns && size.rows >= ScaledMinRows;
-  switch (options_.fit) {
+  switch (fit_) {
     case FitMode::Never:
       return gridFits ? Shown::Glyphs : Shown::Notice;
     case FitMode::Always:
@@ -52,8 +54,8 @@ size_t TerminalView::Encode(const ScreenCells& screen, TerminalSize size, char* 
     // The glyph encoder draws the notice itself when the grid does not fit.
     return glyphs_.Encode(screen, size, out);
   }
-  const ScaledBox& box = scaled_->Fit(size.columns, size.rows, options_.halfBlocks);
-  scaled_->Render(screen, options_.depth, cells_.get());
+  const ScaledBox& box = scaled_->Fit(size.columns, size.rows, halfBlocks_);
+  scaled_->Render(screen, depth_, cells_.get());
   return grid_.Encode(cells_.get(), {box.columns, box.rows, box.left, box.top}, size, out);
 }
 

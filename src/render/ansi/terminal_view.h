@@ -17,16 +17,6 @@ namespace cellshow {
 
 enum class FitMode : uint8_t { Auto, Always, Never };
 
-struct ViewOptions {
-  // The scaled view's colours; the glyph grid uses 24-bit colour at
-  // TrueColor and the 16 console colours otherwise.
-  ColorDepth depth = ColorDepth::Ansi16;
-  // The terminal shows the upper half block (a UTF-8 locale): two pixels per
-  // cell. Otherwise one, drawn as a blank.
-  bool halfBlocks = true;
-  FitMode fit = FitMode::Auto;
-};
-
 class TerminalView {
  public:
   static constexpr size_t MaxFrameBytes = FrameEncoder::MaxFrameBytes;
@@ -34,7 +24,10 @@ class TerminalView {
 
   enum class Shown : uint8_t { Nothing, Glyphs, Scaled, Notice };
 
-  explicit TerminalView(const ViewOptions& options);
+  // The glyph grid and the scaled view are written for a terminal of
+  // `capabilities`: the scaled view in its colour depth, as half blocks with
+  // Unicode glyphs, one pixel per blank cell with ASCII.
+  TerminalView(const TerminalCapabilities& capabilities, FitMode fit);
 
   // Forgets what the terminal shows: the next frame is a full redraw.
   void Invalidate();
@@ -47,12 +40,14 @@ class TerminalView {
   // What the last Encode call left on the terminal, and what it cost.
   Shown shown() const { return shown_; }
   const FrameCost& lastFrame() const;
-  const ViewOptions& options() const { return options_; }
+  FitMode fit() const { return fit_; }
 
  private:
   Shown Choose(TerminalSize size) const;
 
-  const ViewOptions options_;
+  const FitMode fit_;
+  const ColorDepth depth_;  // the scaled view's
+  const bool halfBlocks_;
   FrameEncoder glyphs_;  // the glyph grid and the notice
   GridEncoder grid_;     // the scaled view's cells
   std::unique_ptr<ScaledView> scaled_;

@@ -67,32 +67,54 @@ Rgb Xterm256Color(uint8_t index) {
   return {CubeLevels[i / 36], CubeLevels[i / 6 % 6], CubeLevels[i % 6]};
 }
 
-int NearestVga(Rgb c) {
-  // The bright colours are the cube of 0x55 and 0xFF on every channel, and
-  // the others the cube of 0x00 and 0xAA but for brown (AA5500) in place of
-  // dark yellow (AAAA00): the nearest corner of each cube is found channel by
-  // channel. Where that is dark yellow, the nearest of the rest of its cube
-  // is one channel away from it (red, green or light grey). Brown is weighed
-  // with them.
-  const int dark = (c.r >= 85) * 4 + (c.g >= 85) * 2 + (c.b >= 85);
-  const int bright = 8 + (c.r >= 170) * 4 + (c.g >= 170) * 2 + (c.b >= 170);
-  int best = bright;
+int NearestNormalVga(Rgb c) {
+  // The normal colours are the cube of 0x00 and 0xAA on every channel but
+  // for brown (AA5500) in place of dark yellow (AAAA00): the nearest corner
+  // is found channel by channel. Where that is dark yellow, the nearest of
+  // the rest of the cube is one channel away from it (red, green or light
+  // grey). Brown is weighed with them.
+  const int corner = (c.r >= 85) * 4 + (c.g >= 85) * 2 + (c.b >= 85);
+  int best = corner == 6 ? 4 : corner;
   auto weigh = [&](int i) {
     if (Distance(c, VgaPalette[i]) < Distance(c, VgaPalette[best])) best = i;
   };
-  if (dark == 6) {
-    for (const int i : {4, 2, 7}) weigh(i);
-  } else {
-    weigh(dark);
+  if (corner == 6) {
+    weigh(2);
+    weigh(7);
   }
   weigh(6);
   return best;
+}
+
+int NearestVga(Rgb c) {
+  // The bright colours are the cube of 0x55 and 0xFF on every channel: the
+  // nearest corner is found channel by channel, then weighed against the
+  // nearest normal colour (a tie goes to the bright one).
+  const int bright = 8 + (c.r >= 170) * 4 + (c.g >= 170) * 2 + (c.b >= 170);
+  const int normal = NearestNormalVga(c);
+  return Distance(c, VgaPalette[normal]) < Distance(c, VgaPalette[bright]) ? normal : bright;
 }
 
 int DitheredVga(Rgb c, int x, int y) {
   const int offset = DitherOffsets[y & 3][x & 3];
   auto nudge = [offset](uint8_t v) { return static_cast<uint8_t>(std::clamp(v + offset, 0, 255)); };
   return NearestVga({nudge(c.r), nudge(c.g), nudge(c.b)});
+}
+
+// The eight are the cube of 0x00 and 0xAA with brown (AA5500) in place of
+// dark yellow: a nudge big enough to mix black and grey would reach brown
+// from black. Instead each channel is dithered on its own between its two
+// levels, red and blue between 0x00 and 0xAA, green between 0x00 and the
+// green of the corner that red and blue chose (0x55 for red and brown,
+// 0xAA otherwise), so that all eight stay themselves.
+int DitheredNormalVga(Rgb c, int x, int y) {
+  const int threshold = 2 * Bayer[y & 3][x & 3] + 1;  // (t + 0.5) / 16, in 32nds
+  auto on = [threshold](int value, int level) {
+    return 32 * std::min(value, level) > threshold * level;
+  };
+  const bool red = on(c.r, 0xAA), blue = on(c.b, 0xAA);
+  const bool green = on(c.g, red && !blue ? 0x55 : 0xAA);
+  return red * 4 + green * 2 + blue;
 }
 
 }  // namespace cellshow

@@ -7,10 +7,6 @@
 
 namespace cellshow {
 
-// How many colours the terminal shows: the 16 console colours (through the
-// ANSI colour numbers), xterm's 256 or any 24-bit colour.
-enum class ColorDepth : uint8_t { Ansi16, Xterm256, TrueColor };
-
 // The entry of xterm's 6x6x6 cube (16..231) or grey ramp (232..255) nearest
 // to `c`; the cube wins a tie. Entries 0..15 are left out: terminals set them
 // as they like.
@@ -20,6 +16,9 @@ Rgb Xterm256Color(uint8_t index);
 
 // The VGA colour (0..15) nearest to `c`; exact for the VGA colours themselves.
 int NearestVga(Rgb c);
+// The nearest of the eight normal VGA colours (0..7), for terminals that
+// show no more.
+int NearestNormalVga(Rgb c);
 
 // The VGA colour for a pixel at (x, y) of a picture with a fixed 4x4 ordered
 // dither: the colour is nudged by up to +-40 on every channel by the
@@ -27,5 +26,9 @@ int NearestVga(Rgb c);
 // stays itself; a mix between two shows as a pattern of both that does not
 // move from frame to frame.
 int DitheredVga(Rgb c, int x, int y);
+// The same among the eight normal colours (0..7), channel by channel: each
+// of the eight stays itself, and a mix shows as a fixed pattern of the
+// colours around it.
+int DitheredNormalVga(Rgb c, int x, int y);
 
 }  // namespace cellshow

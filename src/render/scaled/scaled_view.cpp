@@ -145,8 +145,11 @@ void ScaledView::RenderPixels(const ScreenCells& cells, ColorDepth depth) {
         case ColorDepth::Xterm256:
           line[x] = Xterm256Color(NearestXterm256(exact));
           break;
-        case ColorDepth::Ansi16:
+        case ColorDepth::Sixteen:
           line[x] = VgaPalette[DitheredVga(exact, x, y)];
+          break;
+        case ColorDepth::Eight:
+          line[x] = VgaPalette[DitheredNormalVga(exact, x, y)];
           break;
         case ColorDepth::TrueColor:
           line[x] = exact;

@@ -13,9 +13,11 @@
 // With half blocks each cell is the upper half block, the upper pixel's
 // colour on the lower pixel's; otherwise a blank in its one pixel's colour.
 // The colours are exact (24-bit), the nearest of xterm's 256, or the nearest
-// VGA colour under a fixed ordered dither.
+// VGA colour (of the 16, or of the eight normal ones) under a fixed ordered
+// dither.
 #include <cstdint>
 
+#include "render/ansi/terminal_capabilities.h"
 #include "render/scaled/area_weights.h"
 #include "render/scaled/palette_match.h"
 #include "render/scaled/rgb_cell.h"
