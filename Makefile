@@ -10,12 +10,16 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux
+            libncurses-dev tmux scdoc libpng-dev \
+            desktop-file-utils groff-base dpkg-dev lintian
+# Where `make install` puts the program; DESTDIR, when set, is put before it.
+PREFIX     ?= /usr/local
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
 
-.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean
+.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean \
+        install uninstall deb
 
 all: build
 
@@ -45,6 +49,33 @@ test: build build-asan
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The build folder as it is once configured: install, uninstall and deb use
+# it without configuring it again.
+$(BUILD)/CMakeCache.txt:
+	@$(MAKE) --no-print-directory configure BUILD=$(BUILD)
+
+# The program, its data, manual page, completion, desktop entry and icons
+# under $(DESTDIR)$(PREFIX). CMake's manifest of what was installed is kept
+# with the data, so `make uninstall` with the same PREFIX and DESTDIR removes
+# exactly that, whatever was installed or packaged from the build since.
+MANIFEST = $(DESTDIR)$(PREFIX)/share/cellshow/install_manifest.txt
+
+install: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j $(JOBS) --target installables
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@cp $(BUILD)/install_manifest.txt "$(MANIFEST)"
+	@echo >> "$(MANIFEST)"
+
+uninstall:
+	@./tools/uninstall.sh "$(MANIFEST)" "$(DESTDIR)"
+
+# build/cellshow_<version>_amd64.deb, then lintian's report on it.
+deb: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j $(JOBS) --target installables
+	@cd $(BUILD) && rm -f cellshow_*.deb && { cpack -G DEB >cpack.log || { cat cpack.log; exit 1; }; }
+	@ls $(BUILD)/cellshow_*.deb
+	@lintian --fail-on error $(BUILD)/cellshow_*.deb
 
 # Thread-sanitized run of the tests that exercise the real threads.
 tsan: deps

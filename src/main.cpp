@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
       std::fputs(HelpText, stdout);
       return 0;
     case ParseResult::Version:
-      std::puts("cellshow 0.1.0");
+      std::puts("cellshow " CELLSHOW_VERSION);
       return 0;
     case ParseResult::Error:
       std::fprintf(stderr, "cellshow: %s (try --help)\n", error.c_str());
@@ -38,7 +38,17 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  options.dataDir = ResolveDataDir(options.dataDir);
+  if (options.dataDir.empty()) {
+    options.dataDir = ResolveDataDir("");
+    if (DataDirMissing(options.dataDir)) {
+      // The show still plays (missing files are not an error), but a blank,
+      // silent show deserves a word on where the data was looked for.
+      std::string looked;
+      for (const std::string& dir : DefaultDataDirs()) looked += (looked.empty() ? "" : ", ") + dir;
+      std::fprintf(stderr, "cellshow: no show data found in %s; playing without it (see --data)\n",
+                   looked.c_str());
+    }
+  }
   if (options.record) return RunHeadlessShow(options);
 #ifdef _WIN32
   return RunConsoleShow(options);

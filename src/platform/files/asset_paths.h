@@ -1,6 +1,7 @@
 #pragma once
 // Where the built-in asset names ("data\img.txt") live on this machine.
 #include <string>
+#include <vector>
 
 namespace cellshow {
 
@@ -8,10 +9,19 @@ namespace cellshow {
 // "data" folder becomes dataDir.
 std::string MapAssetName(const std::string& dataDir, const char* name);
 
-// The data folder to use: `explicitDir` when given; else ./data when the
-// current directory has one; else the default data installed with the program
-// (a data folder beside the executable, then the shared data folder); else
-// ./data, whose files are then simply missing.
+// Where the show looks for its data when no folder is given, in order:
+// ./data; `data` beside the executable (a build folder, and the Windows
+// layout); on Linux `<executable's folder>/../share/cellshow/data`, which
+// follows the program to whatever prefix it was installed to, then
+// `share/cellshow/data` under the prefix it was built for.
+std::vector<std::string> DefaultDataDirs();
+
+// The data folder to use: `explicitDir` when given; else the first of
+// DefaultDataDirs() that is a folder; else ./data, whose files are then
+// simply missing (DataDirMissing tells).
 std::string ResolveDataDir(const std::string& explicitDir);
+
+// True when `dir` is not a folder: the show would play without its data.
+bool DataDirMissing(const std::string& dir);
 
 }  // namespace cellshow
