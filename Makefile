@@ -10,7 +10,7 @@ CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux scdoc libpng-dev \
+            libncurses-dev tmux zlib1g-dev console-setup-linux scdoc libpng-dev \
             desktop-file-utils groff-base dpkg-dev lintian
 # Where `make install` puts the program; DESTDIR, when set, is put before it.
 PREFIX     ?= /usr/local
