@@ -28,9 +28,26 @@ add_custom_command(OUTPUT ${CHANGELOG}.gz
   VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${CHANGELOG}.gz)
 
+# The icons, drawn by the program itself: the build records the show up to a
+# tick of its title and cellshow-icon draws that frame through the pixel model.
+set(ICON_TICK 300)
+math(EXPR ICON_KEY_TICK "${ICON_TICK} + 1")  # the key blacks the screen in its own tick
+set(ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+set(ICONS ${ICON_DIR}/256x256/apps/cellshow.png ${ICON_DIR}/48x48/apps/cellshow.png)
+add_custom_command(OUTPUT ${ICONS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ICON_DIR}
+  COMMAND cellshow --data ${CMAKE_BINARY_DIR}/data --record ${ICON_DIR}/title.rec
+    --key-after ${ICON_KEY_TICK}
+  COMMAND cellshow-icon ${ICON_DIR}/title.rec ${ICON_TICK} ${ICON_DIR}
+  COMMAND ${CMAKE_COMMAND} -E remove ${ICON_DIR}/title.rec
+  DEPENDS cellshow cellshow-icon ${CMAKE_BINARY_DIR}/data.stamp
+  COMMENT "Drawing the icons from the show's title"
+  VERBATIM)
+add_custom_target(icons ALL DEPENDS ${ICONS})
+
 # Everything the install rules below copy; `make install` and `make deb`
 # build this, so neither needs the tests.
-add_custom_target(installables DEPENDS cellshow show-data man-page changelog)
+add_custom_target(installables DEPENDS cellshow show-data man-page changelog icons)
 
 # cmake --install and CPack install what exists; they build nothing.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
@@ -43,6 +60,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/cellshow.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME cellshow)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/cellshow.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 256x256 48x48)
+  install(FILES ${ICON_DIR}/${size}/apps/cellshow.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
+endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CHANGELOG}.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

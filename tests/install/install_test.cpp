@@ -60,6 +60,8 @@ const char* const InstalledFiles[] = {
     "share/bash-completion/completions/cellshow",
     "share/applications/cellshow.desktop",
     "share/doc/cellshow/copyright",
+    "share/icons/hicolor/256x256/apps/cellshow.png",
+    "share/icons/hicolor/48x48/apps/cellshow.png",
 };
 
 // The installed copy under `prefix` records what the build records, with no
