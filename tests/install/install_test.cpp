@@ -154,9 +154,10 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   // file behind.
   const fs::path root = temp.path() / "root";
   const std::string prefix = "/opt/cellshow-test";
-  const std::string make = "make -s -C " + Quoted(CELLSHOW_SOURCE_DIR) +
-                           " BUILD=" + Quoted(BuildDir) + " PREFIX=" + prefix +
-                           " DESTDIR=" + Quoted(root);
+  // A make of its own, not a part of the `make test` that may run this.
+  const std::string make = "env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -C " +
+                           Quoted(CELLSHOW_SOURCE_DIR) + " BUILD=" + Quoted(BuildDir) +
+                           " PREFIX=" + prefix + " DESTDIR=" + Quoted(root);
   const ShellRun install = RunShell(make + " install");
   ASSERT_EQ(install.status, 0) << install.out << install.err;
   ExpectAWorkingInstallation(root / prefix.substr(1), elsewhere, build.bytes);
