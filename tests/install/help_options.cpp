@@ -12,8 +12,9 @@ std::vector<HelpOption> HelpOptions(const std::string& program) {
   std::vector<HelpOption> options;
   if (help.status != 0) return options;
   // An option line starts with two spaces, maybe a short form, then the long
-  // name and what it takes: "=WORD", " WORD", or nothing before the text.
-  static const std::regex line(R"(^  (?:-\w, )?(--[a-z][a-z0-9-]*)(=[A-Z]|\s[A-Z]+\b)?)");
+  // name and what it takes: "=MODE" or "=a|b|c", " WORD", or nothing before
+  // the text.
+  static const std::regex line(R"(^  (?:-\w, )?(--[a-z][a-z0-9-]*)(=\S|\s[A-Z]+\b)?)");
   std::istringstream lines(help.out);
   std::string text;
   while (std::getline(lines, text)) {

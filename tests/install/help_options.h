@@ -8,7 +8,7 @@ namespace cellshow::test {
 
 struct HelpOption {
   std::string name;          // "--colors"
-  bool valueAfterEquals;     // listed as "--colors=MODE"
+  bool valueAfterEquals;     // listed as "--colors=MODE" or "--fit=auto|always|never"
   bool valueAsNextArgument;  // listed as "--data DIR"
 };
 
