@@ -9,6 +9,7 @@
 #include "platform/options.h"
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
+#elif defined(__EMSCRIPTEN__)
 #else
 #include "platform/terminal/terminal_show.h"
 #endif
@@ -42,6 +43,12 @@ int main(int argc, char** argv) {
   if (options.record) return RunHeadlessShow(options);
 #ifdef _WIN32
   return RunConsoleShow(options);
+#elif defined(__EMSCRIPTEN__)
+  std::fputs(
+      "cellshow: under node only --record plays the show; serve the page to watch it "
+      "(try --help)\n",
+      stderr);
+  return 2;
 #else
   return RunTerminalShow(options);
 #endif

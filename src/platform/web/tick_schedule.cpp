@@ -1,0 +1,42 @@
+#include "platform/web/tick_schedule.h"
+
+#include <cmath>
+
+namespace cellshow {
+
+void TickSchedule::Start(double nowMs, double periodMs) {
+  startMs_ = nowMs;
+  periodMs_ = periodMs > 0 ? periodMs : 1;
+  next_ = 1;
+  dropped_ = 0;
+  worstNs_ = 0;
+  record_ = TickRecord{};
+}
+
+uint32_t TickSchedule::Due(double nowMs) {
+  // The last grid point that has passed. A clock that steps back gives
+  // nothing to run, never a negative count.
+  const double passed = std::floor((nowMs - startMs_) / periodMs_);
+  if (!(passed >= static_cast<double>(next_))) return 0;
+  const auto last = static_cast<int64_t>(passed);
+  const int64_t due = last - next_ + 1;
+  if (due > MaxTicksPerFrame) {
+    const int64_t drop = due - MaxTicksPerFrame;
+    record_.Drop(static_cast<uint32_t>(drop));
+    dropped_ += static_cast<uint32_t>(drop);
+    next_ += drop;
+    return MaxTicksPerFrame;
+  }
+  return static_cast<uint32_t>(due);
+}
+
+double TickSchedule::TakeTick(double nowMs) {
+  const double due = DueMs(next_);
+  const auto latenessNs = static_cast<int64_t>(std::llround((nowMs - due) * 1e6));
+  record_.Add(static_cast<int64_t>(std::llround((nowMs - startMs_) * 1e6)), latenessNs);
+  if (latenessNs > worstNs_) worstNs_ = latenessNs;
+  ++next_;
+  return due;
+}
+
+}  // namespace cellshow

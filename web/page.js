@@ -1,0 +1,311 @@
+// The page around the WebAssembly build: loads the module and the show's
+// files, shows the start and end screens, draws each presented frame on the
+// canvas and plays the music with WebAudio on the AudioContext clock.
+//
+// The module (src/platform/web/) runs the show: cellshow_begin starts it,
+// cellshow_frame runs the ticks that are due on the page clock and draws the
+// newest grid into a 640x400 RGBA image, cellshow_key ends it as a key does.
+// With ?test in the address, window.cellshowTest gives the browser tests a
+// view inside (and ?speed=N runs the page clock N times as fast).
+'use strict';
+
+(function () {
+  const Width = 640;
+  const Height = 400;
+  const ImageData = Width * Height * 4;
+  const DoubleClickMs = 300;  // a click waits this long for a second one
+  const AudioStartWaitMs = 500;
+
+  const canvas = document.getElementById('screen');
+  const graphics = canvas.getContext('2d', {alpha: false});
+  const panel = document.getElementById('panel');
+  const message = document.getElementById('message');
+  const hint = document.getElementById('hint');
+  const again = document.getElementById('again');
+
+  const params = new URLSearchParams(location.search);
+  const testing = params.has('test');
+  const speed = testing && Number(params.get('speed')) > 0 ? Number(params.get('speed')) : 1;
+
+  let state = 'loading';  // loading, ready, starting, playing, ended, failed
+  let audio = null;       // the AudioContext, made by the first gesture
+  let musicOut = null;    // every music source plays into this node
+  let sources = [];
+  const music = new Map();  // "data/03.mp3" -> AudioBuffer
+  let anchor = null;        // {page, audio}: the start of the show on both clocks
+  let pendingClick = 0;
+  let holdAt = Infinity;    // tests: no tick past this count
+
+  const test = {
+    frameMs: [],       // tick plus present, per frame that presented
+    musicStarts: [],   // what each play did
+    presentedTick: 0,  // the tick count when the canvas was last drawn
+  };
+
+  function clock() { return performance.now() * speed; }
+
+  function show(text, extra) {
+    panel.hidden = false;
+    message.textContent = text;
+    hint.hidden = !extra;
+    hint.textContent = extra || '';
+  }
+
+  function fail(text, extra) {
+    state = 'failed';
+    document.body.classList.remove('playing');
+    again.hidden = true;
+    show(text, extra);
+  }
+
+  const serveHint =
+      'Serve the folder over HTTP, for example with "python3 -m http.server" ' +
+      'in it, and open http://localhost:8000/ instead.';
+
+  // --- loading -------------------------------------------------------------
+
+  function loadModule() {
+    window.Module = {
+      noInitialRun: true,
+      onRuntimeInitialized: () => { loadFiles().catch((e) => fail('The show could not load: ' + e)); },
+      onAbort: (what) => fail('The show stopped: ' + what),
+      print: (text) => console.log(text),
+      printErr: (text) => console.warn(text),
+    };
+    const script = document.createElement('script');
+    script.src = 'cellshow.js';
+    script.onerror = () => fail('cellshow.js could not be loaded.', serveHint);
+    document.body.appendChild(script);
+  }
+
+  async function fetchFile(name) {
+    try {
+      const response = await fetch(name);
+      if (!response.ok) return {name, missing: true};
+      return {name, bytes: new Uint8Array(await response.arrayBuffer())};
+    } catch (e) {
+      return {name, unreachable: true};
+    }
+  }
+
+  async function decodeMusic(bytes) {
+    // Decoding needs no running AudioContext: an offline one is allowed before
+    // any gesture. The live context resamples the buffer if its rate differs.
+    const offline = new OfflineAudioContext(2, 1, 44100);
+    try {
+      return await offline.decodeAudioData(bytes.slice().buffer);
+    } catch (e) {
+      return null;  // an unplayable file plays as nothing, as natively
+    }
+  }
+
+  async function loadFiles() {
+    const names = [];
+    for (let i = 0;; ++i) {
+      const at = Module._cellshow_asset(i);
+      if (!at) break;
+      names.push(Module.UTF8ToString(at));
+    }
+    const files = await Promise.all(names.map(fetchFile));
+    if (files.every((f) => f.unreachable)) {
+      fail('The show\'s files cannot be fetched.', serveHint);
+      return;
+    }
+    for (const file of files) {
+      if (!file.bytes) continue;
+      const path = '/' + file.name;
+      Module.FS.mkdirTree(path.slice(0, path.lastIndexOf('/')));
+      Module.FS.writeFile(path, file.bytes);
+      if (/\.mp3$/i.test(file.name)) {
+        const buffer = await decodeMusic(file.bytes);
+        if (buffer) music.set(file.name, buffer);
+      }
+    }
+    state = 'ready';
+    show('click or press a key to start');
+  }
+
+  // --- music -----------------------------------------------------------------
+
+  function openAudio() {
+    if (audio || typeof AudioContext != 'function') return;
+    try {
+      audio = new AudioContext();
+      musicOut = audio.createGain();
+      musicOut.connect(audio.destination);
+    } catch (e) {
+      audio = null;  // no sound on this machine: the show plays silently
+    }
+  }
+
+  function closeAllMusic() {
+    for (const source of sources) {
+      try { source.stop(); } catch (e) { /* never started */ }
+      source.disconnect();
+    }
+    sources = [];
+  }
+
+  // The play tick was due at `dueMs` on the page clock: the music starts at
+  // that moment on the AudioContext clock, counted from the anchor taken at
+  // the start. A tick runs a little after it is due, so the start is usually
+  // already past: the music then starts at once, that far into the file.
+  function playMusic(file, dueMs) {
+    closeAllMusic();
+    const buffer = music.get(file);
+    if (!audio || !anchor || !buffer) return;
+    const source = audio.createBufferSource();
+    source.buffer = buffer;
+    source.connect(musicOut);
+    const when = anchor.audio + (dueMs - anchor.page) / speed / 1000;
+    const now = audio.currentTime;
+    const offset = Math.max(0, now - when);
+    source.start(offset > 0 ? 0 : when, offset);
+    sources.push(source);
+    source.onended = () => { sources = sources.filter((s) => s !== source); };
+    test.musicStarts.push({file, dueMs, when, offset, now});
+  }
+
+  // --- the show --------------------------------------------------------------
+
+  function present() {
+    const pixels = new Uint8ClampedArray(Module.HEAPU8.buffer, Module._cellshow_image(), ImageData);
+    graphics.putImageData(new window.ImageData(pixels, Width, Height), 0, 0);
+    test.presentedTick = Module._cellshow_ticks();
+  }
+
+  function frame() {
+    if (state !== 'playing') return;
+    const began = performance.now();
+    const limit = holdAt === Infinity ? 0xffffffff : holdAt;
+    const flags = Module._cellshow_frame(clock(), limit);
+    if (flags & 1) {
+      present();
+      test.frameMs.push(performance.now() - began);
+    }
+    if (flags & 2) {
+      ended();
+      return;
+    }
+    requestAnimationFrame(frame);
+  }
+
+  function begin() {
+    state = 'playing';
+    document.body.classList.add('playing');
+    panel.hidden = true;
+    again.hidden = true;
+    graphics.fillStyle = '#000';
+    graphics.fillRect(0, 0, Width, Height);
+    anchor = {page: clock(), audio: audio ? audio.currentTime : 0};
+    test.musicStarts = [];
+    test.frameMs = [];
+    Module._cellshow_begin(anchor.page);
+    requestAnimationFrame(frame);
+  }
+
+  // The first gesture may open the AudioContext; the show starts once its
+  // clock runs (or after a short wait, silently, when it never does).
+  function start() {
+    if (state !== 'ready' && state !== 'ended') return;
+    state = 'starting';
+    openAudio();
+    if (!audio || audio.state === 'running') {
+      begin();
+      return;
+    }
+    let begun = false;
+    const go = () => {
+      if (begun) return;
+      begun = true;
+      begin();
+    };
+    audio.resume().then(go, go);
+    setTimeout(go, AudioStartWaitMs);
+  }
+
+  function ended() {
+    state = 'ended';
+    document.body.classList.remove('playing');
+    show('the show has ended');
+    again.hidden = false;
+    again.focus();
+  }
+
+  // A key or click during the show ends it as natively: black frame, music
+  // closed. The next frame draws the black frame and shows the end screen.
+  function endShow() {
+    if (state === 'playing') Module._cellshow_key();
+  }
+
+  function toggleFullscreen() {
+    const done = () => {};
+    if (document.fullscreenElement) {
+      if (document.exitFullscreen) document.exitFullscreen().catch(done);
+    } else if (document.documentElement.requestFullscreen) {
+      document.documentElement.requestFullscreen().catch(done);
+    }
+  }
+
+  const Modifiers = new Set(['Shift', 'Control', 'Alt', 'AltGraph', 'Meta', 'OS', 'CapsLock',
+                             'NumLock', 'ScrollLock', 'Fn', 'Dead', 'Unidentified']);
+
+  window.addEventListener('keydown', (event) => {
+    if (event.key === 'F11') {
+      event.preventDefault();
+      toggleFullscreen();
+      return;
+    }
+    // A modifier alone sends nothing to a terminal either.
+    if (Modifiers.has(event.key)) return;
+    if (state === 'ready') {
+      event.preventDefault();
+      start();
+    } else if (state === 'playing') {
+      event.preventDefault();
+      endShow();
+    }
+  });
+
+  window.addEventListener('click', (event) => {
+    if (event.target === again) return;
+    if (state === 'ready') {
+      start();
+    } else if (state === 'playing') {
+      clearTimeout(pendingClick);
+      pendingClick = setTimeout(endShow, DoubleClickMs);
+    }
+  });
+
+  window.addEventListener('dblclick', (event) => {
+    if (event.target === again) return;
+    clearTimeout(pendingClick);
+    toggleFullscreen();
+  });
+
+  again.addEventListener('click', () => start());
+
+  if (testing) {
+    window.cellshowTest = {
+      state: () => state,
+      ticks: () => (window.Module && Module._cellshow_ticks ? Module._cellshow_ticks() : 0),
+      presentedTick: () => test.presentedTick,
+      holdAt: (tick) => { holdAt = tick == null ? Infinity : tick; },
+      frameMs: () => test.frameMs.slice(),
+      musicStarts: () => test.musicStarts.slice(),
+      anchor: () => anchor,
+      audio: () => audio,
+      musicOut: () => musicOut,
+      music: (file) => music.get(file),
+      worstLatenessMs: () => Module._cellshow_worst_lateness_ms() / speed,
+      droppedTicks: () => Module._cellshow_dropped_ticks(),
+    };
+  }
+
+  if (location.protocol === 'file:') {
+    fail('This page was opened from a file, and browsers do not let it fetch the show\'s files.',
+         serveHint);
+    return;
+  }
+  loadModule();
+})();
