@@ -1,6 +1,8 @@
 #include "platform/web/tick_schedule.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace cellshow {
 
@@ -15,19 +17,19 @@ void TickSchedule::Start(double nowMs, double periodMs) {
 
 uint32_t TickSchedule::Due(double nowMs) {
   // The last grid point that has passed. A clock that steps back gives
-  // nothing to run, never a negative count.
+  // nothing to run; one that leaps is held to a count that fits.
+  constexpr double Farthest = 1e15;  // grid points: 500 000 years of ticks
   const double passed = std::floor((nowMs - startMs_) / periodMs_);
   if (!(passed >= static_cast<double>(next_))) return 0;
-  const auto last = static_cast<int64_t>(passed);
+  const auto last = static_cast<int64_t>(passed < Farthest ? passed : Farthest);
   const int64_t due = last - next_ + 1;
-  if (due > MaxTicksPerFrame) {
-    const int64_t drop = due - MaxTicksPerFrame;
-    record_.Drop(static_cast<uint32_t>(drop));
-    dropped_ += static_cast<uint32_t>(drop);
-    next_ += drop;
-    return MaxTicksPerFrame;
-  }
-  return static_cast<uint32_t>(due);
+  if (due <= MaxTicksPerFrame) return static_cast<uint32_t>(due);
+  const int64_t drop = due - MaxTicksPerFrame;
+  const auto counted = static_cast<uint32_t>(std::min<int64_t>(drop, UINT32_MAX - dropped_));
+  record_.Drop(counted);
+  dropped_ += counted;
+  next_ += drop;
+  return MaxTicksPerFrame;
 }
 
 double TickSchedule::TakeTick(double nowMs) {

@@ -61,12 +61,9 @@ void WebShow::Begin(double nowMs) {
 
 uint32_t WebShow::Frame(double nowMs, uint32_t tickLimit) {
   if (!platform_) return 0;
-  if (platform_->ticks() < tickLimit) {
-    for (uint32_t n = schedule_.Due(nowMs); n > 0 && running() && platform_->ticks() < tickLimit;
-         --n)
-      platform_->RunTick(schedule_.TakeTick(nowMs));
-  }
-  uint32_t flags = platform_->ended() ? Ended : 0;
+  for (uint32_t n = schedule_.Due(nowMs); n > 0 && running() && platform_->ticks() < tickLimit; --n)
+    platform_->RunTick(schedule_.TakeTick(nowMs));
+  uint32_t flags = platform_->ended() ? uint32_t{Ended} : 0;
   if (platform_->TakeNewFrame()) {
     RenderCells(platform_->newest(), image_);
     flags |= NewImage;
