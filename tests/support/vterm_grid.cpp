@@ -57,9 +57,9 @@ VtColor ExpectedColor(int consoleColor, bool trueColor) {
   VtColor color;
   if (trueColor) {
     color.kind = VtColor::Rgb;
-    color.r = ConsolePalette[consoleColor].r;
-    color.g = ConsolePalette[consoleColor].g;
-    color.b = ConsolePalette[consoleColor].b;
+    color.r = VgaPalette[consoleColor].r;
+    color.g = VgaPalette[consoleColor].g;
+    color.b = VgaPalette[consoleColor].b;
   } else {
     color.kind = VtColor::Indexed;
     color.index = static_cast<uint8_t>(AnsiColor(consoleColor));

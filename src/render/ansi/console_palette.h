@@ -1,36 +1,13 @@
 #pragma once
-// The 16 console colours and how a terminal is told to show them.
+// How a terminal is told to show the 16 console colours.
 // Console colour bits: 1 blue, 2 green, 4 red, 8 bright. ANSI colour order
 // has red and blue the other way round (1 red, 4 blue).
 #include <array>
 #include <cstdint>
 
+#include "render/pixels/vga_palette.h"
+
 namespace cellshow {
-
-struct Rgb {
-  uint8_t r, g, b;
-  friend constexpr bool operator==(Rgb, Rgb) = default;
-};
-
-// The classic console palette, by console colour number.
-inline constexpr std::array<Rgb, 16> ConsolePalette = {{
-    {0, 0, 0},        // black
-    {0, 0, 128},      // navy
-    {0, 128, 0},      // green
-    {0, 128, 128},    // teal
-    {128, 0, 0},      // maroon
-    {128, 0, 128},    // purple
-    {128, 128, 0},    // olive
-    {192, 192, 192},  // silver
-    {128, 128, 128},  // grey
-    {0, 0, 255},      // blue
-    {0, 255, 0},      // lime
-    {0, 255, 255},    // aqua
-    {255, 0, 0},      // red
-    {255, 0, 255},    // fuchsia
-    {255, 255, 0},    // yellow
-    {255, 255, 255},  // white
-}};
 
 // The ANSI colour (0..7 normal, 8..15 bright) that shows a console colour.
 constexpr int AnsiColor(int consoleColor) {
@@ -54,18 +31,18 @@ constexpr void AppendNumber(SgrParameter& p, int n) {
   p.text[p.size++] = static_cast<char>('0' + n % 10);
 }
 // 16 colours: 30-37 / 40-47, bright 90-97 / 100-107 (never bold or blink).
-// 24-bit: 38;2;r;g;b / 48;2;r;g;b with the console palette.
+// 24-bit: 38;2;r;g;b / 48;2;r;g;b with the VGA palette.
 constexpr std::array<SgrParameter, 16> MakeTable(bool background, bool trueColor) {
   std::array<SgrParameter, 16> table{};
   for (int c = 0; c < 16; ++c) {
     SgrParameter& p = table[c];
     if (trueColor) {
       Append(p, background ? "48;2;" : "38;2;");
-      AppendNumber(p, ConsolePalette[c].r);
+      AppendNumber(p, VgaPalette[c].r);
       Append(p, ";");
-      AppendNumber(p, ConsolePalette[c].g);
+      AppendNumber(p, VgaPalette[c].g);
       Append(p, ";");
-      AppendNumber(p, ConsolePalette[c].b);
+      AppendNumber(p, VgaPalette[c].b);
     } else {
       const int ansi = AnsiColor(c);
       AppendNumber(p, (ansi & 8 ? (background ? 100 : 90) : (background ? 40 : 30)) + (ansi & 7));
