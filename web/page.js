@@ -15,6 +15,9 @@
   const ImageData = Width * Height * 4;
   const DoubleClickMs = 300;  // a click waits this long for a second one
   const AudioStartWaitMs = 500;
+  // How far ahead of the AudioContext's clock a start is sure to be on time:
+  // its clock advances in steps of one audio callback (10 ms here).
+  const StartMarginS = 0.02;
 
   const canvas = document.getElementById('screen');
   const graphics = canvas.getContext('2d', {alpha: false});
@@ -32,7 +35,7 @@
   let musicOut = null;    // every music source plays into this node
   let sources = [];
   const music = new Map();  // "data/03.mp3" -> AudioBuffer
-  let anchor = null;        // {page, audio}: the start of the show on both clocks
+  let startedAt = 0;        // the show's start on the page clock
   let pendingClick = 0;
   let holdAt = Infinity;    // tests: no tick past this count
 
@@ -67,6 +70,8 @@
   function loadModule() {
     window.Module = {
       noInitialRun: true,
+      onMusicPlay: playMusic,
+      onMusicCloseAll: closeAllMusic,
       onRuntimeInitialized: () => { loadFiles().catch((e) => fail('The show could not load: ' + e)); },
       onAbort: (what) => fail('The show stopped: ' + what),
       print: (text) => console.log(text),
@@ -147,23 +152,25 @@
   }
 
   // The play tick was due at `dueMs` on the page clock: the music starts at
-  // that moment on the AudioContext clock, counted from the anchor taken at
-  // the start. A tick runs a little after it is due, so the start is usually
-  // already past: the music then starts at once, that far into the file.
+  // that moment on the AudioContext clock (its time now, less the time since
+  // the tick was due). A tick runs a little after it is due, so that moment
+  // has passed: the music then starts a moment from now, as far into the file
+  // as it would be by then. (A start in the past would play from the
+  // beginning, late by however long the audio thread takes to see it.)
   function playMusic(file, dueMs) {
     closeAllMusic();
     const buffer = music.get(file);
-    if (!audio || !anchor || !buffer) return;
+    if (!audio || !buffer) return;
     const source = audio.createBufferSource();
     source.buffer = buffer;
     source.connect(musicOut);
-    const when = anchor.audio + (dueMs - anchor.page) / speed / 1000;
     const now = audio.currentTime;
-    const offset = Math.max(0, now - when);
-    source.start(offset > 0 ? 0 : when, offset);
+    const when = now - (clock() - dueMs) / speed / 1000;
+    const at = Math.max(when, now + Math.max(StartMarginS, audio.baseLatency || 0));
+    source.start(at, at - when);
     sources.push(source);
     source.onended = () => { sources = sources.filter((s) => s !== source); };
-    test.musicStarts.push({file, dueMs, when, offset, now});
+    test.musicStarts.push({file, dueMs, when, at});
   }
 
   // --- the show --------------------------------------------------------------
@@ -197,10 +204,10 @@
     again.hidden = true;
     graphics.fillStyle = '#000';
     graphics.fillRect(0, 0, Width, Height);
-    anchor = {page: clock(), audio: audio ? audio.currentTime : 0};
+    startedAt = clock();
     test.musicStarts = [];
     test.frameMs = [];
-    Module._cellshow_begin(anchor.page);
+    Module._cellshow_begin(startedAt);
     requestAnimationFrame(frame);
   }
 
@@ -293,12 +300,13 @@
       holdAt: (tick) => { holdAt = tick == null ? Infinity : tick; },
       frameMs: () => test.frameMs.slice(),
       musicStarts: () => test.musicStarts.slice(),
-      anchor: () => anchor,
+      startedAt: () => startedAt,
       audio: () => audio,
       musicOut: () => musicOut,
       music: (file) => music.get(file),
       worstLatenessMs: () => Module._cellshow_worst_lateness_ms() / speed,
       droppedTicks: () => Module._cellshow_dropped_ticks(),
+      stats: () => Module.UTF8ToString(Module._cellshow_stats()),
     };
   }
 

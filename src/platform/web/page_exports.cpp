@@ -76,11 +76,15 @@ EMSCRIPTEN_KEEPALIVE uint32_t cellshow_frame(double nowMs, uint32_t tickLimit) {
 EMSCRIPTEN_KEEPALIVE void cellshow_key() { TheShow().Key(); }
 EMSCRIPTEN_KEEPALIVE const uint32_t* cellshow_image() { return TheShow().image().pixels; }
 EMSCRIPTEN_KEEPALIVE uint32_t cellshow_ticks() { return TheShow().ticks(); }
-EMSCRIPTEN_KEEPALIVE double cellshow_tick_period_ms() { return TheShow().schedule().periodMs(); }
-EMSCRIPTEN_KEEPALIVE double cellshow_start_ms() { return TheShow().schedule().startMs(); }
 EMSCRIPTEN_KEEPALIVE uint32_t cellshow_dropped_ticks() { return TheShow().schedule().dropped(); }
+// The tick figures so far, as --stats prints them.
+EMSCRIPTEN_KEEPALIVE const char* cellshow_stats() {
+  static char text[512];
+  FormatTickStats(TheShow().schedule().Stats(), text, sizeof text);
+  return text;
+}
 EMSCRIPTEN_KEEPALIVE double cellshow_worst_lateness_ms() {
-  return static_cast<double>(TheShow().schedule().worstLatenessNs()) / 1e6;
+  return static_cast<double>(TheShow().schedule().Stats().worstLatenessNs) / 1e6;
 }
 
 }  // extern "C"

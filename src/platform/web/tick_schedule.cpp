@@ -11,7 +11,6 @@ void TickSchedule::Start(double nowMs, double periodMs) {
   periodMs_ = periodMs > 0 ? periodMs : 1;
   next_ = 1;
   dropped_ = 0;
-  worstNs_ = 0;
   record_ = TickRecord{};
 }
 
@@ -36,7 +35,6 @@ double TickSchedule::TakeTick(double nowMs) {
   const double due = DueMs(next_);
   const auto latenessNs = static_cast<int64_t>(std::llround((nowMs - due) * 1e6));
   record_.Add(static_cast<int64_t>(std::llround((nowMs - startMs_) * 1e6)), latenessNs);
-  if (latenessNs > worstNs_) worstNs_ = latenessNs;
   ++next_;
   return due;
 }

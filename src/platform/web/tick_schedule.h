@@ -37,7 +37,6 @@ class TickSchedule {
   // The figures of the ticks taken so far (reorders the samples).
   TickStats Stats() { return record_.Read(static_cast<int64_t>(periodMs_ * 1e6)); }
   uint32_t dropped() const { return dropped_; }
-  int64_t worstLatenessNs() const { return worstNs_; }
 
  private:
   double DueMs(int64_t gridPoint) const {
@@ -48,7 +47,6 @@ class TickSchedule {
   double periodMs_ = 17;
   int64_t next_ = 1;  // the grid point that runs next
   uint32_t dropped_ = 0;
-  int64_t worstNs_ = 0;
   TickRecord record_;
 };
 
