@@ -28,12 +28,12 @@ if (typeof process == 'object' && process.versions && process.versions.node &&
       var host = '/' + name;
       try {
         if (!fs.statSync(host).isDirectory()) return;
+        if (FS.analyzePath(host).exists) removeTree(host);
+        FS.mkdir(host);
+        FS.mount(NODEFS, {root: host}, host);
       } catch (e) {
-        return;
+        // A folder that cannot be reached stays out, as if it did not exist.
       }
-      if (FS.analyzePath(host).exists) removeTree(host);
-      FS.mkdir(host);
-      FS.mount(NODEFS, {root: host}, host);
     });
     FS.symlink(require('path').resolve(__filename), '/proc/self/exe');
     FS.chdir(process.cwd());

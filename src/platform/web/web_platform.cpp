@@ -1,7 +1,6 @@
 #include "platform/web/web_platform.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/audio/media_command.h"
 
