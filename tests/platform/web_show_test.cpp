@@ -9,7 +9,6 @@
 
 #include "platform/headless/headless_platform.h"
 #include "platform/web/web_platform.h"
-#include "support/golden_data.h"
 #include "support/temp_dir.h"
 
 namespace cellshow {
@@ -175,29 +174,6 @@ TEST(WebShow, AKeyEndsWithTheBlackFrameOnceAndPlayingAgainStartsAfresh) {
   }
   ASSERT_EQ(run.page.plays.size(), 2u);
   EXPECT_DOUBLE_EQ(run.page.plays[1].dueMs, again + 17 * 1296);
-}
-
-TEST(WebShow, MissingAndShortFilesPlayAsTheyDoNatively) {
-  for (const char* set : {"empty", "short"}) {
-    TempDir data;
-    test::MakeDataSet(set, data.path());
-    const std::vector<Record> recording = Recording(data.path().string());
-    WebRun run(data.path().string());
-    run.show->Begin(0);
-    uint32_t flags = 0;
-    for (double now = 0; !(flags & WebShow::Ended); now += 8 * 17) {
-      flags = run.show->Frame(now);
-      if (run.show->ticks() % 400 < 8 && (flags & WebShow::NewImage)) {
-        const Record* expected = NewestPresent(recording, run.show->ticks());
-        ASSERT_TRUE(SameImage(run.show->image(), *ImageOf(*expected)))
-            << set << " tick " << run.show->ticks();
-      }
-    }
-    EXPECT_EQ(run.show->ticks(), recording.back().tick) << set;
-    // The play command is sent whether or not its file exists; the page
-    // plays nothing for a file it could not fetch.
-    EXPECT_EQ(run.page.plays.size(), 1u) << set;
-  }
 }
 
 }  // namespace
