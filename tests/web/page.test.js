@@ -130,15 +130,22 @@ describe('ending the show', () => {
     await page.close();
   });
 
-  test('a double click does not end it; a single click does', async () => {
+  test('a double click or F11 makes it fullscreen and back; a single click ends it', async () => {
     const page = await w.openPage(browser, server.url + '?test&speed=4');
     await ready(page);
     await start(page, () => page.keyboard.press('KeyA'));
     await runTo(page, 40);
+    const fullscreen = () => page.evaluate(() => document.fullscreenElement !== null);
     await page.mouse.click(400, 300, {clickCount: 1});
     await page.mouse.click(400, 300, {clickCount: 2});
+    await page.waitForFunction(() => document.fullscreenElement !== null);
+    await page.keyboard.press('F11');
+    await page.waitForFunction(() => document.fullscreenElement === null);
+    await page.keyboard.press('F11');
+    await page.waitForFunction(() => document.fullscreenElement !== null);
     await new Promise((resolve) => setTimeout(resolve, 800));
     assert.strictEqual(await page.evaluate(() => cellshowTest.state()), 'playing');
+    assert.ok(await fullscreen());
     // A modifier key alone is no key press either.
     await page.keyboard.press('Shift');
     await page.mouse.click(400, 300);
