@@ -6,6 +6,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 WIN_BUILD  ?= build-win
+WEB_BUILD  ?= build-web
+WEB_TREE   ?= build-wasm
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -20,9 +22,16 @@ TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
+# The WebAssembly build (Debian's emscripten, whose JavaScript tools run on
+# node) and its tests (headless chromium, driven from node through npm's
+# puppeteer-core).
+WEB_PACKAGES      := emscripten nodejs
+WEB_TEST_PACKAGES := chromium nodejs
+# Debian's emscripten finds acorn only through NODE_PATH.
+EM_ENV := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
-        test-windows pictures clean
+        test-windows pictures web test-web clean
 
 all: build
 
@@ -86,8 +95,28 @@ pictures: data
 	@$(PICTURES_RUN) docs/show.gif --key-after 180
 	@du -sh docs
 
+# build-web/: index.html, cellshow.js, cellshow.wasm and the default data.
+# The native build makes the data and the glyph table first.
+web: data
+	@./tools/install-deps.sh $(WEB_PACKAGES)
+	@$(EM_ENV) emcmake cmake -S . -B $(WEB_TREE) -DCMAKE_BUILD_TYPE=Release \
+	  -DCELLSHOW_TESTS=OFF -DCELLSHOW_BENCH=OFF -DCELLSHOW_WEB_SITE=$(abspath $(WEB_BUILD)) \
+	  -DCELLSHOW_FONT_TABLE=$(abspath $(BUILD))/generated/cp437_font_table.cpp >/dev/null
+	@$(EM_ENV) cmake --build $(WEB_TREE) -j $(JOBS)
+	@rm -rf $(WEB_BUILD)/data && cp -R $(BUILD)/data $(WEB_BUILD)/data
+
+# The WebAssembly build under node and in headless chromium, against the
+# native build (npm installs the pinned puppeteer-core; no browser download).
+test-web: web
+	@./tools/install-deps.sh $(WEB_TEST_PACKAGES)
+	@command -v npm >/dev/null 2>&1 || ./tools/install-deps.sh npm
+	@cmake --build $(BUILD) -j $(JOBS) --target web-reference
+	@cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
+	  node --test tests/web/record.test.js tests/web/page.test.js
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_TREE)

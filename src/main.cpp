@@ -9,6 +9,7 @@
 #include "platform/options.h"
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
+#elif defined(__EMSCRIPTEN__)
 #else
 #include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
@@ -51,6 +52,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   return RunConsoleShow(options);
+#elif defined(__EMSCRIPTEN__)
+  std::fputs(
+      "cellshow: under node only --record plays the show; serve the page to watch it "
+      "(try --help)\n",
+      stderr);
+  return 2;
 #else
   if (!options.exportPath.empty()) return RunExport(options);
   switch (options.output) {
