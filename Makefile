@@ -1,30 +1,50 @@
 # cellshow: `make run` plays the show, `make test` builds and runs every test.
-# Both first install the Debian packages that are missing.
+# Both first install the Debian packages that are missing (locales: the
+# terminal tests make a Latin-1 locale of their own with localedef).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 WIN_BUILD  ?= build-win
+WEB_BUILD  ?= build-web
+WEB_TREE   ?= build-wasm
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
-            libncurses-dev tmux zlib1g-dev console-setup-linux scdoc libpng-dev \
-            desktop-file-utils groff-base dpkg-dev lintian
+            libncurses-dev tmux locales zlib1g-dev console-setup-linux \
+            libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
+            libswresample-dev libavutil-dev nlohmann-json3-dev scdoc libpng-dev
 # Where `make install` puts the program; DESTDIR, when set, is put before it.
 PREFIX     ?= /usr/local
+# What the tests need besides the build: for the window, a virtual X display,
+# screenshots (xwd), typed keys (xdotool), xprop and a window manager; for the
+# installation and the package, groff, desktop-file-validate, dpkg-shlibdeps
+# and lintian.
+TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
+PACKAGE_PACKAGES := groff-base desktop-file-utils dpkg-dev lintian
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
+# The WebAssembly build (Debian's emscripten, whose JavaScript tools run on
+# node) and its tests (headless chromium, driven from node through npm's
+# puppeteer-core).
+WEB_PACKAGES      := emscripten nodejs
+WEB_TEST_PACKAGES := chromium nodejs
+# Debian's emscripten finds acorn only through NODE_PATH.
+EM_ENV := NODE_PATH=/usr/share/nodejs
 
-.PHONY: all run test deps configure build build-asan data bench tsan windows test-windows clean \
-        install uninstall deb
+.PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
+        test-windows pictures web test-web install uninstall deb clean
 
 all: build
 
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
+
+test-deps:
+	@./tools/install-deps.sh $(TEST_PACKAGES) $(PACKAGE_PACKAGES)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
@@ -44,7 +64,7 @@ data: configure
 run: data
 	@$(BUILD)/cellshow
 
-test: build build-asan
+test: build build-asan test-deps
 	@echo "== tests (normal build)"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
@@ -72,6 +92,7 @@ uninstall:
 
 # build/cellshow_<version>_amd64.deb, then lintian's report on it.
 deb: deps $(BUILD)/CMakeCache.txt
+	@./tools/install-deps.sh $(PACKAGE_PACKAGES)
 	@cmake --build $(BUILD) -j $(JOBS) --target installables
 	@cd $(BUILD) && rm -f cellshow_*.deb && { cpack -G DEB >cpack.log || { cat cpack.log; exit 1; }; }
 	@ls $(BUILD)/cellshow_*.deb
@@ -95,8 +116,40 @@ test-windows: windows data
 	@./tools/install-deps.sh $(WINE_PACKAGES)
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
 
+# The README's pictures: four moments of the default show and the first
+# three seconds as a looping GIF.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+pictures: data
+	@mkdir -p docs
+	@$(PICTURES_RUN) docs/plasma.png --at 6
+	@$(PICTURES_RUN) docs/tunnel.png --at 42
+	@$(PICTURES_RUN) docs/cube.png --at 58
+	@$(PICTURES_RUN) docs/wireframes.png --at 35
+	@$(PICTURES_RUN) docs/show.gif --key-after 180
+	@du -sh docs
+
+# build-web/: index.html, cellshow.js, cellshow.wasm and the default data.
+# The native build makes the data and the glyph table first.
+web: data
+	@./tools/install-deps.sh $(WEB_PACKAGES)
+	@$(EM_ENV) emcmake cmake -S . -B $(WEB_TREE) -DCMAKE_BUILD_TYPE=Release \
+	  -DCELLSHOW_TESTS=OFF -DCELLSHOW_BENCH=OFF -DCELLSHOW_WEB_SITE=$(abspath $(WEB_BUILD)) \
+	  -DCELLSHOW_FONT_TABLE=$(abspath $(BUILD))/generated/cp437_font_table.cpp >/dev/null
+	@$(EM_ENV) cmake --build $(WEB_TREE) -j $(JOBS)
+	@rm -rf $(WEB_BUILD)/data && cp -R $(BUILD)/data $(WEB_BUILD)/data
+
+# The WebAssembly build under node and in headless chromium, against the
+# native build (npm installs the pinned puppeteer-core; no browser download).
+test-web: web
+	@./tools/install-deps.sh $(WEB_TEST_PACKAGES)
+	@command -v npm >/dev/null 2>&1 || ./tools/install-deps.sh npm
+	@cmake --build $(BUILD) -j $(JOBS) --target web-reference
+	@cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
+	  node --test tests/web/record.test.js tests/web/page.test.js
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_TREE)

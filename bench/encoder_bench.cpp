@@ -408,6 +408,31 @@ void BM_Encoder(benchmark::State& state) {
 }
 BENCHMARK(BM_Encoder)->Arg(0)->ArgName("truecolor")->Arg(1);
 
+// The same walk on the terminals that terminfo and the locale describe:
+// 0 xterm-256color in UTF-8 (as BM_Encoder/truecolor:0), 1 the Linux console
+// (8 colours), 2 GNU screen in a C locale (8 colours, ASCII, no colour erase),
+// 3 tmux-256color (no colour erase).
+void BM_EncoderTerminals(benchmark::State& state) {
+  static const TerminalCapabilities kinds[] = {
+      {ColorDepth::Sixteen, GlyphSet::Unicode, true},
+      {ColorDepth::Eight, GlyphSet::Unicode, true},
+      {ColorDepth::Eight, GlyphSet::Ascii, false},
+      {ColorDepth::Sixteen, GlyphSet::Unicode, false},
+  };
+  const Frames& frames = ShowFrames();
+  std::vector<char> out(FrameEncoder::MaxFrameBytes);
+  FrameEncoder encoder(kinds[state.range(0)]);
+  size_t i = 0, bytes = 0;
+  for (auto _ : state) {
+    bytes += encoder.Encode(frames[i].cells, {80, 50}, out.data());
+    benchmark::DoNotOptimize(out.data());
+    if (++i == frames.size()) i = 0;
+  }
+  state.counters["bytes/present"] =
+      benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_EncoderTerminals)->ArgName("terminal")->DenseRange(0, 3);
+
 void BM_NaiveFullRedraw(benchmark::State& state) {
   const Frames& frames = ShowFrames();
   std::vector<char> out(FrameEncoder::MaxFrameBytes);

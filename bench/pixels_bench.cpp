@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/recording.h"
 #include "render/ansi/frame_encoder.h"
 #include "render/pixels/cell_image.h"
 #include "show/show.h"
@@ -38,7 +39,8 @@ std::vector<Frame> LoadFrames() {
   } else {
     std::FILE* file = std::tmpfile();
     {
-      HeadlessPlatform host(CELLSHOW_DATA_DIR, file, -1);
+      RecordingWriter writer(file);
+      HeadlessPlatform host(CELLSHOW_DATA_DIR, writer, -1);
       auto show = std::make_unique<Show>(host);
       Start(*show);
     }

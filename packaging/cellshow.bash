@@ -26,7 +26,7 @@ _cellshow() {
 
     local -a choices=()
     case $option in
-        --colors) choices=(auto 16 truecolor) ;;
+        --colors) choices=(auto 8 16 truecolor) ;;
         --output) choices=(auto terminal window) ;;
         --glyphs) choices=(auto unicode ascii) ;;
         --fit) choices=(auto always never) ;;
@@ -47,7 +47,8 @@ _cellshow() {
     fi
 
     if [[ $cur == -* || -z $cur ]]; then
-        local options="--data --colors= --mute --stats --record --key-after --help --version"
+        local options="--data --colors= --glyphs= --window --fullscreen --output= --mute --stats
+            --record --key-after --export --at --help --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         # An option that ends in '=' takes its value in the same word.
         if ((${#COMPREPLY[@]} == 1)) && [[ $COMPREPLY == *= ]]; then

@@ -9,8 +9,11 @@
 #include "platform/options.h"
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
+#elif defined(__EMSCRIPTEN__)
 #else
+#include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
+#include "platform/window/window_show.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -38,21 +41,38 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (options.dataDir.empty()) {
-    options.dataDir = ResolveDataDir("");
-    if (DataDirMissing(options.dataDir)) {
-      // The show still plays (missing files are not an error), but a blank,
-      // silent show deserves a word on where the data was looked for.
-      std::string looked;
-      for (const std::string& dir : DefaultDataDirs()) looked += (looked.empty() ? "" : ", ") + dir;
-      std::fprintf(stderr, "cellshow: no show data found in %s; playing without it (see --data)\n",
-                   looked.c_str());
-    }
+  options.dataSearched = options.dataDir.empty();
+  options.dataDir = ResolveDataDir(options.dataDir);
+  if (options.record) {
+    ReportMissingShowFiles(options.dataDir, options.dataSearched);
+    return RunHeadlessShow(options);
   }
-  if (options.record) return RunHeadlessShow(options);
 #ifdef _WIN32
+  if (options.output == OutputChoice::Window) {
+    std::fputs("cellshow: this Windows build plays in the console; it has no window\n", stderr);
+    return 2;
+  }
   return RunConsoleShow(options);
+#elif defined(__EMSCRIPTEN__)
+  std::fputs(
+      "cellshow: under node only --record plays the show; serve the page to watch it "
+      "(try --help)\n",
+      stderr);
+  return 2;
 #else
-  return RunTerminalShow(options);
+  if (!options.exportPath.empty()) return RunExport(options);
+  switch (options.output) {
+    case OutputChoice::Terminal:
+      return RunTerminalShow(options);
+    case OutputChoice::Window:
+      return RunWindowShow(options, false);
+    case OutputChoice::Auto:
+      break;
+  }
+  if (!TerminalShowsWholeGrid() && DisplayNamed()) {
+    const int code = RunWindowShow(options, true);
+    if (code != NoWindow) return code;
+  }
+  return RunTerminalShow(options);  // with its notice when it is too small
 #endif
 }

@@ -18,9 +18,12 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
-if ! apt-get install -y -qq --no-install-recommends $missing >/tmp/cellshow-apt.log 2>&1; then
-  apt-get update -qq >>/tmp/cellshow-apt.log 2>&1
-  if ! apt-get install -y -qq --no-install-recommends $missing >>/tmp/cellshow-apt.log 2>&1; then
+# Another apt-get at work (an unattended upgrade, a second build) holds the
+# package manager's lock: wait for it, up to five minutes, instead of failing.
+apt="apt-get -o DPkg::Lock::Timeout=300"
+if ! $apt install -y -qq --no-install-recommends $missing >/tmp/cellshow-apt.log 2>&1; then
+  $apt update -qq >>/tmp/cellshow-apt.log 2>&1
+  if ! $apt install -y -qq --no-install-recommends $missing >>/tmp/cellshow-apt.log 2>&1; then
     echo "apt-get failed; see /tmp/cellshow-apt.log" >&2
     tail -n 20 /tmp/cellshow-apt.log >&2
     exit 1

@@ -5,16 +5,29 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Ansi16, TrueColor };
+enum class ColorMode { Auto, Eight, Ansi16, TrueColor };
+enum class GlyphMode { Auto, Unicode, Ascii };
+// Auto: the terminal when it shows the whole grid, else a window when there
+// is a display, else the terminal (with its notice).
+enum class OutputChoice { Auto, Terminal, Window };
 
 struct Options {
-  std::string dataDir;  // --data; empty: found as ResolveDataDir says
+  std::string dataDir;        // --data; empty: found as ResolveDataDir says
+  bool dataSearched = false;  // no --data: dataDir is what the lookup found
   bool record = false;
   std::string recordPath;
+  std::string exportPath;  // --export; empty: none
+  // --at: the export shows the screen after this tick, floor(seconds x 1000 /
+  // 17); -1 when not given. atText is the value as written.
+  int64_t atTick = -1;
+  std::string atText;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
+  GlyphMode glyphs = GlyphMode::Auto;
   bool mute = false;
   bool stats = false;
+  OutputChoice output = OutputChoice::Auto;  // --output, --window
+  bool fullscreen = false;                   // the window starts fullscreen
 };
 
 }  // namespace cellshow
@@ -25,6 +38,12 @@ enum class ParseResult { Run, Help, Version, Error };
 
 // Parses the command line. On Error, `error` holds a one-line message.
 ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// The tick whose screen is shown at `seconds` (a decimal number such as
+// "22.032"; no sign, exponent or more than nine decimals):
+// floor(seconds x 1000 / 17), computed exactly. -1 when the text is not such
+// a number or the time is past a million seconds.
+int64_t TickAtSeconds(const std::string& seconds);
 
 extern const char* const HelpText;
 

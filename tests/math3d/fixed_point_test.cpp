@@ -94,7 +94,7 @@ TEST(FixedPoint, RoundsHalvesAwayFromZeroAndWrapsAtTheTop) {
 
 // Every product and sum keeps its low 32 bits: compare with 64-bit arithmetic
 // cut to 32 bits, on extreme and random values.
-TEST(FixedPoint, VecMatMulWrapsLikeTwosComplement) {
+TEST(FixedPoint, VecMatMulAndMatMulWrapLikeTwosComplement) {
   Vec4 out{};
   VecMatMul(Vec4{{2097152, 0, 0, 0}}, RotateXPlus, out);
   EXPECT_EQ(out.v[0], kMin);
@@ -104,24 +104,25 @@ TEST(FixedPoint, VecMatMulWrapsLikeTwosComplement) {
   auto pick = [&] {
     return random() % 2 ? extremes[random() % 8] : static_cast<int32_t>(random());
   };
+  // Row `row` of `a` times column `i` of `b`, in 64 bits, cut to 32.
+  auto reference = [](const int32_t* row, const Mat4& b, int i) {
+    uint64_t sum = 0;
+    for (int k = 0; k < 4; ++k) sum += static_cast<uint64_t>(int64_t{row[k]} * b.at(k, i));
+    return static_cast<int32_t>(static_cast<uint32_t>(sum));
+  };
   for (int round = 0; round < 2000; ++round) {
     Vec4 v;
-    Mat4 m;
+    Mat4 a, b;
     for (auto& x : v.v) x = pick();
-    for (auto& x : m.m) x = pick();
-    VecMatMul(v, m, out);
-    for (int i = 0; i < 4; ++i) {
-      uint64_t sum = 0;
-      for (int k = 0; k < 4; ++k)
-        sum += static_cast<uint64_t>(static_cast<int64_t>(v.v[k]) * m.at(k, i));
-      ASSERT_EQ(out.v[i], static_cast<int32_t>(static_cast<uint32_t>(sum))) << round << " " << i;
-    }
+    for (auto& x : a.m) x = pick();
+    for (auto& x : b.m) x = pick();
+    VecMatMul(v, b, out);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(out.v[i], reference(v.v, b, i)) << round << " " << i;
     Mat4 product{};
-    MatMul(m, m, product);
-    for (int r = 0; r < 4; ++r) {
-      VecMatMul(m.m + 4 * r, m, out.v);
-      for (int i = 0; i < 4; ++i) ASSERT_EQ(product.at(r, i), out.v[i]);
-    }
+    MatMul(a, b, product);
+    for (int r = 0; r < 4; ++r)
+      for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(product.at(r, i), reference(a.m + 4 * r, b, i)) << round << " " << r << i;
   }
 }
 

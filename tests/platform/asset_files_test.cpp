@@ -8,6 +8,7 @@
 
 #include "platform/files/asset_paths.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/recording.h"
 #include "support/temp_dir.h"
 
 namespace cellshow {
@@ -39,7 +40,8 @@ TEST(PosixFiles, ReadsFixedCountsAndRefusesWhatIsNotAFile) {
   dir.Write("img.txt", bytes);
   std::filesystem::create_directory(dir.path() / "hit.img");
   ASSERT_EQ(mkfifo((dir.path() / "bl.img").c_str(), 0600), 0);
-  HeadlessPlatform files(dir.path().string(), stdout, -1);
+  RecordingWriter unused(stdout);
+  HeadlessPlatform files(dir.path().string(), unused, -1);
 
   const FileHandle img = files.OpenFile("data\\img.txt");
   ASSERT_NE(img, InvalidFile);

@@ -84,7 +84,8 @@ TEST(HeadlessBinary, KeyAfterTicksEndsWithABlackFrameAndCloseAll) {
     for (uint8_t b : black.cells) ASSERT_EQ(b, 0);
     EXPECT_EQ(run.records.back().tick, n);
     EXPECT_EQ(run.records.back().command, "close all");
-    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(run.stderrText,
+              "cellshow: no show files in .; the show will be blank and silent (see --data)\n");
   }
   // With n = 0 nothing but the shutdown is recorded.
   BinaryRun first("--data . --record r.bin --key-after 0");
@@ -101,9 +102,17 @@ TEST(HeadlessBinary, BadCommandLinesAreRefusedClearly) {
                         Case{"--record", 2, "--record needs a value"},
                         Case{"--record r.bin --key-after -3", 2, "--key-after needs a tick count"},
                         Case{"--record r.bin --key-after 12x", 2, "--key-after needs a tick count"},
-                        Case{"--colors=256", 2, "--colors must be auto, 16 or truecolor"},
+                        Case{"--colors=256", 2, "--colors must be auto, 8, 16 or truecolor"},
+                        Case{"--colors --mute", 2, "--colors needs a value"},
+                        Case{"--colors", 2, "--colors needs a value"},
+                        Case{"--glyphs=utf8", 2, "--glyphs must be auto, unicode or ascii"},
+                        Case{"--data --record r.bin", 2, "--data needs a value"},
                         Case{"--data /nonexistent/x --record r.bin", 2, "is not a folder"},
-                        Case{"--record /nonexistent/dir/r.bin", 1, "cannot write"}}) {
+                        Case{"--record /nonexistent/dir/r.bin", 1, "cannot write"},
+                        Case{"--output=screen", 2, "--output must be auto, terminal or window"},
+                        Case{"--output", 2, "--output needs a value"},
+                        Case{"--fullscreen --output=terminal", 2, "--fullscreen is for the window"},
+                        Case{"--record r.bin --window", 2, "--record plays without a window"}}) {
     BinaryRun run(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments;
     EXPECT_NE(run.stderrText.find(c.message), std::string::npos)
@@ -111,6 +120,26 @@ TEST(HeadlessBinary, BadCommandLinesAreRefusedClearly) {
   }
   BinaryRun help("--help");
   EXPECT_EQ(help.status, 0);
+}
+
+// --stats with --record: the virtual clock's figures, as the recording has
+// them; a data folder with any show file in it is not reported empty.
+TEST(HeadlessBinary, StatsCountWhatTheRecordingHolds) {
+  BinaryRun run("--data . --record r.bin --key-after 300 --stats");
+  ASSERT_EQ(run.status, 0) << run.stderrText;
+  size_t presents = 0, media = 0;
+  for (const Record& r : run.records) (r.kind == PresentRecord ? presents : media) += 1;
+  EXPECT_EQ(run.stderrText,
+            "cellshow: no show files in .; the show will be blank and silent (see --data)\n"
+            "cellshow stats (virtual clock)\n"
+            "  ticks run              300\n"
+            "  frames presented       " +
+                std::to_string(presents) + "\n" + "  media commands         " +
+                std::to_string(media) + "\n");
+  EXPECT_GT(presents, 2u);
+  BinaryRun withData(std::string("--data '") + CELLSHOW_BUILD_DIR +
+                     "/data' --record r.bin --key-after 1");
+  EXPECT_EQ(withData.stderrText, "");
 }
 
 TEST(HeadlessBinary, RecordingToAFullDiskIsAFailure) {

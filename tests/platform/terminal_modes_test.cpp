@@ -1,10 +1,13 @@
-// The terminal backend's fixed pieces: its modes, colour choice and sizes.
+// The terminal backend's fixed pieces: its modes, the terminal's
+// capabilities and sizes.
 #include "platform/terminal/terminal_modes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "platform/terminal/terminal_probe.h"
 
 namespace cellshow {
 namespace {
@@ -30,20 +33,37 @@ TEST(TerminalModes, ShowModesAreRawWithSignalsAndLeaveTheRestAlone) {
   EXPECT_EQ(show.c_cc[VINTR], 3);
 }
 
-TEST(TerminalModes, TrueColorFollowsTheOptionThenColorterm) {
+// The option decides, else COLORTERM or terminfo's direct-colour flags, else
+// terminfo's colour count; glyphs follow the option, else the codeset. (The
+// terminfo test plays the common terminals and locales through the program.)
+TEST(TerminalModes, CapabilitiesFollowTheOptionsThenTerminfoAndTheLocale) {
+  const TerminfoFacts xterm = ReadTerminfo("xterm-256color", -1);
+  const TerminfoFacts screen = ReadTerminfo("screen", -1);
+  TerminfoFacts direct = screen;
+  direct.directColor = true;
   struct Case {
-    ColorMode mode;
+    const char* name;
+    TerminfoFacts facts;
     const char* colorterm;
-    bool trueColor;
+    const char* codeset;
+    ColorMode colors;
+    GlyphMode glyphs;
+    TerminalCapabilities want;
   } cases[] = {
-      {ColorMode::Auto, nullptr, false},     {ColorMode::Auto, "truecolor", true},
-      {ColorMode::Auto, "24bit", true},      {ColorMode::Auto, "yes", false},
-      {ColorMode::Auto, "", false},          {ColorMode::Ansi16, "truecolor", false},
-      {ColorMode::TrueColor, nullptr, true}, {ColorMode::TrueColor, "", true},
+      // clang-format off
+      {"screen, lower-case utf8", screen, "", "utf8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Eight, GlyphSet::Unicode, false}},
+      {"COLORTERM=yes", xterm, "yes", "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::Sixteen, GlyphSet::Unicode, true}},
+      {"RGB flag", direct, nullptr, "UTF-8", ColorMode::Auto, GlyphMode::Auto,
+       {ColorDepth::TrueColor, GlyphSet::Unicode, false}},
+      {"--colors=16 over the RGB flag", direct, "truecolor", "UTF-8", ColorMode::Ansi16,
+       GlyphMode::Auto, {ColorDepth::Sixteen, GlyphSet::Unicode, false}},
+      // clang-format on
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseTrueColor(c.mode, c.colorterm), c.trueColor)
-        << static_cast<int>(c.mode) << " " << (c.colorterm ? c.colorterm : "(unset)");
+    EXPECT_TRUE(ChooseCapabilities(c.facts, c.colorterm, c.codeset, c.colors, c.glyphs) == c.want)
+        << c.name;
   }
 }
 

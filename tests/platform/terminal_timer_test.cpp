@@ -4,9 +4,10 @@
 #include <time.h>
 
 #include <atomic>
+#include <thread>
 #include <vector>
 
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 namespace {
@@ -52,9 +53,18 @@ struct Probe {
   std::atomic<int> ticks{0};
   int slowTick = -1;  // this tick sleeps slowNs
   int64_t slowNs = 0;
+  int heldTick = -1;  // this tick waits for `release`
+  std::atomic<bool> release{false};
+  std::atomic<bool> stopReturned{false};
+  std::atomic<bool> stopReturnedDuringTick{false};
   int keepOutAt = -1;  // this tick keeps later ticks out
   TickTimer* timer = nullptr;
 };
+
+void SleepMs(long ms) {
+  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
+  nanosleep(&pause, nullptr);
+}
 
 void ProbeTick(void* context) {
   Probe& probe = *static_cast<Probe*>(context);
@@ -64,31 +74,46 @@ void ProbeTick(void* context) {
     const timespec pause{0, static_cast<long>(probe.slowNs)};
     nanosleep(&pause, nullptr);
   }
+  if (n == probe.heldTick) {
+    while (!probe.release.load()) SleepMs(1);
+    probe.stopReturnedDuringTick.store(probe.stopReturned.load());
+  }
   if (n == probe.keepOutAt) probe.timer->KeepOut();
   probe.inside.fetch_sub(1);
 }
 
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
+// Waits for `done`; the limit only keeps a broken timer from hanging the test.
+template <typename Done>
+bool WaitUntil(Done done) {
+  for (int waited = 0; waited < 10000 && !done(); ++waited) SleepMs(1);
+  return done();
 }
 
 TEST(TickTimerThreads, StopWaitsForTheRunningTickAndNoneStartsAfter) {
   Probe probe;
-  probe.slowTick = 3;
-  probe.slowNs = 30000000;  // 30 ms inside tick 3
+  probe.heldTick = 3;
   TickTimer timer(1000000);
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  while (probe.ticks.load() < 3) SleepMs(1);
-  timer.Stop();  // tick 3 is asleep inside
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() == 3; }));  // tick 3 is held inside
+  std::atomic<bool> stopping{false};
+  std::thread stopper([&] {
+    stopping.store(true);
+    timer.Stop();
+    probe.stopReturned.store(true);
+  });
+  WaitUntil([&] { return stopping.load(); });
+  // A Stop that does not wait would return now; one that waits cannot.
+  for (int k = 0; k < 50 && !probe.stopReturned.load(); ++k) SleepMs(1);
+  probe.release.store(true);
+  stopper.join();
+  EXPECT_FALSE(probe.stopReturnedDuringTick.load()) << "Stop returned while a tick ran";
   EXPECT_EQ(probe.inside.load(), 0);
-  const int stopped = probe.ticks.load();
-  SleepMs(10);
-  EXPECT_EQ(probe.ticks.load(), stopped);
   EXPECT_EQ(probe.overlaps.load(), 0);
+  const int stopped = probe.ticks.load();
+  EXPECT_GE(stopped, 3);
   timer.Stop();  // again: nothing happens
-  const TickStats stats = timer.Stats();
-  EXPECT_EQ(stats.ticks, static_cast<uint32_t>(stopped));
+  EXPECT_EQ(timer.Stats().ticks, static_cast<uint32_t>(stopped));
+  EXPECT_EQ(probe.ticks.load(), stopped);
 }
 
 TEST(TickTimerThreads, KeepOutFromInsideATickEndsTheTicksAfterIt) {
@@ -97,26 +122,31 @@ TEST(TickTimerThreads, KeepOutFromInsideATickEndsTheTicksAfterIt) {
   TickTimer timer(500000);
   probe.timer = &timer;
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  SleepMs(20);
-  EXPECT_EQ(probe.ticks.load(), 4);
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }));
+  SleepMs(20);  // forty periods in which a fifth tick would come
   timer.Stop();
+  EXPECT_EQ(probe.ticks.load(), 4);
   EXPECT_EQ(timer.Stats().ticks, 4u);
 }
 
+// The timer's own figures tell: tick 2 ends at least ten grid points after it
+// was due, so tick 3 runs on the latest of them (at least nine dropped) and
+// tick 4 on the one after. A burst would drop none.
 TEST(TickTimerThreads, ALongTickIsFollowedByOneTickNotABurst) {
+  constexpr int64_t period = 10000000;
   Probe probe;
   probe.slowTick = 2;
-  probe.slowNs = 100000000;  // 100 ms stall in a 10 ms timer: 9 grid points pass
-  TickTimer timer(10000000);
+  probe.slowNs = 10 * period;
+  probe.keepOutAt = 4;
+  TickTimer timer(period);
+  probe.timer = &timer;
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  while (probe.ticks.load() < 2) SleepMs(1);
-  while (probe.inside.load() != 0) SleepMs(1);
-  const int afterStall = probe.ticks.load();
-  SleepMs(2);  // the one late tick runs at once...
-  const int oneLate = probe.ticks.load();
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }));
   timer.Stop();
-  EXPECT_LE(oneLate - afterStall, 1);  // ...and no burst of the nine missed ones
-  EXPECT_GE(timer.Stats().dropped, 5u);
+  const TickStats stats = timer.Stats();
+  EXPECT_EQ(stats.ticks, 4u);
+  EXPECT_GE(stats.dropped, 9u);
+  EXPECT_GE(stats.lastTickNs, (4 + int64_t{stats.dropped}) * period) << "tick 4 left the grid";
 }
 
 }  // namespace

@@ -51,12 +51,12 @@ TEST(EncoderSizes, SmallTerminalsGetANotice) {
     TerminalSize size;
     const char* text;  // what the notice reads, line by line joined by spaces
   } cases[] = {
-      {{80, 24}, "cellshow needs 80x50 - this terminal is 80x24"},
-      {{79, 50}, "cellshow needs 80x50 - this terminal is 79x50"},
-      {{80, 49}, "cellshow needs 80x50 - this terminal is 80x49"},
-      {{200, 20}, "cellshow needs 80x50 - this terminal is 200x20"},
-      {{30, 10}, "cellshow needs 80x50 - this terminal is 30x10"},
-      {{12, 5}, "cellshow needs 80x50 - this terminal is 12x5"},  // five lines of 11
+      {{80, 24}, "cellshow needs 80x50 - this terminal is 80x24 (or try cellshow --window)"},
+      {{79, 50}, "cellshow needs 80x50 - this terminal is 79x50 (or try cellshow --window)"},
+      {{80, 49}, "cellshow needs 80x50 - this terminal is 80x49 (or try cellshow --window)"},
+      {{200, 20}, "cellshow needs 80x50 - this terminal is 200x20 (or try cellshow --window)"},
+      {{30, 10}, "cellshow needs 80x50 - this terminal is 30x10 (or try cellshow --window)"},
+      {{12, 5}, "cellshow needs 80x50 - this terminal is 12x5"},  // five lines of 11, no hint
       {{12, 4}, "needs 80x50, is 12x4"},                          // the long text needs more rows
       {{20, 2}, "needs 80x50, is 20x2"},
       {{8, 2}, "needs 80x50,"},  // cut to the rows there are
@@ -94,7 +94,8 @@ TEST(EncoderSizes, NoticeIsCentred) {
   FrameEncoder encoder(false);
   VtermScreen terminal(24, 80);
   terminal.Feed(out.data(), encoder.Encode(frame->cells, {80, 24}, out.data()));
-  const std::string text = "cellshow needs 80x50 - this terminal is 80x24";
+  const std::string text =
+      "cellshow needs 80x50 - this terminal is 80x24 (or try cellshow --window)";
   const std::string row = terminal.RowText(11);  // one line in the middle of 24
   EXPECT_EQ(row.find(text), (79 - text.size()) / 2) << row;
   EXPECT_EQ(test::Describe(terminal.At(11, 20).bg), "default");  // the terminal's own colours

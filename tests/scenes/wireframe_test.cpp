@@ -51,16 +51,22 @@ TEST(Wireframe, FramesComeOnTheirPhaseTicksAndTheFlightBeginsWithFrame131) {
   for (size_t i = 0; i < flight.size(); ++i) ASSERT_EQ(flight[i]->tick, 2617 + 2 * i);
   EXPECT_EQ(flight[130]->tick, 2615u + 262);  // the 131st frame, on the 263rd tick
 
-  // Over the 59 flight frames vertex k moves by (0, 287802 + 1593k, 31978 + 177k).
+  // The n-th vertex moved in the flight (18 a frame, 59 frames) gains the
+  // translation (0, -9216 + 27n, -1024 + 3n) in 1024-units.
   ASSERT_EQ(atFlyOff.size(), 18u);
   ASSERT_EQ(atFlightEnd.size(), 18u);
   for (int k = 0; k < 18; ++k) {
+    int32_t dy = 0, dz = 0;
+    for (int n = k; n < 59 * 18; n += 18) {
+      dy += -9216 + 27 * n;
+      dz += -1024 + 3 * n;
+    }
     EXPECT_EQ(atFlightEnd[k].x, atFlyOff[k].x);
-    EXPECT_EQ(atFlightEnd[k].y - atFlyOff[k].y, 287802 + 1593 * k) << k;
-    EXPECT_EQ(atFlightEnd[k].z - atFlyOff[k].z, 31978 + 177 * k) << k;
+    EXPECT_EQ(atFlightEnd[k].y - atFlyOff[k].y, dy) << k;
+    EXPECT_EQ(atFlightEnd[k].z - atFlyOff[k].z, dz) << k;
   }
-  EXPECT_EQ(run.show->matrices.FlightMatrix.at(3, 1), 19458);
-  EXPECT_EQ(run.show->matrices.FlightMatrix.at(3, 2), 2162);
+  EXPECT_EQ(run.show->matrices.FlightMatrix.at(3, 1), -9216 + 27 * 59 * 18);
+  EXPECT_EQ(run.show->matrices.FlightMatrix.at(3, 2), -1024 + 3 * 59 * 18);
   EXPECT_EQ(run.show->wire.FlyOff, 0);
 }
 

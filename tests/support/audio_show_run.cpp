@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace cellshow::test {
 
@@ -51,17 +52,29 @@ bool ShowProcess::Start(const std::vector<std::string>& args,
 }
 
 void ShowProcess::Read() {
+  constexpr char FrameStart[] = "\x1b[?2026h";
+  constexpr size_t Carry = sizeof FrameStart - 2;  // a start cut by a read's end
+  constexpr auto PlasmaFrameTicks = std::chrono::milliseconds(3 * 17);
   char buffer[1 << 16];
-  Clock::time_point first{};
+  std::string window;
   while (!stop_.load()) {
     pollfd p{master_, POLLIN, 0};
     if (poll(&p, 1, 50) <= 0) continue;
     const ssize_t n = read(master_, buffer, sizeof buffer);
     if (n <= 0) break;  // EIO once the program and its terminal are gone
     const Clock::time_point now = Clock::now();
-    if (first == Clock::time_point{}) first = now;
-    if (firstFrame_.load() == 0 && now - first >= std::chrono::milliseconds(40))
-      firstFrame_.store(now.time_since_epoch().count());
+    window.append(buffer, static_cast<size_t>(n));
+    for (size_t at = window.find(FrameStart); at != std::string::npos;
+         at = window.find(FrameStart, at + 1)) {
+      const int frame = frames_.load() + 1;
+      if (frame == 1) firstFrame_.store(now.time_since_epoch().count());
+      // The i-th frame written comes on tick 3i or later (frames that change
+      // nothing are not written) while the plasma lasts, 431 frames.
+      const int64_t start = (now - frame * PlasmaFrameTicks).time_since_epoch().count();
+      if (frame <= 400 && start < timerStart_.load()) timerStart_.store(start);
+      frames_.store(frame);
+    }
+    if (window.size() > Carry) window.erase(0, window.size() - Carry);
   }
 }
 
@@ -93,8 +106,15 @@ int ShowProcess::Wait(std::chrono::milliseconds timeout) {
 
 Clock::time_point ShowProcess::FirstFrameArrival(std::chrono::milliseconds timeout) const {
   const Clock::time_point limit = Clock::now() + timeout;
-  while (firstFrame_.load() == 0 && Clock::now() < limit) usleep(1000);
+  while (frames_.load() == 0 && Clock::now() < limit) usleep(1000);
   return Clock::time_point(Clock::duration(firstFrame_.load()));
+}
+
+Clock::time_point ShowProcess::TimerStart(int frames, std::chrono::milliseconds timeout) const {
+  const Clock::time_point limit = Clock::now() + timeout;
+  while (frames_.load() < frames && Clock::now() < limit) usleep(1000);
+  if (frames_.load() < frames) return {};
+  return Clock::time_point(Clock::duration(timerStart_.load()));
 }
 
 }  // namespace cellshow::test

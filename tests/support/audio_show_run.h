@@ -32,11 +32,16 @@ class ShowProcess {
   // (it is then killed).
   int Wait(std::chrono::milliseconds timeout);
 
-  // When the first frame reached the terminal: the first output that comes
-  // well after the start-up sequence (the first frame is drawn on the third
-  // tick, at least 51 ms after the timer starts).
-  // Waits for it at most `timeout`; the default time point when none came.
+  // When the first frame (the first synchronized update) reached the
+  // terminal. Waits for it at most `timeout`; the default time point when
+  // none came.
   Clock::time_point FirstFrameArrival(std::chrono::milliseconds timeout) const;
+  // When the tick timer started, told by the opening plasma's frames: its
+  // n-th frame is drawn on tick 3n, so its arrival less 3n ticks is the
+  // timer's start plus that frame's delay, never less. The smallest over the
+  // first `frames` frames (at most 400) is the closest. Waits for them at
+  // most `timeout`; the default time point when they did not all come.
+  Clock::time_point TimerStart(int frames, std::chrono::milliseconds timeout) const;
 
  private:
   void Read();
@@ -44,7 +49,10 @@ class ShowProcess {
   int master_ = -1;
   std::thread reader_;
   std::atomic<bool> stop_{false};
-  std::atomic<int64_t> firstFrame_{0};  // steady clock ticks; 0: none yet
+  // Steady clock ticks.
+  std::atomic<int> frames_{0};
+  std::atomic<int64_t> firstFrame_{0};
+  std::atomic<int64_t> timerStart_{INT64_MAX};
 };
 
 }  // namespace cellshow::test

@@ -141,6 +141,7 @@ void FifoCapture::Read() {
       connected_.store(true);
       bytes_.insert(bytes_.end(), chunk.begin(), chunk.begin() + n);
       arrivals_.push_back({now, bytes_.size()});
+      received_.store(bytes_.size() / 4);
       continue;
     }
     if (n == 0 && (p.revents & POLLHUP) != 0) {
@@ -163,6 +164,13 @@ bool FifoCapture::WaitForEnd(std::chrono::milliseconds timeout) {
   stop_.store(true);
   if (reader_.joinable()) reader_.join();
   return ended_.load();
+}
+
+bool FifoCapture::WaitForFrames(size_t frames, std::chrono::milliseconds timeout) const {
+  const Clock::time_point limit = Clock::now() + timeout;
+  while (received_.load() < frames && !done_.load() && Clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return received_.load() >= frames;
 }
 
 Clock::time_point FifoCapture::ArrivalOfFrame(size_t frame) const {

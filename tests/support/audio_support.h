@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/timing.h"
+
 namespace cellshow::test {
 
 using Clock = std::chrono::steady_clock;
@@ -16,6 +18,12 @@ using Clock = std::chrono::steady_clock;
 constexpr int TestRate = 44100;
 // The player's device buffer: the granularity of a start or a stop.
 constexpr double AudioBufferMs = 2048.0 * 1000.0 / TestRate;
+// How far the music's start or stop may lie from its command: a buffer, and
+// room for a busy machine's scheduling.
+constexpr double ToleranceMs = AudioBufferMs + 60 * TimingScale;
+// From "close all" to the end of the capture: up to a buffer to notice, two
+// to drain, and the same room.
+constexpr double EndToleranceMs = 3 * AudioBufferMs + 100 * TimingScale;
 
 // Interleaved 16-bit stereo.
 struct Pcm {
@@ -72,6 +80,10 @@ class FifoCapture {
   // true return the accessors below may be used.
   bool WaitForEnd(std::chrono::milliseconds timeout);
   bool connected() const { return connected_.load(); }
+  // Frames received so far; waits until at least `frames` have come (the
+  // device's own clock), false on timeout or when the writer closed first.
+  size_t framesSoFar() const { return received_.load(); }
+  bool WaitForFrames(size_t frames, std::chrono::milliseconds timeout) const;
 
   const std::vector<int16_t>& samples() const { return samples_; }
   size_t frames() const { return samples_.size() / 2; }
@@ -90,6 +102,7 @@ class FifoCapture {
   std::vector<int16_t> samples_;
   std::vector<Arrival> arrivals_;
   Clock::time_point end_{};
+  std::atomic<size_t> received_{0};
   std::atomic<bool> connected_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> stop_{false};

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace cellshow::test {
@@ -31,11 +32,33 @@ PtyChild::PtyChild(const std::string& program, const Setup& setup) {
   if (openpty(&master_, &slave_, nullptr, setup.modes, &size) != 0) return;
   fcntl(master_, F_SETFD, FD_CLOEXEC);
   fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  if (!setup.typeahead.empty()) {
+    (void)!write(master_, setup.typeahead.data(), setup.typeahead.size());
+  }
   std::vector<std::string> args = setup.args;
   args.insert(args.begin(), program);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // The environment, made before the fork (the child only calls what is safe
+  // after one).
+  std::vector<std::pair<std::string, const char*>> changes = {
+      {"TERM", "xterm-256color"}, {"LC_ALL", "C.UTF-8"}, {"COLORTERM", nullptr},
+      // No display: the program's output stays the terminal at every size.
+      {"DISPLAY", nullptr},       {"WAYLAND_DISPLAY", nullptr}};
+  changes.insert(changes.end(), setup.environment.begin(), setup.environment.end());
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+  for (const auto& [name, value] : changes) {
+    std::erase_if(environment, [&name](const std::string& entry) {
+      return entry.size() > name.size() && entry[name.size()] == '=' &&
+             entry.compare(0, name.size(), name) == 0;
+    });
+    if (value != nullptr) environment.push_back(name + "=" + value);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   pid_ = fork();
   if (pid_ == 0) {
@@ -49,10 +72,11 @@ PtyChild::PtyChild(const std::string& program, const Setup& setup) {
     sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
     if (setup.ignoreHangup) signal(SIGHUP, SIG_IGN);
+
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     if (!setup.workingDirectory.empty() && chdir(setup.workingDirectory.c_str()) != 0) _exit(126);
-    execv(program.c_str(), argv.data());
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
@@ -147,6 +171,12 @@ bool PtyChild::WaitStopped(int timeoutMs) {
   while (ReadOnce(20, 1 << 16)) {
   }
   return true;
+}
+
+int PtyChild::PendingInput() const {
+  int count = -1;
+  if (slave_ >= 0) ioctl(slave_, FIONREAD, &count);
+  return count;
 }
 
 void PtyChild::Type(const std::string& bytes) {

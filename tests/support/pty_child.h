@@ -2,11 +2,14 @@
 // Runs a program on a fresh pseudo-terminal, as a shell would: its own
 // session, the pty as its controlling terminal and standard streams. The test
 // side holds the master (what a terminal emulator reads and types into) and
-// keeps a slave descriptor to look at the modes.
+// keeps a slave descriptor to look at the modes. The program finds a known
+// terminal whatever the test's own environment: TERM=xterm-256color,
+// LC_ALL=C.UTF-8 and no COLORTERM, unless the setup says otherwise.
 #include <sys/types.h>
 #include <termios.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cellshow::test {
@@ -20,6 +23,10 @@ class PtyChild {
     const termios* modes = nullptr;  // the modes the program finds (default: the pty's)
     bool ignoreHangup = false;       // start with SIGHUP ignored, as under nohup
     std::string workingDirectory;    // empty: the test's
+    // Set (or with nullptr, unset) after the defaults above.
+    std::vector<std::pair<std::string, const char*>> environment;
+    // Typed before the program starts: it waits in the terminal's input.
+    std::string typeahead;
   };
 
   PtyChild(const std::string& program, const Setup& setup);
@@ -38,6 +45,8 @@ class PtyChild {
   bool ReadUntil(const std::string& needle, int timeoutMs, size_t from = 0);
   // Reads at about bytesPerSecond until the program has ended or timeoutMs.
   bool ReadSlowlyUntilExit(int bytesPerSecond, int timeoutMs);
+  // The bytes waiting in the terminal's input, not read by anyone.
+  int PendingInput() const;
   // Reads until the program ends (or stops, with `stopped`); false on timeout.
   bool WaitExit(int timeoutMs);
   bool WaitStopped(int timeoutMs);

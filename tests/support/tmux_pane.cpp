@@ -35,11 +35,13 @@ std::string ShellQuote(const std::string& word) {
   return quoted + "'";
 }
 
-TmuxPane::TmuxPane(const std::string& socketName, int columns, int rows)
+TmuxPane::TmuxPane(const std::string& socketName, int columns, int rows, const std::string& shell)
     : socket_(socketName + "-" + std::to_string(getpid())) {
   Tmux("kill-server");
+  // The shell names no display: the program's output stays the terminal.
   Tmux("-f /dev/null new-session -d -s show -x " + std::to_string(columns) + " -y " +
-       std::to_string(rows) + " " + ShellQuote("env PS1='$ ' sh"));
+       std::to_string(rows) + " " +
+       ShellQuote("env -u DISPLAY -u WAYLAND_DISPLAY PS1='$ ' " + shell));
   Tmux("set-option -g status off");
   Tmux("set-option -g remain-on-exit on");
   Tmux("resize-window -x " + std::to_string(columns) + " -y " + std::to_string(rows));
@@ -49,8 +51,9 @@ TmuxPane::TmuxPane(const std::string& socketName, int columns, int rows)
 TmuxPane::~TmuxPane() { Tmux("kill-server"); }
 
 std::string TmuxPane::Tmux(const std::string& arguments) const {
-  return Run("TERM=xterm-256color tmux -L " + ShellQuote(socket_) + " " + arguments +
-             " 2>/dev/null");
+  // The first command starts the server, whose environment the pane gets.
+  return Run("env -u COLORTERM TERM=xterm-256color LC_ALL=C.UTF-8 tmux -L " + ShellQuote(socket_) +
+             " " + arguments + " 2>/dev/null");
 }
 
 void TmuxPane::TypeLine(const std::string& line) const {

@@ -1,15 +1,18 @@
 #pragma once
 // A detached tmux session on a private server socket, one pane running an
-// interactive sh, for end-to-end tests of the real program in a real
-// terminal emulator.
+// interactive shell, for end-to-end tests of the real program in a real
+// terminal emulator. The pane's TERM is tmux's default ("screen": 8 colours,
+// no background colour erase); its locale is C.UTF-8 and COLORTERM is unset,
+// whatever the test's own environment.
 #include <string>
 
 namespace cellshow::test {
 
 class TmuxPane {
  public:
-  // A pane of columns x rows running sh with the prompt "$ ".
-  TmuxPane(const std::string& socketName, int columns, int rows);
+  // A pane of columns x rows running `shell` (a command line) with the
+  // prompt "$ ".
+  TmuxPane(const std::string& socketName, int columns, int rows, const std::string& shell = "sh");
   ~TmuxPane();  // ends the server
   TmuxPane(const TmuxPane&) = delete;
   TmuxPane& operator=(const TmuxPane&) = delete;

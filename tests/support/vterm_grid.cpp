@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/cp437_glyphs.h"
 
@@ -37,8 +38,9 @@ std::string Glyph(char32_t c) {
   return text;
 }
 
+// `bold`: 0 not set, 1 set, -1 either.
 void CompareCell(Report& report, int row, int column, const VtCell& got, char32_t glyph,
-                 const VtColor* fg, const VtColor* bg) {
+                 const VtColor* fg, const VtColor* bg, int bold = 0) {
   if (got.glyph != glyph) {
     report.Add(row, column, "glyph " + Glyph(got.glyph) + ", want " + Glyph(glyph));
   }
@@ -48,7 +50,10 @@ void CompareCell(Report& report, int row, int column, const VtCell& got, char32_
   if (bg != nullptr && !(got.bg == *bg)) {
     report.Add(row, column, "background " + Describe(got.bg) + ", want " + Describe(*bg));
   }
-  if (got.bold || got.blink || got.reverse) report.Add(row, column, "bold, blink or reverse set");
+  if (got.blink || got.reverse) report.Add(row, column, "blink or reverse set");
+  if (bold >= 0 && got.bold != (bold == 1)) {
+    report.Add(row, column, bold ? "not bold" : "bold set");
+  }
 }
 
 }  // namespace
@@ -67,26 +72,55 @@ VtColor ExpectedColor(int consoleColor, bool trueColor) {
   return color;
 }
 
+VtColor ExpectedColor(int consoleColor, ColorDepth depth, bool foreground) {
+  if (depth != ColorDepth::Eight)
+    return ExpectedColor(consoleColor, depth == ColorDepth::TrueColor);
+  VtColor color;
+  color.kind = VtColor::Indexed;
+  color.index = static_cast<uint8_t>(
+      AnsiColor(foreground ? consoleColor & 7 : NearestNormalColor(consoleColor)));
+  return color;
+}
+
 std::string GridMismatch(const VtermScreen& terminal, const ScreenCells& screen, bool trueColor) {
+  return GridMismatch(
+      terminal, screen,
+      TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen});
+}
+
+std::string GridMismatch(const VtermScreen& terminal, const ScreenCells& screen,
+                         const TerminalCapabilities& capabilities) {
   Report report;
   const int top = (terminal.rows() - ScreenHeight) / 2;
   const int left = (terminal.columns() - ScreenWidth) / 2;
-  const VtColor black = ExpectedColor(0, trueColor);
+  const ColorDepth depth = capabilities.colors;
+  const bool ascii = capabilities.glyphs == GlyphSet::Ascii;
+  const VtColor black = ExpectedColor(0, depth, false);
   for (int row = 0; row < terminal.rows(); ++row) {
     for (int column = 0; column < terminal.columns(); ++column) {
       const VtCell got = terminal.At(row, column);
       const int gridRow = row - top, gridColumn = column - left;
       if (gridRow < 0 || gridRow >= ScreenHeight || gridColumn < 0 || gridColumn >= ScreenWidth) {
-        CompareCell(report, row, column, got, U' ', nullptr, &black);
+        CompareCell(report, row, column, got, U' ', nullptr, &black, -1);
         continue;
       }
       const Cell& cell = screen[gridRow * ScreenWidth + gridColumn];
       const uint8_t c = cell.Char & 0xFF;
-      const char32_t glyph = Cp437CodePoints[c];
-      const VtColor fg = ExpectedColor(cell.Attributes & 15, trueColor);
-      const VtColor bg = ExpectedColor(cell.Attributes >> 4 & 15, trueColor);
-      CompareCell(report, row, column, got, glyph, IsBlank(glyph) ? nullptr : &fg,
-                  IsFullBlock(glyph) ? nullptr : &bg);
+      const int fgColor = cell.Attributes & 15, bgColor = cell.Attributes >> 4 & 15;
+      const VtColor fg = ExpectedColor(fgColor, depth, true);
+      if (ascii && c == FullBlock) {
+        const VtColor blockColor = ExpectedColor(fgColor, depth, false);
+        CompareCell(report, row, column, got, U' ', nullptr, &blockColor, -1);
+        continue;
+      }
+      const VtColor bg = ExpectedColor(bgColor, depth, false);
+      const char32_t unicode = Cp437CodePoints[c];
+      const char32_t glyph = ascii ? static_cast<char32_t>(AsciiStandIns[c]) : unicode;
+      const bool blank = IsBlank(unicode);
+      // With 8 colours, bold is what makes a foreground bright.
+      const int bold = blank ? -1 : depth == ColorDepth::Eight ? (fgColor & 8 ? 1 : 0) : 0;
+      CompareCell(report, row, column, got, glyph, blank ? nullptr : &fg,
+                  IsFullBlock(unicode) ? nullptr : &bg, bold);
     }
   }
   return report.Finish();
@@ -99,7 +133,7 @@ std::string AppearanceMismatch(const VtermScreen& a, const VtermScreen& b) {
     for (int column = 0; column < a.columns(); ++column) {
       const VtCell x = a.At(row, column), y = b.At(row, column);
       CompareCell(report, row, column, x, y.glyph, IsBlank(y.glyph) ? nullptr : &y.fg,
-                  IsFullBlock(y.glyph) ? nullptr : &y.bg);
+                  IsFullBlock(y.glyph) ? nullptr : &y.bg, IsBlank(y.glyph) ? -1 : y.bold);
     }
   }
   return report.Finish();

@@ -60,7 +60,8 @@ std::string Describe(const VtColor& color) {
   return "?";
 }
 
-VtermScreen::VtermScreen(int rows, int columns) : rows_(rows), columns_(columns) {
+VtermScreen::VtermScreen(int rows, int columns, bool backgroundColorErase)
+    : rows_(rows), columns_(columns), backgroundColorErase_(backgroundColorErase) {
   vt_ = vterm_new(rows, columns);
   if (vt_ == nullptr) throw std::runtime_error("vterm_new failed");
   vterm_set_utf8(vt_, 1);
@@ -125,9 +126,71 @@ int VtermScreen::UnknownCsi(const char* leader, const long args[], int argCount,
 
 void VtermScreen::Feed(std::string_view bytes) {
   feeding_ = true;
-  vterm_input_write(vt_, bytes.data(), bytes.size());
+  if (backgroundColorErase_) {
+    vterm_input_write(vt_, bytes.data(), bytes.size());
+  } else {
+    FeedWithoutColorErase(bytes);
+  }
   vterm_screen_flush_damage(screen_);
   feeding_ = false;
+}
+
+// libvterm always erases in the pen's background. Without colour erase, each
+// CSI sequence that fills cells (ED, EL, ECH, ICH, DCH, IL, DL, SU, SD) is
+// fed with the background set to the default around it.
+void VtermScreen::FeedWithoutColorErase(std::string_view input) {
+  std::string bytes = std::move(partial_);
+  partial_.clear();
+  bytes.append(input);
+  size_t done = 0;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    if (bytes[i] != '\x1b') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= bytes.size()) break;  // cut after ESC
+    if (bytes[i + 1] != '[') {
+      i += 2;
+      continue;
+    }
+    size_t end = i + 2;
+    while (end < bytes.size() && (static_cast<unsigned char>(bytes[end]) < 0x40 ||
+                                  static_cast<unsigned char>(bytes[end]) > 0x7E)) {
+      ++end;
+    }
+    if (end >= bytes.size()) break;  // cut inside the sequence
+    if (std::string_view("JKX@PLMST").find(bytes[end]) != std::string_view::npos) {
+      vterm_input_write(vt_, bytes.data() + done, i - done);
+      FeedErase(std::string_view(bytes).substr(i, end + 1 - i));
+      done = end + 1;
+    }
+    i = end + 1;
+  }
+  if (i < bytes.size()) {
+    vterm_input_write(vt_, bytes.data() + done, i - done);
+    partial_ = bytes.substr(i);
+  } else {
+    vterm_input_write(vt_, bytes.data() + done, bytes.size() - done);
+  }
+}
+
+void VtermScreen::FeedErase(std::string_view sequence) {
+  VTermValue pen{};
+  vterm_state_get_penattr(vterm_obtain_state(vt_), VTERM_ATTR_BACKGROUND, &pen);
+  const VTermColor& bg = pen.color;
+  std::string restore = "\x1b[";
+  if (VTERM_COLOR_IS_DEFAULT_BG(&bg)) {
+    restore += "49";
+  } else if (VTERM_COLOR_IS_INDEXED(&bg)) {
+    restore += "48;5;" + std::to_string(bg.indexed.idx);
+  } else {
+    restore += "48;2;" + std::to_string(bg.rgb.red) + ";" + std::to_string(bg.rgb.green) + ";" +
+               std::to_string(bg.rgb.blue);
+  }
+  restore += "m";
+  const std::string bytes = "\x1b[49m" + std::string(sequence) + restore;
+  vterm_input_write(vt_, bytes.data(), bytes.size());
 }
 
 void VtermScreen::Resize(int rows, int columns) {

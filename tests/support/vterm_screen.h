@@ -1,6 +1,9 @@
 #pragma once
 // A terminal emulated by libvterm: feed it bytes, read back what every cell
-// shows (glyph, foreground, background) and whether anything scrolled.
+// shows (glyph, foreground, background) and whether anything scrolled. It can
+// also be a terminal without background colour erase (like GNU screen by
+// default): erases and inserted or deleted characters then leave cells in the
+// default background, whatever the pen.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,7 +32,7 @@ std::string Describe(const VtColor& color);
 
 class VtermScreen {
  public:
-  VtermScreen(int rows, int columns);
+  VtermScreen(int rows, int columns, bool backgroundColorErase = true);
   ~VtermScreen();
   VtermScreen(const VtermScreen&) = delete;
   VtermScreen& operator=(const VtermScreen&) = delete;
@@ -57,6 +60,8 @@ class VtermScreen {
  private:
   static int PushLine(int columns, const void* cells, void* user);
   static int Damage(int startRow, int endRow, int startColumn, int endColumn, void* user);
+  void FeedWithoutColorErase(std::string_view bytes);
+  void FeedErase(std::string_view sequence);
   static int UnknownCsi(const char* leader, const long args[], int argCount, const char* intermed,
                         char command, void* user);
 
@@ -66,6 +71,8 @@ class VtermScreen {
   int scrolled_ = 0;
   int lastCellPrints_ = 0;
   bool feeding_ = false;
+  const bool backgroundColorErase_;
+  std::string partial_;  // an escape sequence cut at the end of the last feed
   std::string unknown_;
 };
 

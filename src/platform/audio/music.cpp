@@ -259,7 +259,9 @@ void MusicPlayer::Impl::ShutDownAudio() {
   otherMusic.Free();
   Mix_CloseAudio();
   Mix_Quit();
-  SDL_Quit();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // The last user of SDL (no window) frees its global state too.
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
   DeviceTaken.store(false, std::memory_order_release);
 }
 
@@ -312,13 +314,16 @@ void MusicPlayer::Open(const std::string& dataDir, bool mute) {
   bool opened = false;
   {
     QuietStderr quiet;
-    if (SDL_Init(SDL_INIT_AUDIO) == 0) {
+    // The audio subsystem alone: a window's video lives on after "close all".
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
       SilenceAlsa();
       Mix_Init(MIX_INIT_MP3);
       opened = Mix_OpenAudio(DeviceRate, AUDIO_S16SYS, DeviceChannels, DeviceBufferFrames) == 0;
-      if (!opened) Mix_Quit();
+      if (!opened) {
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      }
     }
-    if (!opened) SDL_Quit();
   }
   if (!opened) {
     DeviceTaken.store(false);

@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cstdio>
+#include <string_view>
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <unistd.h>
 #endif
+
+#include "shell/assets.h"
 
 #ifndef CELLSHOW_SHARE_DIR
 #define CELLSHOW_SHARE_DIR "/usr/local/share/cellshow"
@@ -21,6 +25,14 @@ constexpr char Separator = '\\';
 #else
 constexpr char Separator = '/';
 #endif
+
+constexpr std::string_view PlayPrefix = "play ";
+static_assert(std::string_view(PlayMusicCommand).starts_with(PlayPrefix));
+
+bool IsFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+}
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};
@@ -75,6 +87,26 @@ std::string ResolveDataDir(const std::string& explicitDir) {
   return "data";
 }
 
-bool DataDirMissing(const std::string& dir) { return !IsDirectory(dir); }
+bool HasShowFiles(const std::string& dataDir) {
+  const char* const names[] = {
+      ImgFileName, TrFileName,  Tr2FileName, Tr3FileName, HitFileName,
+      BlFileName,  Lc1FileName, Lc2FileName, Lc3FileName, PlayMusicCommand + PlayPrefix.size()};
+  for (const char* name : names) {
+    if (IsFile(MapAssetName(dataDir, name))) return true;
+  }
+  return false;
+}
+
+void ReportMissingShowFiles(const std::string& dataDir, bool searched) {
+  if (HasShowFiles(dataDir)) return;
+  std::string where = dataDir;
+  if (searched && !IsDirectory(dataDir)) {
+    where.clear();
+    for (const std::string& dir : DefaultDataDirs()) where += (where.empty() ? "" : ", ") + dir;
+  }
+  std::fprintf(stderr,
+               "cellshow: no show files in %s; the show will be blank and silent (see --data)\n",
+               where.c_str());
+}
 
 }  // namespace cellshow

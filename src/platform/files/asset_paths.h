@@ -21,7 +21,14 @@ std::vector<std::string> DefaultDataDirs();
 // simply missing (DataDirMissing tells).
 std::string ResolveDataDir(const std::string& explicitDir);
 
-// True when `dir` is not a folder: the show would play without its data.
-bool DataDirMissing(const std::string& dir);
+// Whether `dataDir` holds at least one of the files the show reads (its
+// pictures, animations, models or tune).
+bool HasShowFiles(const std::string& dataDir);
+
+// When `dataDir` holds none of them, says so on stderr in one line: the show
+// will play, but blank and silent. `searched`: the folder was not given but
+// looked for (DefaultDataDirs), and the line names every folder tried when
+// none of them exists. Called just before the show starts.
+void ReportMissingShowFiles(const std::string& dataDir, bool searched);
 
 }  // namespace cellshow

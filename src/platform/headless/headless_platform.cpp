@@ -3,19 +3,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/headless/recording.h"
 #include "show/show.h"
 
 namespace cellshow {
 
-HeadlessPlatform::HeadlessPlatform(std::string dataDir, std::FILE* out, int64_t keyAfter)
-    : NativeFilePlatform(std::move(dataDir)), writer_(out), keyAfter_(keyAfter) {}
+HeadlessPlatform::HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter)
+    : NativeFilePlatform(std::move(dataDir)), sink_(sink), keyAfter_(keyAfter) {}
 
 void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
-  writer_.WritePresent(ticks_, screen);
+  sink_.Present(ticks_, screen);
+  ++presents_;
 }
 
 void HeadlessPlatform::SendMediaCommand(const char* command) {
-  writer_.WriteMedia(ticks_, command);
+  sink_.Media(ticks_, command);
+  ++mediaCommands_;
 }
 
 uint32_t HeadlessPlatform::StartTimer(int32_t, int32_t, TickCallback tick, void* context) {
@@ -29,6 +32,7 @@ void HeadlessPlatform::KillTimer(uint32_t) { tick_ = nullptr; }
 int32_t HeadlessPlatform::KeyHit() {
   if (ended_) return 1;
   if (keyAfter_ >= 0 && ticks_ >= keyAfter_) return 1;
+  if (sink_.BetweenTicks(ticks_)) return 1;
   if (tick_ == nullptr || !ticksAllowed_) return ended_ ? 1 : 0;
   ++ticks_;
   tick_(context_);
@@ -49,15 +53,25 @@ int RunHeadlessShow(const Options& options) {
   }
   static char buffer[1 << 16];
   std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
-  HeadlessPlatform host(options.dataDir, out, options.keyAfter);
+  RecordingWriter writer(out);
+  HeadlessPlatform host(options.dataDir, writer, options.keyAfter);
   static Show show;
   show.Host = &host;
   Start(show);
   const bool closed = std::fclose(out) == 0;
-  if (host.writeFailed() || !closed) {
+  if (writer.failed() || !closed) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", options.recordPath.c_str(),
                  std::strerror(errno));
     return 1;
+  }
+  if (options.stats) {
+    std::fprintf(stderr,
+                 "cellshow stats (virtual clock)\n"
+                 "  ticks run              %u\n"
+                 "  frames presented       %llu\n"
+                 "  media commands         %llu\n",
+                 host.ticks(), static_cast<unsigned long long>(host.presents()),
+                 static_cast<unsigned long long>(host.mediaCommands()));
   }
   return host.exitCode();
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_sink.h"
 #include "shell/screen.h"
 
 namespace cellshow {
@@ -19,12 +20,15 @@ enum RecordKind : uint32_t { PresentRecord = 1, MediaRecord = 2 };
 constexpr uint32_t PresentBytes = 8000;
 
 // Writes records to a stream. Write failures are remembered, not thrown.
-class RecordingWriter {
+class RecordingWriter : public HeadlessSink {
  public:
   explicit RecordingWriter(std::FILE* out) : out_(out) {}
   void WritePresent(uint32_t tick, const ScreenCells& screen);
   void WriteMedia(uint32_t tick, const char* command);
   bool failed() const { return failed_; }
+
+  void Present(uint32_t tick, const ScreenCells& screen) override { WritePresent(tick, screen); }
+  void Media(uint32_t tick, const char* command) override { WriteMedia(tick, command); }
 
  private:
   void Put(const void* data, size_t size);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 namespace {
@@ -50,8 +50,12 @@ uint32_t PackSize(TerminalSize size) {
 }  // namespace
 
 FrameWriter::FrameWriter(int fd, bool trueColor)
+    : FrameWriter(fd,
+                  TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
+
+FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities)
     : fd_(fd),
-      encoder_(trueColor),
+      encoder_(capabilities),
       size_(PackSize(TerminalSize{})),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ackFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
@@ -80,11 +84,9 @@ bool FrameWriter::Start() {
 }
 
 void FrameWriter::Present(const ScreenCells& screen) {
-  std::memcpy(slots_[back_], screen, sizeof(ScreenCells));
-  const uint8_t previous = pending_.exchange(back_ | FreshBit, std::memory_order_acq_rel);
-  back_ = previous & IndexMask;
+  const bool replaced = frames_.Publish(screen);
   presented_.fetch_add(1, std::memory_order_relaxed);
-  if (previous & FreshBit) skipped_.fetch_add(1, std::memory_order_relaxed);
+  if (replaced) skipped_.fetch_add(1, std::memory_order_relaxed);
   Wake();
 }
 
@@ -143,7 +145,10 @@ WriterStats FrameWriter::Stats() const {
   return stats;
 }
 
-void FrameWriter::Wake() { Signal(wakeFd_); }
+void FrameWriter::Wake() {
+  wakes_.fetch_add(1, std::memory_order_acq_rel);
+  Signal(wakeFd_);
+}
 
 void FrameWriter::Ack() { Signal(ackFd_); }
 
@@ -166,21 +171,8 @@ bool FrameWriter::TakeRequest(uint32_t bit) {
   return (requests_.fetch_and(~bit, std::memory_order_acq_rel) & bit) != 0;
 }
 
-bool FrameWriter::FreshPending() const {
-  return (pending_.load(std::memory_order_acquire) & FreshBit) != 0;
-}
-
 bool FrameWriter::Aborted() const {
   return (requests_.load(std::memory_order_acquire) & AbortBit) != 0;
-}
-
-bool FrameWriter::TakeFresh() {
-  if (!FreshPending()) return false;
-  // Only the producer sets the bit and only this thread clears it, so the
-  // exchange returns the fresh slot.
-  front_ = pending_.exchange(front_, std::memory_order_acq_rel) & IndexMask;
-  hasFrame_ = true;
-  return true;
 }
 
 void FrameWriter::EncodeFront(bool cancelFirst) {
@@ -195,7 +187,7 @@ void FrameWriter::EncodeFront(bool cancelFirst) {
     encoder_.Invalidate();
   }
   const TerminalSize terminal{static_cast<int>(size >> 16), static_cast<int>(size & 0xFFFF)};
-  n += encoder_.Encode(slots_[front_], terminal, out_ + n);
+  n += encoder_.Encode(frames_.front(), terminal, out_ + n);
   outKind_ = Output::Frame;
   outCount_ = n;
   outDone_ = 0;
@@ -273,6 +265,7 @@ void FrameWriter::Flush() {
 void FrameWriter::Run() {
   BlockSignalsOnThisThread();
   for (;;) {
+    const uint64_t seen = wakes_.load(std::memory_order_acquire);
     const uint32_t requests = requests_.load(std::memory_order_acquire);
     if (requests & AbortBit) break;
     if (requests & FinishBit) {
@@ -280,6 +273,7 @@ void FrameWriter::Run() {
       break;
     }
     if (gone()) {
+      settledWakes_.store(seen, std::memory_order_release);
       WaitRequest();
       continue;
     }
@@ -304,13 +298,14 @@ void FrameWriter::Run() {
     }
     if (size_.load(std::memory_order_acquire) != shownSize_) redraw_ = true;
     if (entered_) {
-      if (TakeFresh() || (redraw_ && hasFrame_)) {
+      if (frames_.TakeFresh() || (redraw_ && frames_.hasFrame())) {
         redraw_ = false;
         EncodeFront(false);
         continue;
       }
       redraw_ = false;  // no frame yet: the first one is drawn in full anyway
     }
+    settledWakes_.store(seen, std::memory_order_release);
     WaitRequest();
   }
   finished_.store(true, std::memory_order_release);
@@ -319,7 +314,7 @@ void FrameWriter::Run() {
 
 void FrameWriter::RunFinish() {
   bool cut = false;
-  if (outDone_ < outCount_ && outKind_ == Output::Frame && FreshPending()) {
+  if (outDone_ < outCount_ && outKind_ == Output::Frame && frames_.FreshPending()) {
     // A newer frame (the last one) waits: drop what is left of this one.
     cut = outDone_ > 0;
     outKind_ = Output::None;
@@ -336,7 +331,7 @@ void FrameWriter::RunFinish() {
     encoder_.Invalidate();
   }
   if (entered_ && !gone() && !Aborted()) {
-    if (TakeFresh()) {
+    if (frames_.TakeFresh()) {
       EncodeFront(cut);
       Flush();
     }

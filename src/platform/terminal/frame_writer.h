@@ -2,17 +2,17 @@
 // Hands frames from the tick to a writer thread that encodes them and writes
 // them to the terminal, so that a slow terminal never slows the show.
 //
-// A present copies the grid into a free slot of a triple buffer and swaps it
-// in with one atomic exchange: no lock, no allocation, no wait. When the
-// writer has not taken the previous frame yet, the newer one replaces it (the
-// older is skipped, never queued). Each frame goes out in one write() when the
-// terminal takes it all; the writer thread blocks every signal that could
+// A present goes through the newest-frame exchange (frame_exchange.h): no
+// lock, no allocation, no wait. When the writer has not taken the previous
+// frame yet, the newer one replaces it (the older is skipped, never queued). Each frame goes out in
+// one write() when the terminal takes it all; the writer thread blocks every signal that could
 // interrupt it, so an escape sequence is never cut in half.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
 
+#include "platform/ticks/frame_exchange.h"
 #include "render/ansi/frame_encoder.h"
 #include "shell/screen.h"
 
@@ -33,6 +33,9 @@ class FrameWriter {
 
   // `fd` is the terminal, best opened non-blocking (a blocking one works, but
   // then a stuck terminal can hold the writer). Not owned.
+  // The encoder writes for a terminal of `capabilities`.
+  FrameWriter(int fd, const TerminalCapabilities& capabilities);
+  // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
   FrameWriter(int fd, bool trueColor);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
@@ -70,6 +73,13 @@ class FrameWriter {
   int goneFd() const { return goneFd_; }
   WriterStats Stats() const;
 
+  // Every present and request counts one wake. settledWakes() is the count
+  // the writer had seen when it last found nothing left to do: once it
+  // reaches a value of wakes(), everything asked before that was acted on.
+  // Lets a test check that a request had no effect without waiting a while.
+  uint64_t wakes() const { return wakes_.load(std::memory_order_acquire); }
+  uint64_t settledWakes() const { return settledWakes_.load(std::memory_order_acquire); }
+
  private:
   enum Request : uint32_t {
     RedrawBit = 1,
@@ -79,8 +89,6 @@ class FrameWriter {
     AbortBit = 16
   };
   enum class Output { None, Frame, Control, Suspend, Tail };
-  static constexpr uint8_t FreshBit = 4;
-  static constexpr uint8_t IndexMask = 3;
   // A control string (static text), set by the main thread before it raises
   // its request bit.
   struct Control {
@@ -94,8 +102,6 @@ class FrameWriter {
   void Ack();
   template <typename Done>
   bool WaitFor(Done done, int timeoutMs);
-  bool TakeFresh();
-  bool FreshPending() const;
   bool Aborted() const;
   bool TakeRequest(uint32_t bit);
   void EncodeFront(bool cancelFirst);
@@ -113,13 +119,8 @@ class FrameWriter {
   const int fd_;
   FrameEncoder encoder_;
 
-  // Triple buffer: the producer owns back_, the writer owns front_, pending_
-  // holds the third slot and whether it carries a frame not yet taken.
-  ScreenCells slots_[3] = {};
-  std::atomic<uint8_t> pending_{1};
-  uint8_t back_ = 0;
-  uint8_t front_ = 2;
-  bool hasFrame_ = false;  // writer: front_ holds a frame
+  // Tick -> writer; the writer is the consumer.
+  FrameExchange frames_;
 
   std::atomic<uint32_t> requests_{0};
   std::atomic<uint32_t> size_;  // columns << 16 | rows
@@ -145,6 +146,8 @@ class FrameWriter {
   std::atomic<uint64_t> bytesWritten_{0};
   std::atomic<uint64_t> frameBytes_{0};
   std::atomic<uint64_t> writeCalls_{0};
+  std::atomic<uint64_t> wakes_{0};
+  std::atomic<uint64_t> settledWakes_{0};
 
   // The output in flight.
   Output outKind_ = Output::None;

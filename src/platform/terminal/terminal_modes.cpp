@@ -17,17 +17,14 @@ termios MakeShowModes(const termios& saved) {
   return modes;
 }
 
-bool ChooseTrueColor(ColorMode mode, const char* colorterm) {
-  switch (mode) {
-    case ColorMode::TrueColor:
-      return true;
-    case ColorMode::Ansi16:
-      return false;
-    case ColorMode::Auto:
-      break;
-  }
-  return colorterm != nullptr &&
-         (std::strcmp(colorterm, "truecolor") == 0 || std::strcmp(colorterm, "24bit") == 0);
+size_t FormatSizeRequest(TerminalSize size, char* out) {
+  const int n = std::snprintf(out, 32, "\x1b[8;%d;%dt", size.rows, size.columns);
+  return n > 0 && n < 32 ? static_cast<size_t>(n) : 0;
+}
+
+TerminalSize SizeToRequest(TerminalSize size) {
+  return TerminalSize{size.columns < ScreenWidth ? ScreenWidth : size.columns,
+                      size.rows < ScreenHeight ? ScreenHeight : size.rows};
 }
 
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows) {

@@ -7,19 +7,15 @@
 #include <cstdint>
 
 #include "platform/options.h"
-#include "render/ansi/frame_encoder.h"
 #include "platform/terminal/frame_writer.h"
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
+#include "render/ansi/frame_encoder.h"
 
 namespace cellshow {
 
-// Start-up: alternate screen, cursor hidden, and a request to xterm-style
-// terminals to become 80x50 (no reply comes back).
-inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l\x1b[8;50;80t";
-// After a stop (Ctrl-Z): the same without asking for the size again.
-inline constexpr char ReenterSequence[] = "\x1b[?1049h\x1b[?25l";
-// After an outside stop and continue, when the screen was never given back.
-inline constexpr char RehideSequence[] = "\x1b[?25l";
+// Every time the show takes the terminal (start-up, and each continue after
+// a stop): alternate screen, cursor hidden.
+inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l";
 // Every end: colours reset, synchronized update off, cursor shown, main
 // screen back. Starts with ESC, so it also ends a sequence cut short.
 inline constexpr char RestoreSequence[] = "\x1b[0m\x1b[?2026l\x1b[?25h\x1b[?1049l";
@@ -35,8 +31,13 @@ constexpr size_t Length(const char (&)[N]) {
 // its way is never cut.
 termios MakeShowModes(const termios& saved);
 
-// 24-bit colour: forced by --colors, else when COLORTERM says so.
-bool ChooseTrueColor(ColorMode mode, const char* colorterm);
+// The request to xterm-style terminals to become `size` (no reply comes
+// back): CSI 8 ; rows ; columns t. Returns its length; `out` has 32 bytes.
+size_t FormatSizeRequest(TerminalSize size, char* out);
+
+// The size to ask for at start-up so that the grid fits: each side grown to
+// the grid's, never shrunk. Equal to `size` when it fits already.
+TerminalSize SizeToRequest(TerminalSize size);
 
 // A size the kernel reports; 0 (unknown, as on a fresh pty) counts as 80x50.
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows);

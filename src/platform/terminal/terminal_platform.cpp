@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,9 +19,53 @@
 namespace cellshow {
 namespace {
 
-constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-// Read from a signalfd on the main thread; blocked on every thread.
-constexpr int WatchedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGWINCH, SIGTSTP, SIGCONT};
+// Faults (and signals that usually come as one): a handler restores the
+// terminal, then the default action runs.
+constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+// Read from a signalfd on the main thread and blocked on every thread: the
+// size changes, job control, and every other signal whose default action
+// ends the process (the real-time ones are added at run time).
+constexpr int JobSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
+constexpr int EndingSignals[] = {
+    SIGINT,    SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+
+bool Ignored(int sig) {
+  struct sigaction action {};
+  return sigaction(sig, nullptr, &action) == 0 && action.sa_handler == SIG_IGN;
+}
+
+// The ending signals the show watches: those not ignored when it started (a
+// blocked signal is queued even when ignored, so an ignored one must stay
+// unblocked to stay ignored, as for SIGINT in a script's background job).
+sigset_t MakeEndingSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : EndingSignals) {
+    if (!Ignored(sig)) sigaddset(&set, sig);
+  }
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
+    if (!Ignored(sig)) sigaddset(&set, sig);
+  }
+  return set;
+}
+
+sigset_t endingSet;  // set once by Open, before any thread starts
+
+sigset_t OneSignal(int sig) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  return set;
+}
 
 // What the fatal-signal handler restores.
 volatile sig_atomic_t restoreArmed = 0;
@@ -58,9 +103,36 @@ void OnFatalSignal(int sig) {
     restoreArmed = 0;
     WriteAllWithin(restoreFd, RestoreSequence, Length(RestoreSequence), 200);
     tcsetattr(restoreFd, TCSANOW, &restoreModes);
+    tcflush(restoreFd, TCIFLUSH);
   }
   errno = savedErrno;
   raise(sig);  // SA_RESETHAND has put the default action back: it ends the process
+}
+
+// Ends the process by `sig`'s default action, so that the parent sees the
+// signal (a shell: status 128+n, and a loop stops).
+[[noreturn]] void DieBy(int sig) {
+  signal(sig, SIG_DFL);
+  const sigset_t set = OneSignal(sig);
+  raise(sig);  // blocked on this thread: pending until the line below
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  _exit(128 + sig);  // not reached
+}
+
+// Stops the process by `sig`'s default action (a stop the shell reports as
+// one from the terminal) and returns once continued. False when nothing
+// stopped it: in an orphaned process group the kernel discards the stop.
+bool StopBy(int sig) {
+  const sigset_t set = OneSignal(sig);
+  sigset_t saved;
+  pthread_sigmask(SIG_UNBLOCK, &set, &saved);
+  kill(getpid(), sig);  // only this thread takes it: the process stops here
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  // A continue leaves a SIGCONT pending (it is blocked): take it, it has
+  // been served.
+  const sigset_t cont = OneSignal(SIGCONT);
+  const timespec now{0, 0};
+  return sigtimedwait(&cont, nullptr, &now) == SIGCONT;
 }
 
 // The terminal that standard output shows, opened anew (a description of our
@@ -91,8 +163,10 @@ bool SameDevice(int a, int b) {
 
 }  // namespace
 
-TerminalPlatform::TerminalPlatform(const Options& options)
-    : TimedPlatform(options.dataDir, 0, true, options.keyAfter), options_(options) {}
+TerminalPlatform::TerminalPlatform(const Options& options, const TerminalCapabilities& capabilities)
+    : TimedPlatform(options.dataDir, 0, true, options.keyAfter),
+      options_(options),
+      capabilities_(capabilities) {}
 
 TerminalPlatform::~TerminalPlatform() {
   writer_.reset();
@@ -114,6 +188,8 @@ bool TerminalPlatform::Open(std::string& error) {
   restoreFd = tty_;
   restoreModes = saved_;
 
+  hangupIgnored_ = Ignored(SIGHUP);  // started under nohup
+
   struct sigaction fatal {};
   fatal.sa_handler = OnFatalSignal;
   fatal.sa_flags = SA_RESETHAND;
@@ -122,10 +198,14 @@ bool TerminalPlatform::Open(std::string& error) {
   signal(SIGPIPE, SIG_IGN);  // a closed terminal shows as EPIPE or EIO instead
 
   // Blocked before any thread starts, so every thread inherits the mask and
-  // the signals wait for the main thread's poll.
-  sigset_t watched;
-  sigemptyset(&watched);
-  for (int sig : WatchedSignals) sigaddset(&watched, sig);
+  // the signals wait for the main thread's poll. A signal that was ignored
+  // when the show started (SIGINT in a background job of a script) stays
+  // ignored: it is discarded, never read.
+  endingSet = MakeEndingSet();
+  sigset_t watched = endingSet;
+  for (int sig : JobSignals) {
+    if (sig != SIGTSTP || !Ignored(sig)) sigaddset(&watched, sig);  // an ignored Ctrl-Z stays so
+  }
   pthread_sigmask(SIG_BLOCK, &watched, nullptr);
   signalFd_ = signalfd(-1, &watched, SFD_NONBLOCK | SFD_CLOEXEC);
   if (signalFd_ < 0) {
@@ -133,8 +213,7 @@ bool TerminalPlatform::Open(std::string& error) {
     return false;
   }
 
-  writer_ = std::make_unique<FrameWriter>(
-      tty_, ChooseTrueColor(options_.colors, std::getenv("COLORTERM")));
+  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_);
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;
@@ -143,11 +222,17 @@ bool TerminalPlatform::Open(std::string& error) {
 }
 
 void TerminalPlatform::PrepareConsole() {
-  // Raw first, so that nothing typed from here on is echoed.
-  entered_ = SetModes(show_);
-  restoreArmed = 1;
-  writer_->Resume(EnterSequence, Length(EnterSequence));
-  ReadSize();
+  std::memcpy(enterText_, EnterSequence, Length(EnterSequence));
+  enterCount_ = Length(EnterSequence);
+  // Only a terminal smaller than the grid is asked to grow; its size now is
+  // asked back at the end if it changed.
+  const TerminalSize size = KernelSize();
+  const TerminalSize wanted = SizeToRequest(size);
+  if (size.columns > 0 && size.rows > 0 && !(wanted == size)) {
+    startSize_ = size;
+    enterCount_ += FormatSizeRequest(wanted, enterText_ + enterCount_);
+  }
+  Take();
   music_.Open(dataDir(), options_.mute);
 }
 
@@ -157,7 +242,8 @@ void TerminalPlatform::SendMediaCommand(const char* command) { music_.Command(co
 
 int32_t TerminalPlatform::KeyHit() {
   for (;;) {
-    if (ExitRequested() || writer_->gone() || KeyDue()) return 1;
+    if (ExitRequested() || KeyDue()) return 1;
+    if (writer_->gone()) break;
     pollfd watch[5] = {{exitRequestFd(), POLLIN, 0},
                        {writer_->goneFd(), POLLIN, 0},
                        {signalFd_, POLLIN, 0},
@@ -167,15 +253,21 @@ int32_t TerminalPlatform::KeyHit() {
       if (errno == EINTR || errno == EAGAIN) continue;
       return 1;  // cannot wait any more: end rather than spin
     }
-    if (ExitRequested() || writer_->gone() || KeyDue()) return 1;
-    if ((watch[2].revents & POLLIN) && HandleSignals()) return 1;
-    // A key, or the terminal hung up.
-    if (watch[3].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) return 1;
+    if (ExitRequested() || KeyDue()) return 1;
+    if (writer_->gone()) break;
+    if (watch[2].revents & POLLIN) {
+      if (HandleSignals()) return 1;
+      continue;  // after a stop the terminal's state is news: look again
+    }
+    if (watch[3].revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+    if (watch[3].revents & POLLIN) return 1;  // a key
   }
+  // The terminal went away: a hangup, whether or not its SIGHUP came first.
+  if (!hangupIgnored_) endSignal_ = SIGHUP;
+  return 1;
 }
 
 bool TerminalPlatform::HandleSignals() {
-  bool end = false;
   signalfd_siginfo info{};
   while (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
     switch (info.ssi_signo) {
@@ -183,55 +275,80 @@ bool TerminalPlatform::HandleSignals() {
         ReadSize();
         break;
       case SIGTSTP:
-        Suspend();
+        Stop();
         break;
       case SIGCONT:
-        Continue();
+        Take();  // after a stop from outside (SIGSTOP): whatever happened meanwhile is redrawn
         break;
-      default:  // SIGINT, SIGTERM, SIGHUP, SIGQUIT
-        end = true;
-        break;
+      default:
+        endSignal_ = static_cast<int>(info.ssi_signo);
+        return true;
     }
   }
-  return end;
+  return false;
 }
 
-void TerminalPlatform::Suspend() {
-  if (!entered_ || ExitRequested()) return;
+// Ctrl-Z: the terminal is given back, the process stops as SIGTSTP stops it,
+// and once continued it takes the terminal again.
+void TerminalPlatform::Stop() {
+  if (ExitRequested()) return;
+  if (taken_) GiveBack();
+  StopBy(SIGTSTP);
+  Take();
+}
+
+void TerminalPlatform::Take() {
+  // Continued in the background (`bg`, or started with `&`): stop again as
+  // output to the terminal would, until the shell brings the show to the
+  // foreground; unless a signal is ending it meanwhile.
+  for (;;) {
+    if (ExitRequested()) return;
+    sigset_t pending;
+    sigpending(&pending);
+    for (int sig = 1; sig < NSIG; ++sig) {
+      if (sigismember(&endingSet, sig) == 1 && sigismember(&pending, sig) == 1) return;
+    }
+    const pid_t foreground = tcgetpgrp(tty_);
+    if (foreground < 0 || foreground == getpgrp()) break;  // not our controlling terminal: no jobs
+    if (!StopBy(SIGTTOU)) break;  // no job control: nothing will continue it
+  }
+  // The shell may have changed the modes while the show was stopped; input
+  // typed before the show began is not a key.
+  SetModes(show_);
+  if (!started_) tcflush(tty_, TCIFLUSH);
+  taken_ = true;
+  restoreArmed = 1;
+  if (started_) {
+    writer_->Resume(EnterSequence, Length(EnterSequence));
+  } else {
+    writer_->Resume(enterText_, enterCount_);
+  }
+  started_ = true;
+  ReadSize();
+}
+
+void TerminalPlatform::GiveBack() {
   // The frame in flight goes out whole, then the terminal is given back.
   writer_->Suspend(RestoreSequence, Length(RestoreSequence), FinishTimeoutMs);
   SetModes(saved_);
   restoreArmed = 0;
-  entered_ = false;
-  suspended_ = true;
-  kill(getpid(), SIGSTOP);
-  // Runs on from here once continued; the SIGCONT that follows re-enters.
+  taken_ = false;
 }
 
-void TerminalPlatform::Continue() {
-  if (ExitRequested()) return;
-  // The shell may have changed the modes while the show was stopped.
-  entered_ = SetModes(show_);
-  restoreArmed = 1;
-  if (suspended_) {
-    writer_->Resume(ReenterSequence, Length(ReenterSequence));
-  } else {
-    writer_->Resume(RehideSequence, Length(RehideSequence));  // stopped from outside
-  }
-  suspended_ = false;
-  ReadSize();
+TerminalSize TerminalPlatform::KernelSize() const {
+  winsize size{};
+  if (ioctl(tty_, TIOCGWINSZ, &size) != 0) return TerminalSize{0, 0};
+  return TerminalSize{size.ws_col, size.ws_row};
 }
 
 void TerminalPlatform::ReadSize() {
-  winsize size{};
-  if (ioctl(tty_, TIOCGWINSZ, &size) == 0) {
-    writer_->Resize(SizeFromKernel(size.ws_col, size.ws_row));
-  }
+  const TerminalSize size = KernelSize();
+  writer_->Resize(
+      SizeFromKernel(static_cast<unsigned>(size.columns), static_cast<unsigned>(size.rows)));
 }
 
 bool TerminalPlatform::SetModes(const termios& modes) {
-  // TCSANOW: nothing typed is flushed (the key stays for the shell), and no
-  // wait for output that a stuck terminal may never take.
+  // TCSANOW: no wait for output that a stuck terminal may never take.
   while (tcsetattr(tty_, TCSANOW, &modes) != 0) {
     if (errno != EINTR) return false;
   }
@@ -239,13 +356,22 @@ bool TerminalPlatform::SetModes(const termios& modes) {
 }
 
 void TerminalPlatform::EndProcess(int code) {
-  const bool whole = writer_->Finish(RestoreSequence, Length(RestoreSequence), FinishTimeoutMs);
-  if (!whole && !suspended_ && !writer_->gone()) {
-    WriteAllWithin(tty_, RestoreSequence, Length(RestoreSequence), 50);
+  size_t exitCount = Length(RestoreSequence);
+  std::memcpy(exitText_, RestoreSequence, exitCount);
+  if (startSize_.columns > 0 && !(KernelSize() == startSize_)) {
+    exitCount += FormatSizeRequest(startSize_, exitText_ + exitCount);
   }
-  SetModes(saved_);
+  const bool whole = writer_->Finish(exitText_, exitCount, FinishTimeoutMs);
+  if (taken_) {
+    if (!whole && !writer_->gone()) WriteAllWithin(tty_, exitText_, exitCount, 50);
+    SetModes(saved_);
+    // The ending key, and anything typed during the show, are not for the
+    // shell (Ctrl-D would end it, Esc would eat the next key).
+    tcflush(tty_, TCIFLUSH);
+  }
   restoreArmed = 0;
   if (options_.stats) WriteStats();
+  if (endSignal_ != 0) DieBy(endSignal_);
   _exit(code);
 }
 

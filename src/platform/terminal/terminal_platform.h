@@ -1,8 +1,19 @@
 #pragma once
 // The show in the controlling terminal: alternate screen, hidden cursor, raw
 // input without echo; keys detected (never read) in a poll that also watches
-// the ending signals, size changes and job control; frames written by a
-// writer thread; the terminal restored exactly at every end.
+// the signals, size changes and job control; frames written by a writer
+// thread; the terminal restored exactly at every end.
+//
+// As a citizen of the user's shell session:
+// - Input typed before the show took the terminal is discarded then, and the
+//   ending key (with anything typed during the show) at the end, once the
+//   modes are back: none of it reaches the shell.
+// - Every stop gives the terminal back (modes, main screen, cursor), and
+//   every continue takes it again and redraws in full; continued in the
+//   background, the show stops again when it sets the modes (SIGTTOU).
+// - A signal that ends a program ends the show in order; once the terminal
+//   is restored the process dies by that same signal, so the shell sees
+//   128+n. Faults restore the terminal from a handler, then die the same way.
 #include <termios.h>
 
 #include <memory>
@@ -11,7 +22,8 @@
 #include "platform/audio/music.h"
 #include "platform/options.h"
 #include "platform/terminal/frame_writer.h"
-#include "platform/terminal/timed_platform.h"
+#include "platform/ticks/timed_platform.h"
+#include "render/ansi/terminal_capabilities.h"
 
 namespace cellshow {
 
@@ -21,7 +33,7 @@ class TerminalPlatform : public TimedPlatform {
   // a stuck or slow terminal.
   static constexpr int FinishTimeoutMs = 300;
 
-  explicit TerminalPlatform(const Options& options);
+  TerminalPlatform(const Options& options, const TerminalCapabilities& capabilities);
   ~TerminalPlatform() override;
 
   // Opens the terminal on standard output, reads its modes and sets up the
@@ -29,36 +41,50 @@ class TerminalPlatform : public TimedPlatform {
   // says why.
   bool Open(std::string& error);
 
-  // Enters the show's modes and screen, and opens the music.
+  // Takes the terminal (asking for a larger size if it is smaller than the
+  // grid) and opens the music.
   void PrepareConsole() override;
   void PresentScreen(const ScreenCells& screen) override;
   void SendMediaCommand(const char* command) override;
   // Blocks (no CPU) until a key is pending, an ending signal came, the
   // terminal went away or the closing scene asked for the exit; then 1.
-  // Handles size changes and stops on the way.
+  // Handles size changes, stops and continues on the way.
   int32_t KeyHit() override;
 
  protected:
-  // Last frame and restore written (bounded wait), modes back, --stats, exit.
+  // Last frame and restore written (bounded wait), modes back, input
+  // discarded, --stats, then exit, or death by the signal that ended it.
   void EndProcess(int code) override;
 
  private:
   bool HandleSignals();
-  void Suspend();
-  void Continue();
+  void Take();
+  void GiveBack();
+  void Stop();
+  TerminalSize KernelSize() const;
   void ReadSize();
   bool SetModes(const termios& modes);
   void WriteStats();
 
   Options options_;
+  TerminalCapabilities capabilities_;
   int tty_ = -1;
   int signalFd_ = -1;
   termios saved_{};
   termios show_{};
   std::unique_ptr<FrameWriter> writer_;
   MusicPlayer music_;
-  bool entered_ = false;    // the terminal is in the show's modes
-  bool suspended_ = false;  // given back for a stop (Ctrl-Z)
+  // Main thread only.
+  bool taken_ = false;            // the show's modes and screen are on
+  bool started_ = false;          // the terminal was taken once
+  bool hangupIgnored_ = false;    // SIGHUP was ignored when the show started (nohup)
+  int endSignal_ = 0;             // the signal that ends the show; 0: a key or its own end
+  TerminalSize startSize_{0, 0};  // before the size request; 0x0 when none was sent
+  // The first take's bytes (the size request included) and the end's (the
+  // old size asked back); static once handed to the writer.
+  char enterText_[64] = {};
+  size_t enterCount_ = 0;
+  char exitText_[96] = {};
 };
 
 }  // namespace cellshow

@@ -15,6 +15,24 @@ constexpr int AnsiColor(int consoleColor) {
          (consoleColor & 4) >> 2;
 }
 
+// The normal colour (0..7) nearest to a console colour: itself for 0..7; for
+// the bright ones the least squared distance in the palette, a tie going to
+// its own normal colour. Terminals with 8 colours show backgrounds this way.
+constexpr int NearestNormalColor(int consoleColor) {
+  if (consoleColor < 8) return consoleColor;
+  const Rgb c = VgaPalette[consoleColor];
+  auto distance = [&c](int normal) {
+    const Rgb n = VgaPalette[normal];
+    const int r = c.r - n.r, g = c.g - n.g, b = c.b - n.b;
+    return r * r + g * g + b * b;
+  };
+  int best = consoleColor & 7;
+  for (int normal = 0; normal < 8; ++normal) {
+    if (distance(normal) < distance(best)) best = normal;
+  }
+  return best;
+}
+
 // SGR parameters for a colour, without the CSI and the final 'm'.
 struct SgrParameter {
   uint8_t size = 0;
@@ -50,6 +68,22 @@ constexpr std::array<SgrParameter, 16> MakeTable(bool background, bool trueColor
   }
   return table;
 }
+// 8 colours: a foreground sets its intensity as well (bold for the bright
+// ones, 22 for normal), so every pen change stands alone; a background is the
+// nearest normal colour.
+constexpr std::array<SgrParameter, 16> MakeEightColorTable(bool background) {
+  std::array<SgrParameter, 16> table{};
+  for (int c = 0; c < 16; ++c) {
+    SgrParameter& p = table[c];
+    if (background) {
+      AppendNumber(p, 40 + (AnsiColor(NearestNormalColor(c)) & 7));
+    } else {
+      Append(p, c & 8 ? "1;" : "22;");
+      AppendNumber(p, 30 + (AnsiColor(c) & 7));
+    }
+  }
+  return table;
+}
 }  // namespace palette_detail
 
 inline constexpr std::array<SgrParameter, 16> AnsiForeground =
@@ -60,5 +94,9 @@ inline constexpr std::array<SgrParameter, 16> TrueForeground =
     palette_detail::MakeTable(false, true);
 inline constexpr std::array<SgrParameter, 16> TrueBackground =
     palette_detail::MakeTable(true, true);
+inline constexpr std::array<SgrParameter, 16> EightForeground =
+    palette_detail::MakeEightColorTable(false);
+inline constexpr std::array<SgrParameter, 16> EightBackground =
+    palette_detail::MakeEightColorTable(true);
 
 }  // namespace cellshow

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/cp437_glyphs.h"
 
@@ -48,9 +49,21 @@ struct PenSequences {
   PenSequence fg[16], bg[16], both[256];  // both: [fg << 4 | bg]
 };
 
-constexpr PenSequences MakePenSequences(bool trueColor) {
-  const auto& fgTable = trueColor ? TrueForeground : AnsiForeground;
-  const auto& bgTable = trueColor ? TrueBackground : AnsiBackground;
+struct ColorTables {
+  const std::array<SgrParameter, 16>& fg;
+  const std::array<SgrParameter, 16>& bg;
+};
+// By ColorDepth.
+constexpr ColorTables ColorTablesFor[3] = {{EightForeground, EightBackground},
+                                           {AnsiForeground, AnsiBackground},
+                                           {TrueForeground, TrueBackground}};
+static_assert(static_cast<int>(ColorDepth::Eight) == 0 &&
+              static_cast<int>(ColorDepth::Sixteen) == 1 &&
+              static_cast<int>(ColorDepth::TrueColor) == 2);
+
+constexpr PenSequences MakePenSequences(ColorDepth depth) {
+  const auto& fgTable = ColorTablesFor[static_cast<int>(depth)].fg;
+  const auto& bgTable = ColorTablesFor[static_cast<int>(depth)].bg;
   PenSequences out{};
   // A colour index of -1 leaves that colour out.
   auto build = [&](PenSequence& s, int fg, int bg) {
@@ -74,8 +87,10 @@ constexpr PenSequences MakePenSequences(bool trueColor) {
   return out;
 }
 
-constexpr PenSequences AnsiPens = MakePenSequences(false);
-constexpr PenSequences TruePens = MakePenSequences(true);
+// By ColorDepth.
+constexpr PenSequences Pens[3] = {MakePenSequences(ColorDepth::Eight),
+                                  MakePenSequences(ColorDepth::Sixteen),
+                                  MakePenSequences(ColorDepth::TrueColor)};
 
 // Bytes of one frame at most: every cell changed, each reached by the
 // dearest movement, with both colours changed in 24-bit form and a 3-byte
@@ -87,7 +102,14 @@ constexpr size_t WorstCellBytes = AbsoluteCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
                                        ScreenHeight * (AbsoluteCost(65535, 0) + 4) +
                                        2 * WorstCellBytes + 256;
-static_assert(WorstCaseFrameBytes <= FrameEncoder::MaxFrameBytes);
+// The margins of a terminal without `bce`, written at a full redraw: a space
+// per cell, and per row at most two absolute moves and the last-cell insert.
+constexpr size_t WorstMarginBytes =
+    size_t{FrameEncoder::MaxFilledTerminalCells} +
+    (size_t{FrameEncoder::MaxFilledTerminalCells} / ScreenWidth + 1) * 2 *
+        AbsoluteCost(65535, 65535) +
+    64;
+static_assert(WorstCaseFrameBytes + WorstMarginBytes <= FrameEncoder::MaxFrameBytes);
 
 // Four keys side by side in a 64-bit word, lowest address in the low lane.
 constexpr uint64_t LaneOnes = 0x0001000100010001u;
@@ -177,8 +199,25 @@ struct FrameEncoder::Writer {
   }
 };
 
-FrameEncoder::FrameEncoder(bool trueColor) : trueColor_(trueColor) {
+FrameEncoder::FrameEncoder(const TerminalCapabilities& capabilities)
+    : capabilities_(capabilities),
+      colorTable_(static_cast<int>(capabilities.colors)),
+      glyphs_(capabilities.glyphs == GlyphSet::Ascii ? AsciiGlyphs.data() : Cp437Utf8.data()) {
   std::fill(std::begin(shown_), std::end(shown_), UnknownKey);
+}
+
+FrameEncoder::FrameEncoder(bool trueColor)
+    : FrameEncoder(TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen,
+                                        GlyphSet::Unicode, true}) {}
+
+// The visible key of a cell as this terminal shows it. In ASCII a full block
+// is a blank in the block's colour: the same look, exactly.
+CELLSHOW_HOT_INLINE uint16_t FrameEncoder::Key(const Cell& cell) const {
+  const uint16_t key = VisibleKey(cell);
+  if (capabilities_.glyphs == GlyphSet::Ascii && (key >> 8) == FullBlock) {
+    return static_cast<uint16_t>(0x2000 | (key & 0x0F) << 4);
+  }
+  return key;
 }
 
 void FrameEncoder::Invalidate() { valid_ = false; }
@@ -219,7 +258,7 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
     top_ = (size.rows - ScreenHeight) / 2;
     left_ = (size.columns - ScreenWidth) / 2;
     w.Put("\x1b[?7h\x1b[4l\x1b[r\x1b[0;");
-    const SgrParameter& black = (trueColor_ ? TrueBackground : AnsiBackground)[0];
+    const SgrParameter& black = ColorTablesFor[colorTable_].bg[0];
     w.Put(black.text, black.size);
     w.Put("m\x1b[2J");
     penFg_ = -1;
@@ -230,6 +269,7 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
     valid_ = true;
     noticeUp_ = false;
     last_.fullRedraw = true;
+    if (!capabilities_.backgroundColorErase) FillMargins(w);
   }
   bool cleared = last_.fullRedraw;
   if (!cleared) {
@@ -261,10 +301,12 @@ size_t FrameEncoder::Encode(const ScreenCells& screen, TerminalSize size, char* 
 // fewer cells to write than there are changed cells. Only black is used when
 // the terminal has margins, which must stay black.
 int FrameEncoder::ClearingBackground(const ScreenCells& screen) const {
+  // Without `bce` an erase leaves the terminal's own background.
+  if (!capabilities_.backgroundColorErase) return -1;
   // A quick look first: most frames are not mostly blank.
   int votes[16] = {};
   for (int i = 0; i < ScreenCellCount; i += 61) {
-    const uint16_t key = VisibleKey(screen[i]);
+    const uint16_t key = Key(screen[i]);
     if ((key & 0xFF0F) == 0x2000) ++votes[key >> 4 & 15];
   }
   const bool margins = size_.columns != ScreenWidth || size_.rows != ScreenHeight;
@@ -277,7 +319,7 @@ int FrameEncoder::ClearingBackground(const ScreenCells& screen) const {
   for (int row = 0; row < ScreenHeight; ++row) {
     const uint16_t* shown = &shown_[row * RowStride + MaxRowShift];
     for (int column = 0; column < ScreenWidth; ++column) {
-      const uint16_t key = VisibleKey(screen[row * ScreenWidth + column]);
+      const uint16_t key = Key(screen[row * ScreenWidth + column]);
       changed += key != shown[column];
       rest += key != blank;
     }
@@ -304,7 +346,7 @@ void FrameEncoder::DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBe
     uint16_t* shown = ShownRow(row);
     int changed = 0;
     for (int column = 0; column < ScreenWidth; ++column) {
-      keys[column] = VisibleKey(cells[column]);
+      keys[column] = Key(cells[column]);
       changed += keys[column] != shown[column];
     }
     if (changed == 0) continue;
@@ -407,11 +449,50 @@ void FrameEncoder::WriteLastCell(Writer& w) {
   ShownRow(ScreenHeight - 1)[ScreenWidth - 2] = beforeLast;
 }
 
+// Without `bce` the full redraw's erase leaves the margins of a larger
+// terminal in its own default background: they are written black, a space at
+// a time, right after it (the pen's background is black then). The last cell
+// of the terminal is filled the way WriteLastCell fills the grid's. Larger
+// terminals than MaxFilledTerminalCells are left to the erase.
+void FrameEncoder::FillMargins(Writer& w) {
+  if (size_.columns == ScreenWidth && size_.rows == ScreenHeight) return;
+  if (int64_t{size_.columns} * size_.rows > MaxFilledTerminalCells) return;
+  const int lastRow = size_.rows - 1, lastColumn = size_.columns - 1;
+  auto isMargin = [&](int row, int column) {
+    return row < top_ || row >= top_ + ScreenHeight || column < left_ ||
+           column >= left_ + ScreenWidth;
+  };
+  auto spaces = [&](int row, int from, int to) {
+    if (from >= to) return;
+    w.Absolute(row, from);
+    for (int column = from; column < to; ++column) w.Put(' ');
+  };
+  for (int row = 0; row < size_.rows; ++row) {
+    const int end = row == lastRow ? lastColumn : size_.columns;  // the last cell comes below
+    if (row >= top_ && row < top_ + ScreenHeight) {
+      spaces(row, 0, left_);
+      spaces(row, left_ + ScreenWidth, end);
+    } else {
+      spaces(row, 0, end);
+    }
+  }
+  if (isMargin(lastRow, lastColumn)) {
+    // A blank printed beside the last cell is pushed into it; the cell
+    // inserted before it is written again when it is margin (the grid pass
+    // writes it otherwise).
+    w.Absolute(lastRow, lastColumn - 1);
+    w.Put(" \x1b[D\x1b[@");
+    if (isMargin(lastRow, lastColumn - 1)) w.Put(' ');
+  }
+  cursorRow_ = cursorColumn_ = -1;
+  wrapPending_ = false;
+}
+
 CELLSHOW_HOT_INLINE int FrameEncoder::PenCost(int fg, int bg, uint16_t key) const {
   const int f = key & 0x0F, b = key >> 4 & 0x0F;
   const bool setFg = NeedsForeground(key) && f != fg;
   const bool setBg = NeedsBackground(key) && b != bg;
-  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  const PenSequences& pens = Pens[colorTable_];
   if (setFg && setBg) return pens.both[f << 4 | b].size;
   if (setFg) return pens.fg[f].size;
   if (setBg) return pens.bg[b].size;
@@ -423,7 +504,7 @@ CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
   const bool setFg = f != penFg_ && NeedsForeground(key);
   const bool setBg = b != penBg_ && NeedsBackground(key);
   if (!setFg && !setBg) return;
-  const PenSequences& pens = trueColor_ ? TruePens : AnsiPens;
+  const PenSequences& pens = Pens[colorTable_];
   if (setFg && setBg) {
     w.Put(pens.both[f << 4 | b]);
   } else if (setFg) {
@@ -436,7 +517,7 @@ CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
 }
 
 CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
-  w.Put(Cp437Utf8[key >> 8]);
+  w.Put(glyphs_[key >> 8]);
   ++last_.cellsWritten;
   wrapPending_ = false;
   if (++cursorColumn_ >= size_.columns) {
@@ -457,7 +538,7 @@ int FrameEncoder::ThroughCost(const uint16_t* keys, int fromColumn, int toColumn
   int cost = 0;
   for (int column = fromColumn; column < toColumn && cost <= limit; ++column) {
     const uint16_t key = keys[column];
-    cost += PenCost(fg, bg, key) + Cp437Utf8[key >> 8].size;
+    cost += PenCost(fg, bg, key) + glyphs_[key >> 8].size;
     if (NeedsForeground(key)) fg = key & 0x0F;
     if (NeedsBackground(key)) bg = key >> 4 & 0x0F;
   }
@@ -660,7 +741,7 @@ void WrapWords(const char* text, int width, NoticeLines& lines) {
 }  // namespace
 
 // The terminal is too small for the grid: say so in the middle of it, in the
-// terminal's own colours. The last column is left alone (so nothing wraps or
+// terminal's own colours, and name the window. The last column is left alone (so nothing wraps or
 // scrolls); the text is wrapped to the width, shortened when it needs more
 // rows than there are, and cut when even that does not fit.
 void FrameEncoder::DrawNotice(Writer& w) {
@@ -672,11 +753,18 @@ void FrameEncoder::DrawNotice(Writer& w) {
   const int rows = size_.columns >= 2 ? size_.rows : size_.rows - 1;
   if (rows <= 0) return;
 
-  char text[96];
+  // The longest text that fits: with the way out, without it, short.
+  char text[128];
   NoticeLines lines;
-  std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d", ScreenWidth,
-                ScreenHeight, size_.columns, size_.rows);
+  std::snprintf(text, sizeof text,
+                "cellshow needs %dx%d - this terminal is %dx%d (or try cellshow --window)",
+                ScreenWidth, ScreenHeight, size_.columns, size_.rows);
   WrapWords(text, width, lines);
+  if (lines.count > rows) {
+    std::snprintf(text, sizeof text, "cellshow needs %dx%d - this terminal is %dx%d", ScreenWidth,
+                  ScreenHeight, size_.columns, size_.rows);
+    WrapWords(text, width, lines);
+  }
   if (lines.count > rows) {
     std::snprintf(text, sizeof text, "needs %dx%d, is %dx%d", ScreenWidth, ScreenHeight,
                   size_.columns, size_.rows);

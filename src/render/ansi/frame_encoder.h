@@ -3,12 +3,15 @@
 // It remembers what the terminal shows now, so a frame costs only its changes.
 // Pure: no I/O, no allocation after construction.
 //
-// What the bytes rely on: UTF-8, SGR colours (16 or 24-bit), absolute and
-// relative cursor movement (CUP, CHA, CUU/CUD/CUF/CUB), insert and delete
-// character, erase-display filling with the current background colour, and
-// autowrap (set on at every full redraw, with insert mode off and no
-// scrolling region). Nothing is ever printed in the last cell of the
-// terminal, so it never scrolls, whether it wraps at once or delays the wrap;
+// What the bytes rely on: SGR colours, absolute and relative cursor movement
+// (CUP, CHA, CUU/CUD/CUF/CUB), insert and delete character, and autowrap (set
+// on at every full redraw, with insert mode off and no scrolling region). The
+// terminal's capabilities, given at construction, decide the rest: 8, 16 or
+// 24-bit colour; UTF-8 or ASCII glyphs; and whether an erase may leave cells
+// in the current background colour (with `bce`, a mostly blank frame is
+// drawn by erasing the screen in that colour; without, every cell that must
+// show a colour is written, the margins of a larger terminal included). Nothing is ever printed in
+// the last cell of the terminal, so it never scrolls, whether it wraps at once or delays the wrap;
 // after a print in the last column only printing on or an absolute move
 // follows, which both kinds of terminal take the same way. Every frame is one
 // synchronized update (CSI ?2026h ... CSI ?2026l); terminals that do not
@@ -17,9 +20,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/ansi/terminal_capabilities.h"
 #include "shell/screen.h"
 
 namespace cellshow {
+
+struct Utf8Glyph;
 
 struct TerminalSize {
   int columns = 80;
@@ -44,6 +50,12 @@ class FrameEncoder {
   // Terminal sizes above this are taken as this.
   static constexpr int MaxTerminalSide = 65535;
 
+  // Margins are written cell by cell (without `bce`) on terminals of at most
+  // this many cells; larger ones are left to the erase.
+  static constexpr int MaxFilledTerminalCells = 1 << 18;
+
+  explicit FrameEncoder(const TerminalCapabilities& capabilities);
+  // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
   explicit FrameEncoder(bool trueColor);
 
   // Forgets what the terminal shows: the next frame is a full redraw (after
@@ -57,13 +69,16 @@ class FrameEncoder {
   // already shows exactly this (or has no cells at all).
   size_t Encode(const ScreenCells& screen, TerminalSize size, char* out);
 
-  bool trueColor() const { return trueColor_; }
+  bool trueColor() const { return capabilities_.colors == ColorDepth::TrueColor; }
+  const TerminalCapabilities& capabilities() const { return capabilities_; }
   const FrameCost& lastFrame() const { return last_; }
 
  private:
   struct Writer;
 
   void DrawNotice(Writer& w);
+  void FillMargins(Writer& w);
+  uint16_t Key(const Cell& cell) const;
   int ClearingBackground(const ScreenCells& screen) const;
   void DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBeUnchanged);
   void ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace);
@@ -76,8 +91,10 @@ class FrameEncoder {
   int ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit, int& fg,
                   int& bg) const;
 
-  bool trueColor_;
-  bool valid_ = false;  // the terminal shows `shown_` (or the notice)
+  const TerminalCapabilities capabilities_;
+  const int colorTable_;     // which pen table: the colour depth
+  const Utf8Glyph* glyphs_;  // by character: what is printed for it
+  bool valid_ = false;       // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};
   int top_ = 0, left_ = 0;       // terminal row and column of grid cell (0, 0)

@@ -1,6 +1,7 @@
 #pragma once
-// The threaded half of the Linux show: the 17 ms tick thread and the rules by
-// which the one shutdown ends the process, whichever thread runs it.
+// The threaded half of a live Linux show (terminal or window): the 17 ms tick
+// thread and the rules by which the one shutdown ends the process, whichever
+// thread runs it.
 //
 // The process always ends on the main thread. A shutdown run by the closing
 // scene (on the timer thread) hands its exit over to the main thread, which
@@ -13,7 +14,7 @@
 #include <thread>
 
 #include "platform/files/native_files.h"
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 namespace cellshow {
 

@@ -1,4 +1,4 @@
-#include "platform/terminal/tick_timer.h"
+#include "platform/ticks/tick_timer.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -1,4 +1,4 @@
-#include "platform/terminal/timed_platform.h"
+#include "platform/ticks/timed_platform.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

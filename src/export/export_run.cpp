@@ -1,0 +1,292 @@
+#include "export/export_run.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "export/cast_export.h"
+#include "export/image_export.h"
+#include "export/target_file.h"
+#include "export/video_export.h"
+#include "platform/audio/media_command.h"
+#include "platform/files/asset_paths.h"
+#include "platform/headless/headless_platform.h"
+#include "show/show.h"
+
+namespace cellshow {
+namespace {
+
+volatile std::sig_atomic_t interruptSignal = 0;
+
+void OnInterrupt(int signal) { interruptSignal = signal; }
+
+// Ctrl-C, SIGTERM and SIGHUP only set a flag while it lives, so that the
+// export can end cleanly; a write past a file size limit fails with EFBIG
+// instead of killing the process.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    interruptSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i) sigaction(Signals[i], &action, &saved_[i]);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &saved_[3]);
+  }
+  ~InterruptGuard() {
+    for (int i = 0; i < 3; ++i) sigaction(Signals[i], &saved_[i], nullptr);
+    sigaction(SIGXFSZ, &saved_[3], nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  static constexpr int Signals[3] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction saved_[4]{};
+};
+
+// The planning run's sink: where the show ends and when its music starts.
+class PlanSink : public ExportSink {
+ public:
+  explicit PlanSink(std::string dataDir) : dataDir_(std::move(dataDir)) {}
+  ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
+  ExportStatus Frame(uint32_t, const ScreenCells&) override { return {}; }
+  ExportStatus Media(uint32_t tick, const char* command) override {
+    const MediaCommand parsed = ParseMediaCommand(command);
+    if (parsed.verb == MediaVerb::Play && timeline.musicTick < 0) {
+      timeline.musicTick = tick;
+      timeline.musicPath =
+          MapAssetName(dataDir_, std::string(parsed.name, parsed.nameLength).c_str());
+    }
+    return {};
+  }
+  ExportStatus Finish() override { return {}; }
+
+  ShowTimeline timeline;
+
+ private:
+  std::string dataDir_;
+};
+
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string SecondsText(int64_t ticks) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld.%03lld s",
+                static_cast<long long>(ticks * TickMilliseconds / 1000),
+                static_cast<long long>(ticks * TickMilliseconds % 1000));
+  return text;
+}
+
+std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const Options& options) {
+  switch (kind) {
+    case ExportKind::Mp4:
+      return std::make_unique<VideoExport>(VideoFormat::Mp4, options.mute);
+    case ExportKind::Matroska:
+      return std::make_unique<VideoExport>(VideoFormat::Matroska, options.mute);
+    case ExportKind::WebM:
+      return std::make_unique<VideoExport>(VideoFormat::WebM, options.mute);
+    case ExportKind::Gif:
+      return std::make_unique<GifExport>();
+    case ExportKind::Png:
+      return std::make_unique<PngExport>(static_cast<uint32_t>(options.atTick));
+    case ExportKind::Cast:
+      return std::make_unique<CastExport>(std::time(nullptr));
+    case ExportKind::Unknown:
+      break;
+  }
+  return nullptr;
+}
+
+int Interrupted(const std::string& target) {
+  std::fprintf(stderr, "cellshow: export interrupted; %s was not written\n", target.c_str());
+  return 128 + interruptSignal;
+}
+
+}  // namespace
+
+ExportKind ExportKindOf(const std::string& path) {
+  const std::string name = NameOf(path);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return ExportKind::Unknown;
+  const std::string extension = Lowercase(name.substr(dot + 1));
+  if (extension == "mp4") return ExportKind::Mp4;
+  if (extension == "mkv") return ExportKind::Matroska;
+  if (extension == "webm") return ExportKind::WebM;
+  if (extension == "gif") return ExportKind::Gif;
+  if (extension == "png") return ExportKind::Png;
+  if (extension == "cast") return ExportKind::Cast;
+  return ExportKind::Unknown;
+}
+
+SinkFeed::SinkFeed(ExportSink& sink, int64_t stopAfter, const volatile std::sig_atomic_t* interrupt,
+                   ProgressLine* progress)
+    : sink_(sink), stopAfter_(stopAfter), interrupt_(interrupt), progress_(progress) {}
+
+void SinkFeed::Present(uint32_t tick, const ScreenCells& screen) {
+  if (stopped_) return;
+  std::memcpy(screen_, screen, sizeof screen_);
+  screenTick_ = tick;
+  hasScreen_ = true;
+}
+
+void SinkFeed::Media(uint32_t tick, const char* command) {
+  if (stopped_) return;
+  const size_t length = command == nullptr ? 0 : std::strlen(command);
+  if (commandCount_ == MaxCommands || length >= CommandSize) {
+    commandsLost_ = true;
+    return;
+  }
+  std::memcpy(commands_[commandCount_], command, length);
+  commands_[commandCount_][length] = '\0';
+  commandTicks_[commandCount_++] = tick;
+}
+
+void SinkFeed::Deliver() {
+  if (commandsLost_ && status_.ok())
+    status_ = ExportStatus::Fail("the show sent more media commands in one tick than kept");
+  for (int i = 0; i < commandCount_ && status_.ok(); ++i)
+    status_ = sink_.Media(commandTicks_[i], commands_[i]);
+  commandCount_ = 0;
+  if (hasScreen_ && status_.ok()) status_ = sink_.Frame(screenTick_, screen_);
+  hasScreen_ = false;
+}
+
+bool SinkFeed::BetweenTicks(uint32_t ticksRun) {
+  if (stopped_) return true;
+  Deliver();
+  if (progress_ != nullptr) progress_->Update(ticksRun);
+  stopped_ = !status_.ok() || (interrupt_ != nullptr && *interrupt_ != 0) ||
+             (stopAfter_ >= 0 && ticksRun >= stopAfter_);
+  return stopped_;
+}
+
+ExportStatus SinkFeed::Flush() {
+  if (!stopped_) Deliver();
+  stopped_ = true;
+  return status_;
+}
+
+uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink) {
+  HeadlessPlatform host(dataDir, sink, keyAfter);
+  auto show = std::make_unique<Show>(host);
+  Start(*show);
+  return host.ticks();
+}
+
+namespace {
+
+// The usage errors that need no run: exit code 2 after one line, or 0.
+int CheckUsage(ExportKind kind, const Options& options) {
+  if (kind == ExportKind::Unknown) {
+    std::fprintf(stderr,
+                 "cellshow: --export: cannot tell the format of '%s'; name it .mp4, .mkv, "
+                 ".webm, .gif, .png or .cast\n",
+                 options.exportPath.c_str());
+    return 2;
+  }
+  if (kind == ExportKind::Png && options.atTick < 0) {
+    std::fputs("cellshow: a .png export needs --at SECONDS, the moment it shows\n", stderr);
+    return 2;
+  }
+  if (kind != ExportKind::Png && options.atTick >= 0) {
+    std::fputs("cellshow: --at goes with a .png export only\n", stderr);
+    return 2;
+  }
+  return 0;
+}
+
+// The planning run: where the show ends and when its music starts.
+ShowTimeline Plan(const Options& options) {
+  PlanSink plan(options.dataDir);
+  SinkFeed feed(plan, -1, &interruptSignal);
+  const uint32_t lastTick = PlayHeadless(options.dataDir, options.keyAfter, feed);
+  (void)feed.Flush();
+  ShowTimeline timeline = plan.timeline;
+  timeline.lastTick = lastTick;
+  return timeline;
+}
+
+// Begin, the run (up to stopAfter) and Finish, with the progress line.
+ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const Options& options,
+                   const std::string& path, int64_t stopAfter) {
+  ExportStatus status = sink.Begin(timeline, path);
+  for (const std::string& line : sink.notices())
+    std::fprintf(stderr, "cellshow: %s\n", line.c_str());
+  if (!status.ok()) return status;
+  const uint32_t frames =
+      stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
+  ProgressLine progress(NameOf(options.exportPath), frames, isatty(STDERR_FILENO) == 1);
+  SinkFeed feed(sink, stopAfter, &interruptSignal, &progress);
+  PlayHeadless(options.dataDir, options.keyAfter, feed);
+  status = feed.Flush();
+  if (!status.ok() || interruptSignal != 0) return status;
+  return sink.Finish();
+}
+
+}  // namespace
+
+int RunExport(const Options& options) {
+  const std::string& target = options.exportPath;
+  const ExportKind kind = ExportKindOf(target);
+  if (const int usage = CheckUsage(kind, options)) return usage;
+  // Errors come back as values and are reported here, once.
+  av_log_set_level(AV_LOG_QUIET);
+  ReportMissingShowFiles(options.dataDir, options.dataSearched);
+  InterruptGuard guard;
+
+  const ShowTimeline timeline = Plan(options);
+  if (interruptSignal != 0) return Interrupted(target);
+  int64_t stopAfter = -1;
+  if (kind == ExportKind::Png) {
+    if (options.atTick > timeline.lastTick) {
+      std::fprintf(stderr, "cellshow: --at %s is past the end of the show (%s)\n",
+                   options.atText.c_str(), SecondsText(timeline.frameCount()).c_str());
+      return 2;
+    }
+    stopAfter = options.atTick;
+  }
+
+  TargetFile file;
+  std::string error;
+  if (!file.Create(target, error)) {
+    std::fprintf(stderr, "cellshow: cannot write %s: %s\n", target.c_str(), error.c_str());
+    return 1;
+  }
+  std::unique_ptr<ExportSink> sink = MakeSink(kind, options);
+  ExportStatus status = Write(*sink, timeline, options, file.writePath(), stopAfter);
+  sink.reset();  // closes whatever is still open before the file goes
+  if (interruptSignal != 0) {
+    file.Discard();
+    return Interrupted(target);
+  }
+  if (status.ok() && !file.Commit(error)) status = ExportStatus::Fail(error);
+  if (!status.ok()) {
+    file.Discard();
+    std::fprintf(stderr, "cellshow: writing %s failed: %s\n", target.c_str(), status.error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace cellshow

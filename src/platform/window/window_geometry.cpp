@@ -1,0 +1,39 @@
+#include "platform/window/window_geometry.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "render/pixels/cell_image.h"
+
+namespace cellshow {
+
+PixelSize InitialWindowSize(PixelSize usable) {
+  const int factor = std::max(1, std::min(usable.width / 640, usable.height / 480));
+  return {640 * factor, 480 * factor};
+}
+
+PixelRect ContentRect(PixelSize output) {
+  if (output.width <= 0 || output.height <= 0) return {};
+  PixelRect r;
+  if (int64_t{output.width} * 3 >= int64_t{output.height} * 4) {
+    r.height = output.height;
+    r.width = static_cast<int>(int64_t{output.height} * 4 / 3);
+  } else {
+    r.width = output.width;
+    r.height = static_cast<int>(int64_t{output.width} * 3 / 4);
+  }
+  r.x = (output.width - r.width) / 2;
+  r.y = (output.height - r.height) / 2;
+  return r;
+}
+
+PixelSize PrescaleFactors(PixelRect content, int maxTextureSide) {
+  const auto factor = [&](int target, int source) {
+    const int reach = target / source;
+    const int limit = maxTextureSide > 0 ? maxTextureSide / source : reach;
+    return std::max(1, std::min(reach, limit));
+  };
+  return {factor(content.width, ImageWidth), factor(content.height, ImageHeight)};
+}
+
+}  // namespace cellshow

@@ -1,0 +1,72 @@
+#pragma once
+// The window and what it shows (SDL2 video): the pixel model's image of the
+// newest frame in one streaming texture, scaled to 4:3 as window_geometry.h
+// describes, presented with vsync. Main thread only; SDL's video must have
+// been started.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window/window_geometry.h"
+#include "render/pixels/cell_image.h"
+#include "shell/screen.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace cellshow {
+
+class WindowView {
+ public:
+  WindowView();
+  ~WindowView();  // closes
+  WindowView(const WindowView&) = delete;
+  WindowView& operator=(const WindowView&) = delete;
+
+  // Makes the window, hidden, titled "cellshow": the largest whole step of
+  // 640x480 that fits the display, centred, or the desktop's size when
+  // `fullscreen`; then its renderer and textures. On failure, `error` says
+  // why.
+  bool Open(bool fullscreen, std::string& error);
+  void Show();
+  // Destroys the window and what belongs to it. Safe to repeat.
+  void Close();
+
+  // Renders `cells`, uploads them and presents. False when the window can no
+  // longer be drawn (the show then ends).
+  bool Draw(const ScreenCells& cells);
+  // Presents the last image again (after a resize or an expose).
+  bool Redraw();
+  void ToggleFullscreen();
+
+  // What the next present shows, read back from the renderer: RGBA bytes,
+  // row-major, `size` pixels. For tests.
+  bool ReadPixels(std::vector<uint8_t>& rgba, PixelSize& size);
+  // The renderer's output size and the content's place in it, as last drawn.
+  PixelSize outputSize() const { return output_; }
+  PixelRect content() const { return content_; }
+  PixelSize prescale() const { return prescale_; }
+  uint32_t windowId() const;
+  const char* rendererName() const { return rendererName_; }
+
+ private:
+  bool Upload();
+  bool Compose();
+  bool EnsurePrescaled();
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* image_ = nullptr;      // 640x400, streaming, nearest
+  SDL_Texture* prescaled_ = nullptr;  // whole multiples of 640x400, linear
+  bool prescaledStale_ = true;        // prescaled_ does not hold image_ yet
+  int maxTextureSide_ = 0;
+  const char* rendererName_ = "";
+  PixelSize output_;
+  PixelRect content_;
+  PixelSize prescale_;
+  std::unique_ptr<PixelImage> pixels_;
+};
+
+}  // namespace cellshow

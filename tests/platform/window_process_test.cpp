@@ -1,0 +1,237 @@
+// The program's window as a user meets it: on an Xvfb display of the test's
+// own, found with xdotool, typed into, closed as a window manager closes it,
+// its display taken away, and photographed with xwd mid-show; and what
+// happens with no display at all.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "platform/window/window_geometry.h"
+#include "render/pixels/cell_image.h"
+#include "support/temp_dir.h"
+#include "support/window_image.h"
+#include "support/x_display.h"
+
+namespace cellshow {
+namespace {
+
+using test::DisplayChild;
+using test::TempDir;
+using test::XvfbServer;
+
+// Generous: these only keep a broken build from hanging the tests.
+constexpr int WindowAppearsMs = 20000;
+constexpr int EndsMs = 10000;
+
+std::string ReadText(const std::filesystem::path& file) {
+  const std::vector<uint8_t> bytes = test::ReadBytes(file);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> ShowArgs(std::vector<std::string> more) {
+  std::vector<std::string> args = {CELLSHOW_BINARY, "--data", CELLSHOW_BUILD_DIR "/data", "--mute"};
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+// With no display nothing is drawn or played: one line, exit code 2.
+TEST(WindowProcess, NoDisplayIsOneLineAndExitCode2) {
+  TempDir dir;
+  const std::string audio = (dir.path() / "audio.raw").string();
+  const struct {
+    const char* environment;
+    const char* options;
+    const char* says;
+  } cases[] = {
+      {"-u DISPLAY -u WAYLAND_DISPLAY", "--window", "neither DISPLAY nor WAYLAND_DISPLAY"},
+      {"-u DISPLAY -u WAYLAND_DISPLAY", "--output=window", "neither DISPLAY nor WAYLAND_DISPLAY"},
+      {"-u DISPLAY -u WAYLAND_DISPLAY", "--fullscreen", "neither DISPLAY nor WAYLAND_DISPLAY"},
+      {"-u WAYLAND_DISPLAY DISPLAY=:9999", "--window", "cannot open the display"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.environment << " " << c.options);
+    const std::string command = std::string("env -u SDL_VIDEODRIVER ") + c.environment +
+                                " SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + audio + " " +
+                                CELLSHOW_BINARY + " --data " CELLSHOW_BUILD_DIR "/data " +
+                                c.options + " > " + (dir.path() / "out").string() + " 2> " +
+                                (dir.path() / "err").string() + " < /dev/null";
+    EXPECT_EQ(test::RunCommand(command), 2);
+    const std::string err = ReadText(dir.path() / "err");
+    EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
+    EXPECT_EQ(ReadText(dir.path() / "out"), "");
+    EXPECT_FALSE(std::filesystem::exists(audio)) << "music was played";
+  }
+}
+
+// Auto: no terminal and a display that is not there: the terminal's own
+// refusal, not the window's.
+TEST(WindowProcess, AutoFallsBackToTheTerminalWhenNoWindowCanBeMade) {
+  TempDir dir;
+  const std::string command =
+      std::string("env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:9999 ") + CELLSHOW_BINARY +
+      " --mute > /dev/null 2> " + (dir.path() / "err").string() + " < /dev/null";
+  EXPECT_EQ(test::RunCommand(command), 2);
+  const std::string err = ReadText(dir.path() / "err");
+  EXPECT_NE(err.find("standard output is not a terminal"), std::string::npos) << err;
+  EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
+}
+
+class WindowXvfb : public testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = std::make_unique<XvfbServer>(1280, 1024);
+    ASSERT_TRUE(server_->ok()) << "Xvfb did not start";
+  }
+  std::unique_ptr<XvfbServer> server_;
+  TempDir dir_;
+};
+
+// Stdout is not a terminal but there is a display: auto plays in a window,
+// 1280x960 (two steps of 640x480) in the middle of a 1280x1024 screen; a key
+// typed into it ends the show, exit code 0. With no GPU, GL would draw on the
+// CPU: SDL's software renderer draws instead.
+TEST_F(WindowXvfb, AutoOpensTheWindowAndAKeyEndsTheShow) {
+  const auto err = dir_.path() / "err";
+  DisplayChild show(server_->display(), ShowArgs({"--stats"}), err.string());
+  const test::WindowGeometry window =
+      test::FindWindow(server_->display(), "cellshow", WindowAppearsMs);
+  ASSERT_NE(window.id, 0u) << ReadText(err);
+  EXPECT_EQ(window.width, 1280);
+  EXPECT_EQ(window.height, 960);
+  EXPECT_EQ(window.x, 0);
+  EXPECT_EQ(window.y, 32);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int status = -1;
+  test::RunOnDisplay(server_->display(),
+                     "xdotool windowfocus --sync " + std::to_string(window.id) + " key q", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_TRUE(show.WaitExit(EndsMs));
+  EXPECT_EQ(show.exitCode(), 0);
+  const std::string stats = ReadText(err);
+  EXPECT_EQ(stats.find("cellshow stats"), 0u) << stats;
+  EXPECT_NE(stats.find("frames drawn"), std::string::npos) << stats;
+  EXPECT_NE(stats.find("renderer               software"), std::string::npos) << stats;
+}
+
+TEST_F(WindowXvfb, ClosingTheWindowEndsTheShow) {
+  DisplayChild show(server_->display(), ShowArgs({"--window"}));
+  const test::WindowGeometry window =
+      test::FindWindow(server_->display(), "cellshow", WindowAppearsMs);
+  ASSERT_NE(window.id, 0u);
+  ASSERT_TRUE(test::SendCloseRequest(server_->display(), window.id));
+  ASSERT_TRUE(show.WaitExit(EndsMs));
+  EXPECT_EQ(show.exitCode(), 0);
+}
+
+// Fullscreen is the window manager's to give: with one running, the window
+// starts covering the screen, and F11 and Alt+Enter toggle it without ending
+// the show.
+TEST_F(WindowXvfb, FullscreenCoversTheScreenAndF11AndAltEnterToggleIt) {
+  ASSERT_TRUE(server_->StartWindowManager(WindowAppearsMs));
+  DisplayChild show(server_->display(), ShowArgs({"--fullscreen"}));
+  test::WindowGeometry window = test::FindWindow(server_->display(), "cellshow", WindowAppearsMs);
+  ASSERT_NE(window.id, 0u);
+  EXPECT_EQ(window.width, 1280);
+  EXPECT_EQ(window.height, 1024);
+  // Each toggle: the key, then the window's height as the manager makes it.
+  const auto toggle = [&](const char* key, int height) {
+    SCOPED_TRACE(key);
+    test::RunOnDisplay(server_->display(),
+                       "xdotool windowfocus --sync " + std::to_string(window.id) + " key " + key);
+    for (int i = 0; i < 100 && window.height != height; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      window = test::FindWindow(server_->display(), "cellshow", WindowAppearsMs);
+    }
+    EXPECT_EQ(window.height, height);
+    EXPECT_TRUE(show.running()) << "the toggle ended the show";
+  };
+  toggle("F11", 960);
+  toggle("alt+Return", 1024);
+  toggle("F11", 960);
+  test::RunOnDisplay(server_->display(),
+                     "xdotool windowfocus --sync " + std::to_string(window.id) + " key Escape");
+  ASSERT_TRUE(show.WaitExit(EndsMs));
+  EXPECT_EQ(show.exitCode(), 0);
+}
+
+// The X server goes away mid-show: the show ends as on a key, exit code 0.
+TEST_F(WindowXvfb, ALostDisplayEndsTheShowWithExitCode0) {
+  const auto err = dir_.path() / "err";
+  DisplayChild show(server_->display(), ShowArgs({"--window"}), err.string());
+  ASSERT_NE(test::FindWindow(server_->display(), "cellshow", WindowAppearsMs).id, 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  server_->Kill();
+  ASSERT_TRUE(show.WaitExit(EndsMs));
+  EXPECT_EQ(show.exitCode(), 0) << ReadText(err);
+}
+
+// The whole show in a window, photographed mid-show: the window's 4:3
+// content is the pixel model's image of a frame near the tick the clock
+// says, scaled; the show then ends by itself with exit code 0.
+TEST(WindowXvfbLong, AScreenshotMidShowIsThePixelModelScaled) {
+  XvfbServer server(1280, 1024);
+  ASSERT_TRUE(server.ok());
+  const std::vector<Record> records = test::RecordDefaultShow();
+  DisplayChild show(server.display(), ShowArgs({"--window"}));
+  const auto start = std::chrono::steady_clock::now();
+  const test::WindowGeometry window =
+      test::FindWindow(server.display(), "cellshow", WindowAppearsMs);
+  ASSERT_NE(window.id, 0u);
+  // Halfway through: the second line burst and the models that follow.
+  std::this_thread::sleep_until(start + std::chrono::milliseconds(2000 * 17));
+  test::Screenshot shot;
+  std::string error;
+  ASSERT_TRUE(test::TakeScreenshot(server.display(), shot, error)) << error;
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  const int estimate =
+      static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 17);
+
+  // The window's pixels, cut out of the screen.
+  ASSERT_LE(window.x + window.width, shot.width);
+  ASSERT_LE(window.y + window.height, shot.height);
+  std::vector<uint8_t> pixels(static_cast<size_t>(window.width) * window.height * 3);
+  for (int y = 0; y < window.height; ++y)
+    std::copy_n(&shot.rgb[(static_cast<size_t>(window.y + y) * shot.width + window.x) * 3],
+                window.width * 3, &pixels[static_cast<size_t>(y) * window.width * 3]);
+  const PixelRect content = ContentRect({window.width, window.height});
+  const PixelSize prescale = PrescaleFactors(content, 1 << 14);
+
+  // The frame shown is one of those presented in the ticks around the
+  // estimate (the program started a little before the clock did).
+  auto image = std::make_unique<PixelImage>();
+  int matched = -1;
+  std::string closest;
+  for (const Record& r : records) {
+    if (r.kind != PresentRecord || r.tick + 150 < static_cast<uint32_t>(estimate) ||
+        r.tick > static_cast<uint32_t>(estimate) + 30)
+      continue;
+    ScreenCells cells;
+    for (int k = 0; k < ScreenCellCount; ++k) cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
+    RenderCells(cells, *image);
+    // A frame of one colour (the black between scenes) proves nothing.
+    if (std::all_of(image->pixels, image->pixels + ImagePixels,
+                    [&](uint32_t p) { return p == image->pixels[0]; }))
+      continue;
+    const std::string mismatch = test::ScaledImageMismatch(
+        {pixels.data(), window.width, window.height, 3}, content, prescale, *image);
+    if (mismatch.empty()) {
+      matched = static_cast<int>(r.tick);
+      break;
+    }
+    closest = mismatch;
+  }
+  EXPECT_GE(matched, 0) << "no frame near tick " << estimate << " matches; last tried:\n"
+                        << closest;
+  RecordProperty("estimated_tick", estimate);
+  RecordProperty("matched_tick", matched);
+  ASSERT_TRUE(show.WaitExit(90000));
+  EXPECT_EQ(show.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace cellshow

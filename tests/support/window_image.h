@@ -1,0 +1,29 @@
+#pragma once
+// The oracle for a window's pixels: a check that a window shows the pixel
+// model's image of a frame, scaled to 4:3.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/window/window_geometry.h"
+#include "render/pixels/cell_image.h"
+#include "support/show_recording.h"
+
+namespace cellshow::test {
+
+// Pixels read from a window or a screenshot: `width` x `height`, each as
+// R, G, B at rgb[(y * width + x) * step].
+struct ShownPixels {
+  const uint8_t* rgb = nullptr;
+  int width = 0, height = 0;
+  int step = 4;
+};
+
+// Empty when `shown` shows `image` in `content` (black around it), scaled by
+// whole factors `prescale` without filtering and then linearly: every pixel
+// lies, channel by channel, between the image pixels it may blend (within
+// 2), and is black outside the content. Otherwise the first few mismatches.
+std::string ScaledImageMismatch(const ShownPixels& shown, PixelRect content, PixelSize prescale,
+                                const PixelImage& image);
+
+}  // namespace cellshow::test
