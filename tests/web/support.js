@@ -40,7 +40,7 @@ function nativeRecording(args, cwd) {
     const out = path.join(dir, 'native.rec');
     const result = run(native, ['--record', out, ...args], {cwd});
     if (result.status !== 0) throw new Error('native --record failed: ' + result.stderr);
-    return fs.readFileSync(out);
+    return {bytes: fs.readFileSync(out), stderr: result.stderr};
   } finally {
     removeDir(dir);
   }
