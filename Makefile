@@ -6,6 +6,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 WIN_BUILD  ?= build-win
+WEB_BUILD  ?= build-web
+WEB_TREE   ?= build-wasm
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -13,16 +15,28 @@ PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
             libncurses-dev tmux locales zlib1g-dev console-setup-linux \
             libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
-            libswresample-dev libavutil-dev nlohmann-json3-dev
-# What the window tests need besides the build: a virtual X display,
-# screenshots (xwd), typed keys (xdotool), xprop and a window manager.
+            libswresample-dev libavutil-dev nlohmann-json3-dev scdoc libpng-dev
+# Where `make install` puts the program; DESTDIR, when set, is put before it.
+PREFIX     ?= /usr/local
+# What the tests need besides the build: for the window, a virtual X display,
+# screenshots (xwd), typed keys (xdotool), xprop and a window manager; for the
+# installation and the package, groff, desktop-file-validate, dpkg-shlibdeps
+# and lintian.
 TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
+PACKAGE_PACKAGES := groff-base desktop-file-utils dpkg-dev lintian
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good tmux
+# The WebAssembly build (Debian's emscripten, whose JavaScript tools run on
+# node) and its tests (headless chromium, driven from node through npm's
+# puppeteer-core).
+WEB_PACKAGES      := emscripten nodejs
+WEB_TEST_PACKAGES := chromium nodejs
+# Debian's emscripten finds acorn only through NODE_PATH.
+EM_ENV := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
-        test-windows pictures clean
+        test-windows pictures web test-web install uninstall deb clean
 
 all: build
 
@@ -30,7 +44,7 @@ deps:
 	@./tools/install-deps.sh $(PACKAGES)
 
 test-deps:
-	@./tools/install-deps.sh $(TEST_PACKAGES)
+	@./tools/install-deps.sh $(TEST_PACKAGES) $(PACKAGE_PACKAGES)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
@@ -55,6 +69,34 @@ test: build build-asan test-deps
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The build folder as it is once configured: install, uninstall and deb use
+# it without configuring it again.
+$(BUILD)/CMakeCache.txt:
+	@$(MAKE) --no-print-directory configure BUILD=$(BUILD)
+
+# The program, its data, manual page, completion, desktop entry and icons
+# under $(DESTDIR)$(PREFIX). CMake's manifest of what was installed is kept
+# with the data, so `make uninstall` with the same PREFIX and DESTDIR removes
+# exactly that, whatever was installed or packaged from the build since.
+MANIFEST = $(DESTDIR)$(PREFIX)/share/cellshow/install_manifest.txt
+
+install: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j $(JOBS) --target installables
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@cp $(BUILD)/install_manifest.txt "$(MANIFEST)"
+	@echo >> "$(MANIFEST)"
+
+uninstall:
+	@./tools/uninstall.sh "$(MANIFEST)" "$(DESTDIR)"
+
+# build/cellshow_<version>_amd64.deb, then lintian's report on it.
+deb: deps $(BUILD)/CMakeCache.txt
+	@./tools/install-deps.sh $(PACKAGE_PACKAGES)
+	@cmake --build $(BUILD) -j $(JOBS) --target installables
+	@cd $(BUILD) && rm -f cellshow_*.deb && { cpack -G DEB >cpack.log || { cat cpack.log; exit 1; }; }
+	@ls $(BUILD)/cellshow_*.deb
+	@lintian --fail-on error $(BUILD)/cellshow_*.deb
 
 # Thread-sanitized run of the tests that exercise the real threads.
 tsan: deps
@@ -86,8 +128,28 @@ pictures: data
 	@$(PICTURES_RUN) docs/show.gif --key-after 180
 	@du -sh docs
 
+# build-web/: index.html, cellshow.js, cellshow.wasm and the default data.
+# The native build makes the data and the glyph table first.
+web: data
+	@./tools/install-deps.sh $(WEB_PACKAGES)
+	@$(EM_ENV) emcmake cmake -S . -B $(WEB_TREE) -DCMAKE_BUILD_TYPE=Release \
+	  -DCELLSHOW_TESTS=OFF -DCELLSHOW_BENCH=OFF -DCELLSHOW_WEB_SITE=$(abspath $(WEB_BUILD)) \
+	  -DCELLSHOW_FONT_TABLE=$(abspath $(BUILD))/generated/cp437_font_table.cpp >/dev/null
+	@$(EM_ENV) cmake --build $(WEB_TREE) -j $(JOBS)
+	@rm -rf $(WEB_BUILD)/data && cp -R $(BUILD)/data $(WEB_BUILD)/data
+
+# The WebAssembly build under node and in headless chromium, against the
+# native build (npm installs the pinned puppeteer-core; no browser download).
+test-web: web
+	@./tools/install-deps.sh $(WEB_TEST_PACKAGES)
+	@command -v npm >/dev/null 2>&1 || ./tools/install-deps.sh npm
+	@cmake --build $(BUILD) -j $(JOBS) --target web-reference
+	@cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
+	  node --test tests/web/record.test.js tests/web/page.test.js
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_TREE)

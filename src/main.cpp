@@ -9,6 +9,7 @@
 #include "platform/options.h"
 #ifdef _WIN32
 #include "platform/win32/console_platform.h"
+#elif defined(__EMSCRIPTEN__)
 #else
 #include "export/export_run.h"
 #include "platform/terminal/terminal_show.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
       std::fputs(HelpText, stdout);
       return 0;
     case ParseResult::Version:
-      std::puts("cellshow 0.1.0");
+      std::puts("cellshow " CELLSHOW_VERSION);
       return 0;
     case ParseResult::Error:
       std::fprintf(stderr, "cellshow: %s (try --help)\n", error.c_str());
@@ -40,9 +41,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  options.dataSearched = options.dataDir.empty();
   options.dataDir = ResolveDataDir(options.dataDir);
   if (options.record) {
-    ReportMissingShowFiles(options.dataDir);
+    ReportMissingShowFiles(options.dataDir, options.dataSearched);
     return RunHeadlessShow(options);
   }
 #ifdef _WIN32
@@ -51,6 +53,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   return RunConsoleShow(options);
+#elif defined(__EMSCRIPTEN__)
+  std::fputs(
+      "cellshow: under node only --record plays the show; serve the page to watch it "
+      "(try --help)\n",
+      stderr);
+  return 2;
 #else
   if (!options.exportPath.empty()) return RunExport(options);
   switch (options.output) {

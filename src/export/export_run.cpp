@@ -252,6 +252,7 @@ int RunExport(const Options& options) {
   if (const int usage = CheckUsage(kind, options)) return usage;
   // Errors come back as values and are reported here, once.
   av_log_set_level(AV_LOG_QUIET);
+  ReportMissingShowFiles(options.dataDir, options.dataSearched);
   InterruptGuard guard;
 
   const ShowTimeline timeline = Plan(options);

@@ -6,6 +6,23 @@
 
 namespace cellshow {
 
+#ifdef __EMSCRIPTEN__
+// The WebAssembly build under node records the show; the page plays it.
+const char* const HelpText =
+    "Usage: node cellshow.js --record FILE [--data DIR] [--key-after N]\n"
+    "Plays the show headless, as fast as possible, and writes every frame and\n"
+    "media command to FILE, as `cellshow --record` does. To watch the show, serve\n"
+    "this folder (python3 -m http.server) and open index.html in a browser.\n"
+    "\n"
+    "Options:\n"
+    "  --data DIR        read the show's files from DIR (default: ./data when it\n"
+    "                    exists, else the data beside cellshow.js)\n"
+    "  --record FILE     the recording to write\n"
+    "  --key-after N     a key is seen once N ticks have run (0: before the\n"
+    "                    first tick)\n"
+    "  --help            show this help\n"
+    "  --version         show the version\n";
+#else
 const char* const HelpText =
     "Usage: cellshow [OPTIONS]\n"
     "Plays a self-running text-mode show on an 80x50 grid of character cells,\n"
@@ -67,6 +84,7 @@ const char* const HelpText =
     "Exit status: 0 when the show ends or a key ends it, 1 when an output file\n"
     "cannot be written, 2 for a usage error, no display for --window, or a\n"
     "terminal that cannot show it (TERM unset, or no cursor addressing).\n";
+#endif
 #endif
 
 namespace {

@@ -14,7 +14,8 @@ enum class FitChoice { Auto, Always, Never };
 enum class OutputChoice { Auto, Terminal, Window };
 
 struct Options {
-  std::string dataDir;  // --data; empty: found as ResolveDataDir says
+  std::string dataDir;        // --data; empty: found as ResolveDataDir says
+  bool dataSearched = false;  // no --data: dataDir is what the lookup found
   bool record = false;
   std::string recordPath;
   std::string exportPath;  // --export; empty: none

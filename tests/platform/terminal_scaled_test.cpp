@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "render/scaled/scaled_view.h"
-#include "support/default_show.h"
+#include "support/show_recording.h"
 #include "support/tmux_pane.h"
 #include "support/vterm_colour_grid.h"
 #include "support/vterm_screen.h"

@@ -11,7 +11,7 @@
 #include "render/ansi/grid_encoder.h"
 #include "render/ansi/terminal_view.h"
 #include "render/scaled/scaled_view.h"
-#include "support/default_show.h"
+#include "support/show_recording.h"
 #include "support/vterm_colour_grid.h"
 #include "support/vterm_grid.h"
 #include "support/vterm_screen.h"

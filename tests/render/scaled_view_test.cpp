@@ -16,7 +16,7 @@
 #include "render/pixels/cell_image.h"
 #include "render/scaled/palette_match.h"
 #include "render/scaled/srgb.h"
-#include "support/default_show.h"
+#include "support/show_recording.h"
 
 namespace cellshow {
 namespace {

@@ -21,7 +21,10 @@ TempDir::~TempDir() {
 }
 
 void TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-  const std::filesystem::path file = path_ / name;
+  WriteFile(path_ / name, bytes);
+}
+
+void WriteFile(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),

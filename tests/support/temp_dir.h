@@ -21,6 +21,8 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Writes `bytes` to `file`, creating its folders; throws when it cannot.
+void WriteFile(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& file);
 
 // Runs a shell command; returns its exit status (-1 if it did not exit).

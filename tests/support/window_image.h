@@ -1,23 +1,15 @@
 #pragma once
-// Oracles for a window's pixels: the default show's frames as the headless
-// recorder gives them, and a check that a window shows the pixel model's
-// image of a frame, scaled to 4:3.
+// The oracle for a window's pixels: a check that a window shows the pixel
+// model's image of a frame, scaled to 4:3.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/headless/recording.h"
 #include "platform/window/window_geometry.h"
 #include "render/pixels/cell_image.h"
+#include "support/show_recording.h"
 
 namespace cellshow::test {
-
-// Every record of the default show (the data the build makes), played
-// headless in-process; keyAfter as for --key-after.
-std::vector<Record> RecordDefaultShow(int64_t keyAfter = -1);
-
-// The cells of the last present at or before `tick`; false when none.
-bool FrameAt(const std::vector<Record>& records, uint32_t tick, ScreenCells& cells);
 
 // Pixels read from a window or a screenshot: `width` x `height`, each as
 // R, G, B at rgb[(y * width + x) * step].

@@ -66,13 +66,24 @@ std::string MapAssetName(const std::string& dataDir, const char* name) {
   return path;
 }
 
+std::vector<std::string> DefaultDataDirs() {
+  const std::string exeDir = ExecutableDir();
+  std::vector<std::string> dirs{"data"};
+  if (!exeDir.empty()) dirs.push_back(exeDir + Separator + "data");
+#ifndef _WIN32
+  if (!exeDir.empty()) {
+    const size_t slash = exeDir.rfind('/');
+    dirs.push_back(exeDir.substr(0, slash) + "/share/cellshow/data");
+  }
+  dirs.push_back(std::string(CELLSHOW_SHARE_DIR) + "/data");
+#endif
+  return dirs;
+}
+
 std::string ResolveDataDir(const std::string& explicitDir) {
   if (!explicitDir.empty()) return explicitDir;
-  if (IsDirectory("data")) return "data";
-  const std::string besideExecutable = ExecutableDir() + Separator + "data";
-  if (IsDirectory(besideExecutable)) return besideExecutable;
-  const std::string shared = std::string(CELLSHOW_SHARE_DIR) + "/data";
-  if (IsDirectory(shared)) return shared;
+  for (const std::string& dir : DefaultDataDirs())
+    if (IsDirectory(dir)) return dir;
   return "data";
 }
 
@@ -86,11 +97,16 @@ bool HasShowFiles(const std::string& dataDir) {
   return false;
 }
 
-void ReportMissingShowFiles(const std::string& dataDir) {
+void ReportMissingShowFiles(const std::string& dataDir, bool searched) {
   if (HasShowFiles(dataDir)) return;
+  std::string where = dataDir;
+  if (searched && !IsDirectory(dataDir)) {
+    where.clear();
+    for (const std::string& dir : DefaultDataDirs()) where += (where.empty() ? "" : ", ") + dir;
+  }
   std::fprintf(stderr,
                "cellshow: no show files in %s; the show will be blank and silent (see --data)\n",
-               dataDir.c_str());
+               where.c_str());
 }
 
 }  // namespace cellshow

@@ -36,7 +36,7 @@ int RunTerminalShow(const Options& options) {
     std::fprintf(stderr, "cellshow: %s\n", unsuitable.c_str());
     return 2;
   }
-  ReportMissingShowFiles(options.dataDir);
+  ReportMissingShowFiles(options.dataDir, options.dataSearched);
   const std::string codeset = LocaleCodeset();
   const TerminalCapabilities capabilities = ChooseCapabilities(
       facts, std::getenv("COLORTERM"), codeset.c_str(), options.colors, options.glyphs);

@@ -231,7 +231,7 @@ int RunConsoleShow(const Options& options) {
                stderr);
     return 2;
   }
-  ReportMissingShowFiles(options.dataDir);
+  ReportMissingShowFiles(options.dataDir, options.dataSearched);
   static ConsolePlatform host(options);
   static Show show;
   show.Host = &host;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files/asset_paths.h"
 #include "platform/window/window_platform.h"
 #include "show/show.h"
 
@@ -60,6 +61,7 @@ int RunWindowShow(const Options& options, bool fallBack) {
     std::fputs("cellshow: cannot watch signals\n", stderr);
     return 2;
   }
+  ReportMissingShowFiles(options.dataDir, options.dataSearched);
   static Show show;
   show.Host = &host;
   liveHost = &host;

@@ -1,0 +1,35 @@
+#pragma once
+// The show played headless in-process, as the recorder writes it: the oracle
+// that window, web and scaled-view tests compare their output with.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/headless/recording.h"
+
+namespace cellshow::test {
+
+// Every record of the show played from `dataDir`; keyAfter as for
+// --key-after.
+std::vector<Record> RecordShow(const std::string& dataDir, int64_t keyAfter = -1);
+// The same on the default data that the build makes.
+std::vector<Record> RecordDefaultShow(int64_t keyAfter = -1);
+
+struct ShowFrame {
+  uint32_t tick = 0;
+  ScreenCells cells;
+};
+// Every present of the default show, in order: played once per test
+// program. Fails the calling test (and returns none) when it cannot be.
+const std::vector<std::unique_ptr<ShowFrame>>& DefaultShowFrames();
+
+// The cells a present record carries.
+void CellsOf(const Record& present, ScreenCells& cells);
+
+// The newest present at or before `tick`; nullptr when there is none.
+const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick);
+// Its cells; false when there is none.
+bool FrameAt(const std::vector<Record>& records, uint32_t tick, ScreenCells& cells);
+
+}  // namespace cellshow::test
