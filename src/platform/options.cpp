@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace cellshow {
 
@@ -123,6 +124,27 @@ bool TakeValue(int argc, const char* const* argv, int& i, const char* name, std:
   return true;
 }
 
+template <typename T>
+struct Choice {
+  const char* word;
+  T setting;
+};
+
+// Sets `out` to the setting of the word `value` names; otherwise an error
+// that lists the words (`words`, as the user reads them).
+template <typename T>
+bool Pick(const std::string& value, const char* name, const char* words,
+          std::initializer_list<Choice<T>> choices, T& out, std::string& error) {
+  for (const Choice<T>& choice : choices) {
+    if (value == choice.word) {
+      out = choice.setting;
+      return true;
+    }
+  }
+  error = std::string(name) + " must be " + words + ", not '" + value + "'";
+  return false;
+}
+
 }  // namespace
 
 ParseResult ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
@@ -150,14 +172,11 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
     }
     if (!TakeValue(argc, argv, i, "--output", value, error, matched)) return ParseResult::Error;
     if (matched) {
-      if (value == "auto") {
-        options.output = OutputChoice::Auto;
-      } else if (value == "terminal") {
-        options.output = OutputChoice::Terminal;
-      } else if (value == "window") {
-        options.output = OutputChoice::Window;
-      } else {
-        error = "--output must be auto, terminal or window, not '" + value + "'";
+      if (!Pick(value, "--output", "auto, terminal or window",
+                {{"auto", OutputChoice::Auto},
+                 {"terminal", OutputChoice::Terminal},
+                 {"window", OutputChoice::Window}},
+                options.output, error)) {
         return ParseResult::Error;
       }
       continue;
@@ -192,46 +211,36 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
 #endif
     if (!TakeValue(argc, argv, i, "--colors", value, error, matched)) return ParseResult::Error;
     if (matched) {
-      if (value == "auto") {
-        options.colors = ColorMode::Auto;
-      } else if (value == "8") {
-        options.colors = ColorMode::Eight;
-      } else if (value == "16") {
-        options.colors = ColorMode::Ansi16;
-      } else if (value == "256") {
-        options.colors = ColorMode::Ansi256;
-      } else if (value == "truecolor" || value == "24bit") {
-        options.colors = ColorMode::TrueColor;
-      } else {
-        error = "--colors must be auto, 8, 16, 256 or truecolor, not '" + value + "'";
+      if (!Pick(value, "--colors", "auto, 8, 16, 256 or truecolor",
+                {{"auto", ColorMode::Auto},
+                 {"8", ColorMode::Eight},
+                 {"16", ColorMode::Ansi16},
+                 {"256", ColorMode::Ansi256},
+                 {"truecolor", ColorMode::TrueColor},
+                 {"24bit", ColorMode::TrueColor}},
+                options.colors, error)) {
         return ParseResult::Error;
       }
       continue;
     }
     if (!TakeValue(argc, argv, i, "--fit", value, error, matched)) return ParseResult::Error;
     if (matched) {
-      if (value == "auto") {
-        options.fit = FitChoice::Auto;
-      } else if (value == "always") {
-        options.fit = FitChoice::Always;
-      } else if (value == "never") {
-        options.fit = FitChoice::Never;
-      } else {
-        error = "--fit must be auto, always or never, not '" + value + "'";
+      if (!Pick(value, "--fit", "auto, always or never",
+                {{"auto", FitChoice::Auto},
+                 {"always", FitChoice::Always},
+                 {"never", FitChoice::Never}},
+                options.fit, error)) {
         return ParseResult::Error;
       }
       continue;
     }
     if (!TakeValue(argc, argv, i, "--glyphs", value, error, matched)) return ParseResult::Error;
     if (matched) {
-      if (value == "auto") {
-        options.glyphs = GlyphMode::Auto;
-      } else if (value == "unicode") {
-        options.glyphs = GlyphMode::Unicode;
-      } else if (value == "ascii") {
-        options.glyphs = GlyphMode::Ascii;
-      } else {
-        error = "--glyphs must be auto, unicode or ascii, not '" + value + "'";
+      if (!Pick(value, "--glyphs", "auto, unicode or ascii",
+                {{"auto", GlyphMode::Auto},
+                 {"unicode", GlyphMode::Unicode},
+                 {"ascii", GlyphMode::Ascii}},
+                options.glyphs, error)) {
         return ParseResult::Error;
       }
       continue;

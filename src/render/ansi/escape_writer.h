@@ -2,6 +2,7 @@
 // Appending escape sequences to a frame's buffer, and what cursor movements
 // cost in bytes: the small pieces every terminal encoder here shares.
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace cellshow {
@@ -61,6 +62,71 @@ struct EscapeWriter {
     Put('H');
   }
 };
+
+// Where the next glyph lands after one is printed at the cursor (row,
+// column) of a terminal of `columns` x `rows`: one to the right, or after the
+// last column the start of the next row (-1, -1 past the last row). Then
+// `wrapPending`: depending on the terminal the cursor waits in the last
+// column or has wrapped, so only printing on or an absolute move may follow.
+inline void AdvanceAfterPrint(int& row, int& column, bool& wrapPending, int columns, int rows) {
+  wrapPending = false;
+  if (++column >= columns) {
+    wrapPending = true;
+    column = 0;
+    if (++row >= rows) row = column = -1;
+  }
+}
+
+// The two parts of a cursor movement, as the encoders plan them by the costs
+// above.
+enum class RowMove : uint8_t {
+  Absolute,        // CUP to the target; no column part follows
+  Relative,        // CUU/CUD by the rows between (nothing on the same row)
+  CarriageReturn,  // CR, then line feeds or CUD down, or CUU up
+  Stay,            // nothing
+};
+enum class ColumnMove : uint8_t { None, Step, ToColumn };  // nothing, CUF/CUB, CHA
+
+// Writes the movement from (fromRow, fromColumn) to (row, column): the row
+// part, then the column part from where the row part left the cursor.
+inline void WriteMove(EscapeWriter& w, RowMove rows, ColumnMove columns, int fromRow,
+                      int fromColumn, int row, int column) {
+  switch (rows) {
+    case RowMove::Absolute:
+      w.Absolute(row, column);
+      return;
+    case RowMove::Relative:
+      if (row > fromRow) w.Csi(row - fromRow, 'B');
+      if (row < fromRow) w.Csi(fromRow - row, 'A');
+      break;
+    case RowMove::CarriageReturn:
+      w.Put('\r');
+      fromColumn = 0;
+      if (row > fromRow) {
+        const int down = row - fromRow;
+        if (down <= RelativeMoveCost(down)) {
+          for (int i = 0; i < down; ++i) w.Put('\n');
+        } else {
+          w.Csi(down, 'B');
+        }
+      }
+      if (row < fromRow) w.Csi(fromRow - row, 'A');
+      break;
+    case RowMove::Stay:
+      break;
+  }
+  switch (columns) {
+    case ColumnMove::None:
+      break;
+    case ColumnMove::Step:
+      if (column > fromColumn) w.Csi(column - fromColumn, 'C');
+      if (column < fromColumn) w.Csi(fromColumn - column, 'D');
+      break;
+    case ColumnMove::ToColumn:
+      w.Csi(column + 1, 'G');
+      break;
+  }
+}
 
 // Writes a blank, in the pen's colours, into every cell of a terminal of
 // `columns` x `rows` outside the box of `boxColumns` x `boxRows` whose

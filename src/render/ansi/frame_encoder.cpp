@@ -457,15 +457,7 @@ CELLSHOW_HOT_INLINE void FrameEncoder::SetPen(Writer& w, uint16_t key) {
 CELLSHOW_HOT_INLINE void FrameEncoder::PutGlyph(Writer& w, uint16_t key) {
   w.Put(glyphs_[key >> 8]);
   ++last_.cellsWritten;
-  wrapPending_ = false;
-  if (++cursorColumn_ >= size_.columns) {
-    // Printed in the last column. Depending on the terminal the cursor now
-    // waits there or has wrapped; either way the next glyph printed lands at
-    // the start of the next row, but only an absolute move is safe.
-    wrapPending_ = true;
-    cursorColumn_ = 0;
-    if (++cursorRow_ >= size_.rows) cursorRow_ = cursorColumn_ = -1;
-  }
+  AdvanceAfterPrint(cursorRow_, cursorColumn_, wrapPending_, size_.columns, size_.rows);
 }
 
 // The bytes that write the cells [fromColumn, toColumn) of the row whose
@@ -540,98 +532,66 @@ void FrameEncoder::MoveTo(Writer& w, int row, int column, uint16_t key) {
     }
     return;
   }
-  enum Vertical { Absolute, Relative, CarriageReturn, Stay };
-  enum Horizontal { None, Step, ToColumn, Through };
   struct Plan {
-    Vertical vertical;
-    Horizontal horizontal;
-    int landing;  // column reached by the vertical part
+    RowMove vertical;
+    ColumnMove horizontal;
+    bool through;  // the cells from `landing` to the target are written through
+    int landing;   // column reached by the vertical part
   };
-  Plan best{Absolute, None, column};
+  Plan best{RowMove::Absolute, ColumnMove::None, false, column};
   const int movePen = PenCost(penFg_, penBg_, key);
   int bestTotal = AbsoluteMoveCost(row, column) + movePen;
-  auto consider = [&](int cost, Vertical vertical, Horizontal horizontal, int landing, int pen) {
+  auto consider = [&](int cost, RowMove vertical, ColumnMove horizontal, bool through, int landing,
+                      int pen) {
     if (cost + pen < bestTotal) {
-      best = {vertical, horizontal, landing};
+      best = {vertical, horizontal, through, landing};
       bestTotal = cost + pen;
     }
   };
-  auto through = [&](int cost, Vertical kind, int landing) {
+  auto through = [&](int cost, RowMove kind, int landing) {
     if (landing < column && landing >= left_ && column - landing <= MaxThroughCells &&
         column - landing < bestTotal - cost) {
       int fg = penFg_, bg = penBg_;
       const int gap = ThroughCost(keys, landing - left_, column - left_, bestTotal - cost, fg, bg);
-      if (gap >= 0) consider(cost + gap, kind, Through, landing, PenCost(fg, bg, key));
+      if (gap >= 0) {
+        consider(cost + gap, kind, ColumnMove::None, true, landing, PenCost(fg, bg, key));
+      }
     }
   };
 
   if (wrapPending_) {
-    if (row == cursorRow_) through(0, Stay, cursorColumn_);
+    if (row == cursorRow_) through(0, RowMove::Stay, cursorColumn_);
   } else if (cursorRow_ >= 0) {
     const int down = row - cursorRow_;
     const int vertical = RelativeMoveCost(down >= 0 ? down : -down);
     const int carriage =
         1 + (down >= 0 ? std::min(down, RelativeMoveCost(down)) : RelativeMoveCost(-down));
-    auto landOn = [&](int cost, Vertical kind, int landing) {
+    auto landOn = [&](int cost, RowMove kind, int landing) {
       if (landing == column) {
-        consider(cost, kind, None, landing, movePen);
+        consider(cost, kind, ColumnMove::None, false, landing, movePen);
         return;
       }
       const int distance = landing < column ? column - landing : landing - column;
-      consider(cost + RelativeMoveCost(distance), kind, Step, landing, movePen);
-      consider(cost + ColumnMoveCost(column), kind, ToColumn, landing, movePen);
+      consider(cost + RelativeMoveCost(distance), kind, ColumnMove::Step, false, landing, movePen);
+      consider(cost + ColumnMoveCost(column), kind, ColumnMove::ToColumn, false, landing, movePen);
       through(cost, kind, landing);
     };
-    landOn(vertical, Relative, cursorColumn_);
-    landOn(carriage, CarriageReturn, 0);
+    landOn(vertical, RowMove::Relative, cursorColumn_);
+    landOn(carriage, RowMove::CarriageReturn, 0);
   }
 
-  switch (best.vertical) {
-    case Absolute:
-      w.Absolute(row, column);
-      break;
-    case Relative:
-      if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
-      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
-      break;
-    case CarriageReturn:
-      w.Put('\r');
-      if (row > cursorRow_) {
-        const int down = row - cursorRow_;
-        if (down <= RelativeMoveCost(down)) {
-          for (int i = 0; i < down; ++i) w.Put('\n');
-        } else {
-          w.Csi(down, 'B');
-        }
-      }
-      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
-      break;
-    case Stay:
-      break;
-  }
-  switch (best.horizontal) {
-    case None:
-      break;
-    case Step:
-      if (column > best.landing) w.Csi(column - best.landing, 'C');
-      if (column < best.landing) w.Csi(best.landing - column, 'D');
-      break;
-    case ToColumn:
-      w.Csi(column + 1, 'G');
-      break;
-    case Through: {
-      cursorRow_ = row;
-      cursorColumn_ = best.landing;
-      for (int c = best.landing - left_; c < column - left_; ++c) {
-        SetPen(w, keys[c]);
-        PutGlyph(w, keys[c]);
-      }
-      break;
+  WriteMove(w, best.vertical, best.horizontal, cursorRow_, cursorColumn_, row, column);
+  if (best.through) {
+    cursorRow_ = row;
+    cursorColumn_ = best.landing;
+    for (int c = best.landing - left_; c < column - left_; ++c) {
+      SetPen(w, keys[c]);
+      PutGlyph(w, keys[c]);
     }
   }
   cursorRow_ = row;
   cursorColumn_ = column;
-  if (best.vertical != Stay) wrapPending_ = false;
+  if (best.vertical != RowMove::Stay) wrapPending_ = false;
 }
 
 namespace {

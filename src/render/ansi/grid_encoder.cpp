@@ -297,14 +297,7 @@ CELLSHOW_GRID_INLINE void GridEncoder::WriteCell(EscapeWriter& w, Key key) {
   const Utf8Glyph& glyph = glyphs_[stroke.glyph];
   w.Put(glyph.bytes, glyph.size);
   ++last_.cellsWritten;
-  wrapPending_ = false;
-  if (++cursorColumn_ >= size_.columns) {
-    // Printed in the last column: the next glyph lands at the start of the
-    // next row, but only an absolute move is safe (see FrameEncoder).
-    wrapPending_ = true;
-    cursorColumn_ = 0;
-    if (++cursorRow_ >= size_.rows) cursorRow_ = cursorColumn_ = -1;
-  }
+  AdvanceAfterPrint(cursorRow_, cursorColumn_, wrapPending_, size_.columns, size_.rows);
 }
 
 // Moves the cursor to a terminal position by the cheapest of: an absolute
@@ -315,12 +308,10 @@ CELLSHOW_GRID_INLINE void GridEncoder::WriteCell(EscapeWriter& w, Key key) {
 // absolute move is safe.
 void GridEncoder::MoveTo(EscapeWriter& w, int row, int column, const Key* keys) {
   if (cursorRow_ == row && cursorColumn_ == column) return;  // printing lands there
-  enum Vertical { Absolute, Relative, CarriageReturn, Stay };
-  enum Horizontal { None, Step, ToColumn };
-  Vertical vertical = Absolute;
-  Horizontal horizontal = None;
+  RowMove vertical = RowMove::Absolute;
+  ColumnMove horizontal = ColumnMove::None;
   int best = AbsoluteMoveCost(row, column);
-  auto consider = [&](int cost, Vertical v, Horizontal h) {
+  auto consider = [&](int cost, RowMove v, ColumnMove h) {
     if (cost < best) {
       best = cost;
       vertical = v;
@@ -328,19 +319,21 @@ void GridEncoder::MoveTo(EscapeWriter& w, int row, int column, const Key* keys) 
     }
   };
   // The horizontal part from `from` to `column`, added to `cost`.
-  auto across = [&](int cost, Vertical v, int from) {
+  auto across = [&](int cost, RowMove v, int from) {
     if (from == column) {
-      consider(cost, v, None);
+      consider(cost, v, ColumnMove::None);
       return;
     }
-    consider(cost + RelativeMoveCost(from < column ? column - from : from - column), v, Step);
-    consider(cost + ColumnMoveCost(column), v, ToColumn);
+    consider(cost + RelativeMoveCost(from < column ? column - from : from - column), v,
+             ColumnMove::Step);
+    consider(cost + ColumnMoveCost(column), v, ColumnMove::ToColumn);
   };
   if (!wrapPending_ && cursorRow_ >= 0) {
     const int down = row - cursorRow_;
-    across(RelativeMoveCost(down >= 0 ? down : -down), down == 0 ? Stay : Relative, cursorColumn_);
+    across(RelativeMoveCost(down >= 0 ? down : -down),
+           down == 0 ? RowMove::Stay : RowMove::Relative, cursorColumn_);
     across(1 + (down >= 0 ? std::min(down, RelativeMoveCost(down)) : RelativeMoveCost(-down)),
-           CarriageReturn, 0);
+           RowMove::CarriageReturn, 0);
     if (down == 0 && column > cursorColumn_ && cursorColumn_ >= place_.left &&
         column - cursorColumn_ <= MaxThroughCells) {
       // Writing the cells between through, against stepping over them: both
@@ -363,41 +356,7 @@ void GridEncoder::MoveTo(EscapeWriter& w, int row, int column, const Key* keys) 
     }
   }
 
-  switch (vertical) {
-    case Absolute:
-      w.Absolute(row, column);
-      break;
-    case Relative:
-      if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
-      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
-      break;
-    case CarriageReturn:
-      w.Put('\r');
-      if (row > cursorRow_) {
-        const int down = row - cursorRow_;
-        if (down <= RelativeMoveCost(down)) {
-          for (int i = 0; i < down; ++i) w.Put('\n');
-        } else {
-          w.Csi(down, 'B');
-        }
-      }
-      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
-      break;
-    case Stay:
-      break;
-  }
-  const int from = vertical == CarriageReturn ? 0 : cursorColumn_;
-  switch (horizontal) {
-    case None:
-      break;
-    case Step:
-      if (column > from) w.Csi(column - from, 'C');
-      if (column < from) w.Csi(from - column, 'D');
-      break;
-    case ToColumn:
-      w.Csi(column + 1, 'G');
-      break;
-  }
+  WriteMove(w, vertical, horizontal, cursorRow_, cursorColumn_, row, column);
   cursorRow_ = row;
   cursorColumn_ = column;
   wrapPending_ = false;

@@ -32,25 +32,22 @@ const ScaledBox& ScaledView::Fit(int columns, int rows, bool halfBlocks) {
   if (!box.empty() &&
       (box.columns != weights_.columns() || box.pixelRows != weights_.pixelRows())) {
     weights_.Build(box.columns, box.pixelRows);
-    // The box pixels each cell column and row reaches.
-    for (int x = box.columns - 1; x >= 0; --x) {
-      for (const ColumnPiece* c = weights_.ColumnBegin(x); c != weights_.ColumnEnd(x); ++c) {
-        cellColumns_[c->cell].first = static_cast<int16_t>(x);
-      }
-    }
+    // The box pixels each cell column and row reaches: from the first box
+    // column (row) with a piece of it to the last.
+    auto reach = [](Span& span, int at) {
+      if (span.last < 0) span.first = static_cast<int16_t>(at);
+      span.last = static_cast<int16_t>(at);
+    };
+    std::fill(std::begin(cellColumns_), std::end(cellColumns_), Span{});
+    std::fill(std::begin(cellPixelRows_), std::end(cellPixelRows_), Span{});
     for (int x = 0; x < box.columns; ++x) {
       for (const ColumnPiece* c = weights_.ColumnBegin(x); c != weights_.ColumnEnd(x); ++c) {
-        cellColumns_[c->cell].last = static_cast<int16_t>(x);
-      }
-    }
-    for (int y = box.pixelRows - 1; y >= 0; --y) {
-      for (const RowPiece* r = weights_.RowBegin(y); r != weights_.RowEnd(y); ++r) {
-        cellPixelRows_[r->cell].first = static_cast<int16_t>(y);
+        reach(cellColumns_[c->cell], x);
       }
     }
     for (int y = 0; y < box.pixelRows; ++y) {
       for (const RowPiece* r = weights_.RowBegin(y); r != weights_.RowEnd(y); ++r) {
-        cellPixelRows_[r->cell].last = static_cast<int16_t>(y);
+        reach(cellPixelRows_[r->cell], y);
       }
     }
     pixelsValid_ = false;
