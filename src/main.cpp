@@ -73,6 +73,6 @@ int main(int argc, char** argv) {
     const int code = RunWindowShow(options, true);
     if (code != NoWindow) return code;
   }
-  return RunTerminalShow(options);  // with its notice when it is too small
+  return RunTerminalShow(options);  // scaled when smaller, the notice below 40x12
 #endif
 }

@@ -262,25 +262,28 @@ TEST(TerminalPty, KeyAfterEndsTheShowAfterThatManyTicks) {
 }
 
 // Start-up asks the terminal to grow only when it is smaller than the grid
-// (never to shrink a side), and the end asks for the old size back when the
-// size changed after the request.
+// (never to shrink a side, and not when the show is to be scaled at any
+// size), and the end asks for the old size back when the size changed after
+// the request.
 TEST(TerminalPty, ASizeIsRequestedOnlyWhenTooSmallAndUndoneAtTheEnd) {
   const termios before = ShellModes();
   const struct {
     int columns, rows;
+    std::vector<std::string> options;
     const char* request;  // nullptr: none
     bool obeyed;          // the test resizes the pty as a terminal would
     const char* undo;
   } cases[] = {
-      {80, 50, nullptr, false, nullptr},
-      {100, 60, nullptr, false, nullptr},
-      {80, 24, "\x1b[8;50;80t", true, "\x1b[8;24;80t"},
-      {120, 30, "\x1b[8;50;120t", true, "\x1b[8;30;120t"},
-      {70, 60, "\x1b[8;60;80t", false, nullptr},  // ignored: nothing to undo
+      {80, 50, {}, nullptr, false, nullptr},
+      {100, 60, {}, nullptr, false, nullptr},
+      {80, 24, {}, "\x1b[8;50;80t", true, "\x1b[8;24;80t"},
+      {120, 30, {}, "\x1b[8;50;120t", true, "\x1b[8;30;120t"},
+      {70, 60, {}, "\x1b[8;60;80t", false, nullptr},  // ignored: nothing to undo
+      {80, 24, {"--fit=always"}, nullptr, false, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.columns << "x" << c.rows);
-    PtyChild::Setup setup = ShowSetup(before);
+    PtyChild::Setup setup = ShowSetup(before, c.options);
     setup.columns = c.columns;
     setup.rows = c.rows;
     PtyChild show(test::ShowBinary(), setup);

@@ -1,8 +1,9 @@
 // The real program on a pseudo-terminal of each kind, TERM by locale: a type
 // without cursor addressing (or none) is refused with one line and nothing
 // else written; otherwise the bytes are what that terminal and character set
-// can show. The screen is read back through an emulated terminal of the same
-// kind (without background colour erase where terminfo says so).
+// can show, for the grid and for the scaled view of a smaller terminal. The
+// screen is read back through an emulated terminal of the same kind (without
+// background colour erase where terminfo says so).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -40,6 +41,11 @@ const std::string& LatinOneLocales() {
   return path;
 }
 
+// Extended colours among SgrCodes: 38;5;n and 48;5;n, 38;2;r;g;b and
+// 48;2;r;g;b, their arguments left out.
+constexpr int IndexedForeground = 385, IndexedBackground = 485;
+constexpr int DirectForeground = 382, DirectBackground = 482;
+
 // The SGR parameters of every CSI ... m sequence in `bytes`.
 std::vector<int> SgrCodes(const std::string& bytes) {
   std::vector<int> codes;
@@ -48,14 +54,25 @@ std::vector<int> SgrCodes(const std::string& bytes) {
     while (end < bytes.size() && (bytes[end] == ';' || (bytes[end] >= '0' && bytes[end] <= '9')))
       ++end;
     if (end >= bytes.size() || bytes[end] != 'm') continue;
+    std::vector<int> parameters;
     int code = 0;
     for (size_t k = i + 2; k <= end; ++k) {
       if (bytes[k] == ';' || bytes[k] == 'm') {
-        codes.push_back(code);
+        parameters.push_back(code);
         code = 0;
       } else {
         code = code * 10 + (bytes[k] - '0');
       }
+    }
+    for (size_t k = 0; k < parameters.size(); ++k) {
+      const int p = parameters[k];
+      if ((p == 38 || p == 48) && k + 1 < parameters.size()) {
+        const int kind = parameters[k + 1];
+        codes.push_back(p * 10 + kind);
+        k += kind == 5 ? 2 : kind == 2 ? 4 : 1;
+        continue;
+      }
+      codes.push_back(p);
     }
   }
   return codes;
@@ -133,7 +150,7 @@ TEST(TerminalTerminfo, TermAndLocaleDecideWhatIsWritten) {
     for (int code : SgrCodes(out)) {
       bright = bright || (code >= 90 && code <= 97) || (code >= 100 && code <= 107);
       bold = bold || code == 1;
-      direct = direct || code == 38 || code == 48;
+      direct = direct || code == DirectForeground || code == DirectBackground;
     }
     EXPECT_EQ(bright, row.colours == Colours::Sixteen);
     EXPECT_EQ(bold, row.colours == Colours::Eight) << "bright foregrounds through bold";
@@ -158,6 +175,78 @@ TEST(TerminalTerminfo, TermAndLocaleDecideWhatIsWritten) {
       EXPECT_EQ(defaults, 0) << "cells in the terminal's default background";
       RecordProperty("default_background_cells", defaults);
     }
+  }
+}
+
+// An 80x24 terminal of each kind shows the plasma scaled: in its colours
+// (xterm's 256 where terminfo has 256, the 8 normal ones on screen, 24-bit
+// where COLORTERM says so), as half blocks in UTF-8 and blanks in ASCII, and
+// with every cell, margins included, in a colour of its own.
+TEST(TerminalTerminfo, TheScaledViewFollowsTheTerminalToo) {
+  enum class Sgr { Xterm256, Normal8, Direct };
+  const struct {
+    const char* term;
+    const char* locale;
+    const char* colorterm;
+    Sgr sgr;
+    bool utf8;
+    bool colourErase;
+  } rows[] = {
+      {"xterm-256color", "C.UTF-8", nullptr, Sgr::Xterm256, true, true},
+      {"tmux-256color", "C", nullptr, Sgr::Xterm256, false, false},
+      {"screen", "C.UTF-8", nullptr, Sgr::Normal8, true, false},
+      {"screen", "C", nullptr, Sgr::Normal8, false, false},
+      {"tmux-256color", "C.UTF-8", "truecolor", Sgr::Direct, true, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message()
+                 << "TERM=" << row.term << " LC_ALL=" << row.locale
+                 << " COLORTERM=" << (row.colorterm ? row.colorterm : "(unset)"));
+    PtyChild::Setup setup;
+    setup.columns = 80;
+    setup.rows = 24;
+    setup.args = {"--mute", "--data", std::string(CELLSHOW_BUILD_DIR) + "/data", "--key-after",
+                  "30"};
+    setup.environment = {{"TERM", row.term}, {"LC_ALL", row.locale}, {"COLORTERM", row.colorterm}};
+    PtyChild show(test::ShowBinary(), setup);
+    ASSERT_TRUE(show.WaitExit(10000));
+    EXPECT_TRUE(WIFEXITED(show.status()) && WEXITSTATUS(show.status()) == 0) << show.status();
+    const std::string& out = show.output();
+    ASSERT_TRUE(out.ends_with(RestoreSequence));
+
+    size_t high = 0;
+    for (char c : out) high += static_cast<unsigned char>(c) >= 0x80;
+    EXPECT_EQ(high > 0, row.utf8) << "half blocks in UTF-8, every byte ASCII otherwise";
+    bool bright = false, bold = false, indexed = false, direct = false;
+    for (int code : SgrCodes(out)) {
+      bright = bright || (code >= 90 && code <= 97) || (code >= 100 && code <= 107);
+      bold = bold || code == 1;
+      indexed = indexed || code == IndexedForeground || code == IndexedBackground;
+      direct = direct || code == DirectForeground || code == DirectBackground;
+    }
+    EXPECT_FALSE(bright || bold) << "the scaled view's colours are never the bright 16";
+    EXPECT_EQ(indexed, row.sgr == Sgr::Xterm256);
+    EXPECT_EQ(direct, row.sgr == Sgr::Direct);
+
+    // The last plasma frame: the one before the black frame of the end.
+    const size_t enter = out.find(EnterSequence);
+    const size_t last = out.rfind("\x1b[?2026h");
+    ASSERT_NE(enter, std::string::npos);
+    ASSERT_NE(last, std::string::npos);
+    test::VtermScreen terminal(24, 80, row.colourErase);
+    terminal.Feed(out.substr(enter, last - enter));
+    int defaults = 0, halfBlocks = 0, others = 0;
+    for (int r = 0; r < 24; ++r) {
+      for (int c = 0; c < 80; ++c) {
+        const test::VtCell cell = terminal.At(r, c);
+        defaults += cell.bg.kind == test::VtColor::Default;
+        halfBlocks += cell.glyph == U'\u2580';
+        others += cell.glyph != U'\u2580' && cell.glyph != U' ';
+      }
+    }
+    EXPECT_EQ(defaults, 0) << "cells in the terminal's default background";
+    EXPECT_EQ(others, 0) << "half blocks and blanks only";
+    EXPECT_EQ(halfBlocks > 0, row.utf8);
   }
 }
 

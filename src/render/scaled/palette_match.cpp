@@ -117,4 +117,26 @@ int DitheredNormalVga(Rgb c, int x, int y) {
   return red * 4 + green * 2 + blue;
 }
 
+void ReduceRow(ColorDepth depth, int y, const uint8_t* pick, Rgb* row, int width) {
+  switch (depth) {
+    case ColorDepth::TrueColor:
+      return;
+    case ColorDepth::Xterm256:
+      for (int x = 0; x < width; ++x) {
+        if (pick[x]) row[x] = Xterm256Color(NearestXterm256(row[x]));
+      }
+      return;
+    case ColorDepth::Sixteen:
+      for (int x = 0; x < width; ++x) {
+        if (pick[x]) row[x] = VgaPalette[DitheredVga(row[x], x, y)];
+      }
+      return;
+    case ColorDepth::Eight:
+      for (int x = 0; x < width; ++x) {
+        if (pick[x]) row[x] = VgaPalette[DitheredNormalVga(row[x], x, y)];
+      }
+      return;
+  }
+}
+
 }  // namespace cellshow

@@ -3,6 +3,7 @@
 // Pure; distances are Euclidean in sRGB.
 #include <cstdint>
 
+#include "render/ansi/terminal_capabilities.h"
 #include "render/pixels/vga_palette.h"
 
 namespace cellshow {
@@ -30,5 +31,11 @@ int DitheredVga(Rgb c, int x, int y);
 // of the eight stays itself, and a mix shows as a fixed pattern of the
 // colours around it.
 int DitheredNormalVga(Rgb c, int x, int y);
+
+// Row `y` of a picture reduced to the colours of a terminal of `depth`, in
+// place: each pixel x of `row` (0 <= x < width) whose `pick` is set becomes
+// the nearest xterm colour, or the dithered VGA colour, as its colour
+// (24-bit colour stays exact).
+void ReduceRow(ColorDepth depth, int y, const uint8_t* pick, Rgb* row, int width);
 
 }  // namespace cellshow

@@ -136,23 +136,9 @@ void ScaledView::RenderPixels(const ScreenCells& cells, ColorDepth depth) {
     Rgb* line = &pixels_[y * width];
     const uint8_t* dirty = &dirty_[y * width];
     for (int x = 0; x < width; ++x) {
-      if (!dirty[x]) continue;
-      const Rgb exact = ExactPixel(cells, x, y);
-      switch (depth) {
-        case ColorDepth::Xterm256:
-          line[x] = Xterm256Color(NearestXterm256(exact));
-          break;
-        case ColorDepth::Sixteen:
-          line[x] = VgaPalette[DitheredVga(exact, x, y)];
-          break;
-        case ColorDepth::Eight:
-          line[x] = VgaPalette[DitheredNormalVga(exact, x, y)];
-          break;
-        case ColorDepth::TrueColor:
-          line[x] = exact;
-          break;
-      }
+      if (dirty[x]) line[x] = ExactPixel(cells, x, y);
     }
+    ReduceRow(depth, y, dirty, line, width);
   }
 }
 
