@@ -14,58 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/headless_platform.h"
-#include "platform/headless/recording.h"
 #include "render/ansi/frame_encoder.h"
 #include "render/pixels/cell_image.h"
-#include "show/show.h"
+#include "support/show_frames.h"
 
 namespace cellshow {
 namespace {
 
-struct Frame {
-  Cell cells[ScreenCellCount];
-};
-
-std::vector<Frame> LoadFrames() {
-  std::vector<Record> records;
-  std::string error;
-  const char* path = std::getenv("CELLSHOW_RECORDING");
-  if (path != nullptr && *path != 0) {
-    if (!ReadRecordingFile(path, records, error)) {
-      std::fprintf(stderr, "pixels_bench: %s: %s\n", path, error.c_str());
-      std::exit(2);
-    }
-  } else {
-    std::FILE* file = std::tmpfile();
-    {
-      RecordingWriter writer(file);
-      HeadlessPlatform host(CELLSHOW_DATA_DIR, writer, -1);
-      auto show = std::make_unique<Show>(host);
-      Start(*show);
-    }
-    std::vector<uint8_t> bytes;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    if (!ParseRecording(bytes, records, error)) {
-      std::fprintf(stderr, "pixels_bench: %s\n", error.c_str());
-      std::exit(2);
-    }
-  }
-  std::vector<Frame> frames;
-  for (const Record& r : records) {
-    if (r.kind != PresentRecord) continue;
-    Frame& f = frames.emplace_back();
-    for (int k = 0; k < ScreenCellCount; ++k) f.cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
-  }
-  return frames;
-}
-
-const std::vector<Frame>& Frames() {
-  static const std::vector<Frame> frames = LoadFrames();
-  return frames;
-}
+const bench::ShowFrames& Frames() { return bench::DefaultShowFrames("pixels_bench"); }
 
 // One iteration is one frame, walking the show in order.
 template <typename Image, void (*Render)(const ScreenCells&, Image&)>
@@ -74,7 +30,7 @@ void BM_Render(benchmark::State& state) {
   auto image = std::make_unique<Image>();
   size_t i = 0;
   for (auto _ : state) {
-    Render(frames[i].cells, *image);
+    Render(frames[i]->cells, *image);
     benchmark::DoNotOptimize(image->pixels);
     benchmark::ClobberMemory();
     if (++i == frames.size()) i = 0;
@@ -92,7 +48,7 @@ void BM_Encoder(benchmark::State& state) {
   FrameEncoder encoder(state.range(0) != 0);
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(encoder.Encode(frames[i].cells, {80, 50}, out.data()));
+    benchmark::DoNotOptimize(encoder.Encode(frames[i]->cells, {80, 50}, out.data()));
     if (++i == frames.size()) i = 0;
   }
 }

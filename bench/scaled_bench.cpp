@@ -12,51 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/recording.h"
 #include "render/ansi/frame_encoder.h"
 #include "render/ansi/grid_encoder.h"
 #include "render/ansi/terminal_view.h"
 #include "render/scaled/scaled_view.h"
+#include "support/show_frames.h"
 
 namespace cellshow {
 namespace {
 
-struct Frame {
-  ScreenCells cells;
-};
-using Frames = std::vector<std::unique_ptr<Frame>>;
-
-const Frames& ShowFrames() {
-  static const Frames frames = [] {
-    std::string path;
-    const char* named = std::getenv("CELLSHOW_RECORDING");
-    if (named != nullptr && *named != 0) {
-      path = named;
-    } else {
-      path = std::string(CELLSHOW_BUILD_DIR) + "/scaled_bench.rec";
-      const std::string command = std::string(CELLSHOW_BINARY) + " --data '" + CELLSHOW_BUILD_DIR +
-                                  "/data' --record '" + path + "'";
-      if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "scaled_bench: cannot record the show: %s\n", command.c_str());
-        std::exit(2);
-      }
-    }
-    std::vector<Record> records;
-    std::string error;
-    if (!ReadRecordingFile(path, records, error)) {
-      std::fprintf(stderr, "scaled_bench: %s: %s\n", path.c_str(), error.c_str());
-      std::exit(2);
-    }
-    Frames out;
-    for (const Record& r : records) {
-      if (r.kind != PresentRecord) continue;
-      auto& f = out.emplace_back(std::make_unique<Frame>());
-      for (int k = 0; k < ScreenCellCount; ++k) f->cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
-    }
-    return out;
-  }();
-  return frames;
-}
+using Frames = bench::ShowFrames;
+const Frames& ShowFrames() { return bench::DefaultShowFrames("scaled_bench"); }
 
 // Bytes over one pass of the show.
 size_t ViewBytes(TerminalSize size, const TerminalCapabilities& capabilities) {

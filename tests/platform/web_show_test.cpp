@@ -11,6 +11,7 @@
 #include "platform/web/web_platform.h"
 #include "support/show_recording.h"
 #include "support/temp_dir.h"
+#include "support/test_frames.h"
 
 namespace cellshow {
 namespace {
@@ -23,9 +24,7 @@ std::vector<Record> Recording(const std::string& dataDir) { return test::RecordS
 
 using test::NewestPresent;
 
-struct Frame {
-  ScreenCells cells;
-};
+using test::Frame;
 
 std::unique_ptr<PixelImage> ImageOf(const Record& present) {
   auto frame = std::make_unique<Frame>();

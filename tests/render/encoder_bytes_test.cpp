@@ -19,6 +19,7 @@
 #include "platform/headless/recording.h"
 #include "render/ansi/frame_encoder.h"
 #include "support/temp_dir.h"
+#include "support/test_frames.h"
 
 namespace cellshow {
 namespace {
@@ -26,9 +27,7 @@ namespace {
 constexpr char SyncBegin[] = "\x1b[?2026h";
 constexpr char SyncEnd[] = "\x1b[?2026l";
 
-struct Frame {
-  ScreenCells cells{};
-};
+using test::Frame;
 
 // A blank frame is drawn in full; frame 1 writes an 'X' at `from`, so the
 // cursor stands just after it; frame 2 writes a 'Y' at `to`, and is made of

@@ -13,6 +13,7 @@
 #include "render/ansi/ascii_glyphs.h"
 #include "render/ansi/console_palette.h"
 #include "render/ansi/frame_encoder.h"
+#include "support/test_frames.h"
 #include "support/vterm_grid.h"
 #include "support/vterm_screen.h"
 
@@ -22,18 +23,8 @@ namespace {
 using test::GridMismatch;
 using test::VtermScreen;
 
-struct Frame {
-  ScreenCells cells;
-};
-
-std::unique_ptr<Frame> AllGlyphsAllAttributes(int shift) {
-  auto frame = std::make_unique<Frame>();
-  for (int i = 0; i < ScreenCellCount; ++i) {
-    frame->cells[i].Char = static_cast<uint16_t>((i + shift) & 0xFF);
-    frame->cells[i].Attributes = static_cast<uint16_t>((i / 256 * 37 + i * 11 + shift) & 0xFF);
-  }
-  return frame;
-}
+using test::AllGlyphsAllAttributes;
+using test::Frame;
 
 // The SGR parameters of every CSI ... m sequence in `bytes`.
 std::vector<int> SgrCodes(const std::string& bytes) {

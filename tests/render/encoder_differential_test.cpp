@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/ansi/frame_encoder.h"
+#include "support/test_frames.h"
 #include "support/vterm_grid.h"
 #include "support/vterm_screen.h"
 
@@ -19,9 +20,7 @@ using test::AppearanceMismatch;
 using test::GridMismatch;
 using test::VtermScreen;
 
-struct Frame {
-  ScreenCells cells;
-};
+using test::Frame;
 
 // Changes of the kinds the show makes, and some it does not.
 class FrameMaker {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/ansi/frame_encoder.h"
+#include "support/test_frames.h"
 #include "support/vterm_grid.h"
 #include "support/vterm_screen.h"
 
@@ -16,9 +17,7 @@ namespace {
 using test::GridMismatch;
 using test::VtermScreen;
 
-struct Frame {
-  ScreenCells cells;
-};
+using test::Frame;
 
 std::unique_ptr<Frame> Pattern() {
   auto f = std::make_unique<Frame>();

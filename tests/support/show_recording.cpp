@@ -2,29 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "platform/headless/headless_platform.h"
-#include "show/show.h"
 
 namespace cellshow::test {
 
 std::vector<Record> RecordShow(const std::string& dataDir, int64_t keyAfter) {
-  std::FILE* file = std::tmpfile();
-  if (file == nullptr) return {};
-  {
-    RecordingWriter writer(file);
-    HeadlessPlatform host(dataDir, writer, keyAfter);
-    auto show = std::make_unique<Show>(host);
-    Start(*show);
-  }
-  std::vector<uint8_t> bytes;
-  std::rewind(file);
-  for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-  std::fclose(file);
   std::vector<Record> records;
   std::string error;
-  if (!ParseRecording(bytes, records, error)) records.clear();
+  if (!RecordWholeShow(dataDir, keyAfter, records, error)) records.clear();
   return records;
 }
 

@@ -2,6 +2,7 @@
 // The asset-file half of every backend: POSIX calls on Linux
 // (posix_files.cpp), CreateFileA, ReadFile, SetFilePointer and CloseHandle
 // on Windows (win32/win32_files.cpp).
+#include <cstddef>
 #include <string>
 
 #include "platform/platform.h"
@@ -26,5 +27,9 @@ class NativeFilePlatform : public Platform {
  private:
   std::string dataDir_;
 };
+
+// POSIX builds: writes all `count` bytes to `fd`, again after a signal, and
+// stops at the first error (for stats and notices on stderr).
+void WriteAllTo(int fd, const char* text, size_t count);
 
 }  // namespace cellshow

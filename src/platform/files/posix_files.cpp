@@ -38,6 +38,20 @@ uint32_t NativeFilePlatform::ReadFile(FileHandle file, void* destination, uint32
   return done;
 }
 
+void WriteAllTo(int fd, const char* text, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = write(fd, text + done, count - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+}
+
 void NativeFilePlatform::RewindFile(FileHandle file) {
   if (file >= 0) lseek(file, 0, SEEK_SET);
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/headless/recording.h"
 #include "show/show.h"
@@ -74,6 +75,26 @@ int RunHeadlessShow(const Options& options) {
                  static_cast<unsigned long long>(host.mediaCommands()));
   }
   return host.exitCode();
+}
+
+bool RecordWholeShow(const std::string& dataDir, int64_t keyAfter, std::vector<Record>& records,
+                     std::string& error) {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) {
+    error = std::string("no temporary file: ") + std::strerror(errno);
+    return false;
+  }
+  {
+    RecordingWriter writer(file);
+    HeadlessPlatform host(dataDir, writer, keyAfter);
+    auto show = std::make_unique<Show>(host);
+    Start(*show);
+  }
+  std::vector<uint8_t> bytes;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+  std::fclose(file);
+  return ParseRecording(bytes, records, error);
 }
 
 }  // namespace cellshow

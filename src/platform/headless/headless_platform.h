@@ -3,6 +3,7 @@
 // present and media command handed to a sink (a recording or an export).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/files/native_files.h"
 #include "platform/headless/headless_sink.h"
@@ -51,5 +52,12 @@ class HeadlessPlatform : public NativeFilePlatform {
 // code; reports a recording that cannot be written on stderr, and with
 // --stats the virtual clock's figures.
 int RunHeadlessShow(const Options& options);
+
+struct Record;
+// The same run into memory, for tools that study the frames: the recording
+// of the show from `dataDir` (keyAfter as for HeadlessPlatform), read back.
+// False, with `error` set, if it cannot be made or read.
+bool RecordWholeShow(const std::string& dataDir, int64_t keyAfter, std::vector<Record>& records,
+                     std::string& error);
 
 }  // namespace cellshow

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files/native_files.h"
 #include "platform/terminal/terminal_modes.h"
 
 namespace cellshow {
@@ -396,17 +397,7 @@ void TerminalPlatform::WriteStats() {
     WriteAllWithin(tty_, text, n, 200);  // never hang on a stuck terminal
     return;
   }
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t w = write(STDERR_FILENO, text + done, n - done);
-    if (w > 0) {
-      done += static_cast<size_t>(w);
-    } else if (w < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
+  WriteAllTo(STDERR_FILENO, text, n);
 }
 
 }  // namespace cellshow

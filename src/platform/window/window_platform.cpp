@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/files/native_files.h"
+
 namespace cellshow {
 namespace {
 
@@ -198,17 +200,7 @@ void WindowPlatform::WriteStats() {
                     static_cast<unsigned long long>(frames.skipped),
                     static_cast<unsigned long long>(frames.drawn), meanMs, view_.rendererName());
   if (more > 0) n = std::min(sizeof text - 1, n + static_cast<size_t>(more));
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t w = write(STDERR_FILENO, text + done, n - done);
-    if (w > 0) {
-      done += static_cast<size_t>(w);
-    } else if (w < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
+  WriteAllTo(STDERR_FILENO, text, n);
 }
 
 }  // namespace cellshow
