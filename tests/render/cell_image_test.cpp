@@ -16,7 +16,7 @@
 #include "platform/headless/recording.h"
 #include "render/pixels/cp437_font.h"
 #include "render/pixels/vga_palette.h"
-#include "support/temp_dir.h"
+#include "support/show_recording.h"
 
 namespace cellshow {
 namespace {
@@ -117,15 +117,8 @@ uint64_t Digest(const void* data, size_t size) {
 }
 
 TEST(PixelGolden, DefaultShowFramesMatchTheStoredDigests) {
-  test::TempDir dir;
-  const auto recording = dir.path() / "show.rec";
-  const std::string command = std::string(CELLSHOW_BINARY) +
-                              " --data '" CELLSHOW_BUILD_DIR "/data' --record '" +
-                              recording.string() + "'";
-  ASSERT_EQ(test::RunCommand(command), 0) << command;
-  std::vector<Record> records;
-  std::string error;
-  ASSERT_TRUE(ReadRecordingFile(recording.string(), records, error)) << error;
+  const std::vector<Record> records = test::RecordDefaultShow();
+  ASSERT_FALSE(records.empty()) << "cannot play the default show headless";
 
   // Plasma, the first animation, a burst, the second and third animations,
   // the spinning models, the fly-off.

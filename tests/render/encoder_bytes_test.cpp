@@ -18,7 +18,7 @@
 
 #include "platform/headless/recording.h"
 #include "render/ansi/frame_encoder.h"
-#include "support/temp_dir.h"
+#include "support/show_recording.h"
 #include "support/test_frames.h"
 
 namespace cellshow {
@@ -103,15 +103,8 @@ std::string Describe(const char* mode, const Totals& totals) {
 // The default show's frames, recorded from the program, encoded for an
 // 80x50 terminal in both colour modes.
 TEST(EncoderBytes, TheDefaultShowEncodesToThePinnedBytes) {
-  test::TempDir dir;
-  const auto recording = dir.path() / "show.rec";
-  const std::string command = std::string(CELLSHOW_BINARY) +
-                              " --data '" CELLSHOW_BUILD_DIR "/data' --record '" +
-                              recording.string() + "'";
-  ASSERT_EQ(test::RunCommand(command), 0) << command;
-  std::vector<Record> records;
-  std::string error;
-  ASSERT_TRUE(ReadRecordingFile(recording.string(), records, error)) << error;
+  const std::vector<Record> records = test::RecordDefaultShow();
+  ASSERT_FALSE(records.empty()) << "cannot play the default show headless";
 
   const std::string actual =
       Describe("16", EncodeAll(records, false)) + Describe("truecolor", EncodeAll(records, true));
