@@ -186,10 +186,7 @@ TEST(EncoderCapabilities, FilledMarginsFitTheBuffer) {
   constexpr size_t Guard = 256;
   std::vector<char> out(FrameEncoder::MaxFrameBytes + Guard, '\x5A');
   auto a = std::make_unique<Frame>(), b = std::make_unique<Frame>();
-  for (int i = 0; i < ScreenCellCount; ++i) {
-    a->cells[i] = {0xB1, static_cast<uint16_t>(i % 2 ? 0x0F : 0xF0)};
-    b->cells[i] = i % 2 ? Cell{0xB2, static_cast<uint16_t>((i * 37) & 0xFF)} : a->cells[i];
-  }
+  test::DearestFrames(*a, *b);
   const TerminalCapabilities caps{ColorDepth::TrueColor, GlyphSet::Unicode, false};
   for (TerminalSize size : {TerminalSize{512, 512}, TerminalSize{80, 3276}, TerminalSize{3276, 80},
                             TerminalSize{65535, 65535}}) {

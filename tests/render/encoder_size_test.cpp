@@ -159,12 +159,7 @@ TEST(EncoderSizes, WorstFramesFitTheBuffer) {
   constexpr size_t Guard = 256;
   std::vector<char> out(FrameEncoder::MaxFrameBytes + Guard, '\x5A');
   auto a = std::make_unique<Frame>(), b = std::make_unique<Frame>();
-  for (int i = 0; i < ScreenCellCount; ++i) {
-    // Every other cell changes, each with both colours different from its
-    // neighbour's, in 3-byte glyphs.
-    a->cells[i] = {0xB1, static_cast<uint16_t>(i % 2 ? 0x0F : 0xF0)};
-    b->cells[i] = i % 2 ? Cell{0xB2, static_cast<uint16_t>((i * 37) & 0xFF)} : a->cells[i];
-  }
+  test::DearestFrames(*a, *b);
   for (TerminalSize size :
        {TerminalSize{80, 50}, TerminalSize{65535, 65535}, TerminalSize{100000, 70000}}) {
     FrameEncoder encoder(true);

@@ -22,4 +22,14 @@ inline std::unique_ptr<Frame> AllGlyphsAllAttributes(int shift) {
   return frame;
 }
 
+// The dearest pair of frames to encode one after the other: every other cell
+// changes, each with both colours different from its neighbour's, in 3-byte
+// glyphs.
+inline void DearestFrames(Frame& a, Frame& b) {
+  for (int i = 0; i < ScreenCellCount; ++i) {
+    a.cells[i] = {0xB1, static_cast<uint16_t>(i % 2 ? 0x0F : 0xF0)};
+    b.cells[i] = i % 2 ? Cell{0xB2, static_cast<uint16_t>((i * 37) & 0xFF)} : a.cells[i];
+  }
+}
+
 }  // namespace cellshow::test
