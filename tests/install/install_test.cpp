@@ -174,10 +174,10 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   if (!fs::exists(std::string(CELLSHOW_CONFIGURED_DATA_DIR))) {
     const Recording blank = Record(lonely.string(), elsewhere);
     EXPECT_EQ(blank.run.status, 0);
-    EXPECT_NE(blank.run.err.find("no show files in data, " +
-                                 (temp.path() / "lonely/bin/data").string() + ", " +
-                                 (temp.path() / "lonely/share/cellshow/data").string()),
-              std::string::npos)
+    EXPECT_NE(
+        blank.run.err.find("no show files in data, " + (temp.path() / "lonely/bin/data").string() +
+                           ", " + (temp.path() / "lonely/share/cellshow/data").string()),
+        std::string::npos)
         << blank.run.err;
     EXPECT_FALSE(blank.bytes == build.bytes);
   }

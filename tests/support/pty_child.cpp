@@ -43,9 +43,12 @@ PtyChild::PtyChild(const std::string& program, const Setup& setup) {
   // The environment, made before the fork (the child only calls what is safe
   // after one).
   std::vector<std::pair<std::string, const char*>> changes = {
-      {"TERM", "xterm-256color"}, {"LC_ALL", "C.UTF-8"}, {"COLORTERM", nullptr},
+      {"TERM", "xterm-256color"},
+      {"LC_ALL", "C.UTF-8"},
+      {"COLORTERM", nullptr},
       // No display: the program's output stays the terminal at every size.
-      {"DISPLAY", nullptr},       {"WAYLAND_DISPLAY", nullptr}};
+      {"DISPLAY", nullptr},
+      {"WAYLAND_DISPLAY", nullptr}};
   changes.insert(changes.end(), setup.environment.begin(), setup.environment.end());
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
