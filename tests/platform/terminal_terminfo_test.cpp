@@ -13,6 +13,7 @@
 
 #include "platform/terminal/terminal_modes.h"
 #include "support/pty_child.h"
+#include "support/sgr_codes.h"
 #include "support/show_binary.h"
 #include "support/temp_dir.h"
 #include "support/vterm_screen.h"
@@ -20,7 +21,12 @@
 namespace cellshow {
 namespace {
 
+using test::DirectBackground;
+using test::DirectForeground;
+using test::IndexedBackground;
+using test::IndexedForeground;
 using test::PtyChild;
+using test::SgrCodes;
 
 const std::string& EmptyFolder() {
   static const test::TempDir folder;
@@ -39,43 +45,6 @@ const std::string& LatinOneLocales() {
     return std::system(command.c_str()) == 0 ? dir : std::string();
   }();
   return path;
-}
-
-// Extended colours among SgrCodes: 38;5;n and 48;5;n, 38;2;r;g;b and
-// 48;2;r;g;b, their arguments left out.
-constexpr int IndexedForeground = 385, IndexedBackground = 485;
-constexpr int DirectForeground = 382, DirectBackground = 482;
-
-// The SGR parameters of every CSI ... m sequence in `bytes`.
-std::vector<int> SgrCodes(const std::string& bytes) {
-  std::vector<int> codes;
-  for (size_t i = bytes.find("\x1b["); i != std::string::npos; i = bytes.find("\x1b[", i + 1)) {
-    size_t end = i + 2;
-    while (end < bytes.size() && (bytes[end] == ';' || (bytes[end] >= '0' && bytes[end] <= '9')))
-      ++end;
-    if (end >= bytes.size() || bytes[end] != 'm') continue;
-    std::vector<int> parameters;
-    int code = 0;
-    for (size_t k = i + 2; k <= end; ++k) {
-      if (bytes[k] == ';' || bytes[k] == 'm') {
-        parameters.push_back(code);
-        code = 0;
-      } else {
-        code = code * 10 + (bytes[k] - '0');
-      }
-    }
-    for (size_t k = 0; k < parameters.size(); ++k) {
-      const int p = parameters[k];
-      if ((p == 38 || p == 48) && k + 1 < parameters.size()) {
-        const int kind = parameters[k + 1];
-        codes.push_back(p * 10 + kind);
-        k += kind == 5 ? 2 : kind == 2 ? 4 : 1;
-        continue;
-      }
-      codes.push_back(p);
-    }
-  }
-  return codes;
 }
 
 enum class Colours { None, Eight, Sixteen, Direct };
