@@ -223,8 +223,7 @@ const Frames& ShowFrames() {
     Frames fromFile;
     for (const Record& r : records) {
       if (r.kind != PresentRecord) continue;
-      Frame& f = fromFile.emplace_back();
-      for (int k = 0; k < ScreenCellCount; ++k) f.cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
+      CellsOf(r, fromFile.emplace_back().cells);
     }
     return fromFile;
   }();

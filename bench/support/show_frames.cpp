@@ -25,8 +25,7 @@ const ShowFrames& DefaultShowFrames(const char* benchName) {
     ShowFrames out;
     for (const Record& r : records) {
       if (r.kind != PresentRecord) continue;
-      auto& f = out.emplace_back(std::make_unique<ShowFrame>());
-      for (int k = 0; k < ScreenCellCount; ++k) f->cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
+      CellsOf(r, out.emplace_back(std::make_unique<ShowFrame>())->cells);
     }
     return out;
   }();

@@ -187,13 +187,6 @@ ExportStatus SinkFeed::Flush() {
   return status_;
 }
 
-uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink) {
-  HeadlessPlatform host(dataDir, sink, keyAfter);
-  auto show = std::make_unique<Show>(host);
-  Start(*show);
-  return host.ticks();
-}
-
 namespace {
 
 // The usage errors that need no run: exit code 2 after one line, or 0.

@@ -63,10 +63,6 @@ class SinkFeed : public HeadlessSink {
   bool commandsLost_ = false;
 };
 
-// Plays the show headless into `sink` (an unfinished run is not an error):
-// returns the number of ticks run.
-uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink);
-
 // Runs the export; returns the process's exit code (0, 1 when the file could
 // not be written, 2 for a usage error, 128 + the signal when interrupted).
 int RunExport(const Options& options);

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "export/export_run.h"
+#include "platform/headless/headless_platform.h"
 #include "export/image_export.h"
 #include "export/video_export.h"
 #include "render/ansi/frame_encoder.h"

@@ -28,8 +28,7 @@ using test::Frame;
 
 std::unique_ptr<PixelImage> ImageOf(const Record& present) {
   auto frame = std::make_unique<Frame>();
-  for (int k = 0; k < ScreenCellCount; ++k)
-    frame->cells[k] = {present.cells[2 * k], present.cells[2 * k + 1]};
+  CellsOf(present, frame->cells);
   auto image = std::make_unique<PixelImage>();
   RenderCells(frame->cells, *image);
   return image;

@@ -211,7 +211,7 @@ TEST(WindowXvfbLong, AScreenshotMidShowIsThePixelModelScaled) {
         r.tick > static_cast<uint32_t>(estimate) + 30)
       continue;
     ScreenCells cells;
-    for (int k = 0; k < ScreenCellCount; ++k) cells[k] = {r.cells[2 * k], r.cells[2 * k + 1]};
+    CellsOf(r, cells);
     RenderCells(cells, *image);
     // A frame of one colour (the black between scenes) proves nothing.
     if (std::all_of(image->pixels, image->pixels + ImagePixels,

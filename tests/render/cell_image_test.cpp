@@ -131,7 +131,7 @@ TEST(PixelGolden, DefaultShowFramesMatchTheStoredDigests) {
     });
     ASSERT_NE(at, records.end()) << "no present at tick " << tick;
     ScreenCells cells;
-    for (int k = 0; k < ScreenCellCount; ++k) cells[k] = {at->cells[2 * k], at->cells[2 * k + 1]};
+    CellsOf(*at, cells);
     RenderCells(cells, images->rgba);
     RenderCellIndices(cells, images->index);
     char line[64];

@@ -82,8 +82,7 @@ Totals EncodeAll(const std::vector<Record>& records, bool trueColor) {
   Totals totals;
   for (const Record& r : records) {
     if (r.kind != PresentRecord) continue;
-    for (int k = 0; k < ScreenCellCount; ++k)
-      frame->cells[k] = Cell{r.cells[2 * k], r.cells[2 * k + 1]};
+    CellsOf(r, frame->cells);
     const size_t n = encoder.Encode(frame->cells, TerminalSize{}, out.data());
     totals.bytes += n;
     for (size_t i = 0; i < n; ++i)

@@ -33,24 +33,4 @@ const std::vector<std::unique_ptr<ShowFrame>>& DefaultShowFrames() {
   return frames;
 }
 
-void CellsOf(const Record& present, ScreenCells& cells) {
-  for (int k = 0; k < ScreenCellCount; ++k) {
-    cells[k] = {present.cells[2 * k], present.cells[2 * k + 1]};
-  }
-}
-
-const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick) {
-  const Record* newest = nullptr;
-  for (const Record& r : records)
-    if (r.kind == PresentRecord && r.tick <= tick) newest = &r;
-  return newest;
-}
-
-bool FrameAt(const std::vector<Record>& records, uint32_t tick, ScreenCells& cells) {
-  const Record* found = NewestPresent(records, tick);
-  if (found == nullptr) return false;
-  CellsOf(*found, cells);
-  return true;
-}
-
 }  // namespace cellshow::test

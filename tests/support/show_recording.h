@@ -24,12 +24,8 @@ struct ShowFrame {
 // program. Fails the calling test (and returns none) when it cannot be.
 const std::vector<std::unique_ptr<ShowFrame>>& DefaultShowFrames();
 
-// The cells a present record carries.
-void CellsOf(const Record& present, ScreenCells& cells);
-
-// The newest present at or before `tick`; nullptr when there is none.
-const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick);
-// Its cells; false when there is none.
-bool FrameAt(const std::vector<Record>& records, uint32_t tick, ScreenCells& cells);
+using cellshow::CellsOf;
+using cellshow::FrameAt;
+using cellshow::NewestPresent;
 
 }  // namespace cellshow::test

@@ -13,6 +13,7 @@
 #include "platform/headless/recording.h"
 #include "render/pixels/cell_image.h"
 #include "support/golden_data.h"
+#include "support/test_frames.h"
 
 namespace {
 
@@ -32,19 +33,13 @@ int Image(const char* path, const char* tickText) {
     std::fprintf(stderr, "web-reference: %s\n", error.c_str());
     return 1;
   }
-  const Record* newest = nullptr;
-  for (const Record& r : records)
-    if (r.kind == PresentRecord && r.tick <= tick) newest = &r;
+  const Record* newest = NewestPresent(records, static_cast<uint32_t>(tick));
   if (newest == nullptr) {
     std::fprintf(stderr, "web-reference: no frame at or before tick %lu\n", tick);
     return 1;
   }
-  struct Frame {
-    ScreenCells cells;
-  };
-  auto frame = std::make_unique<Frame>();
-  for (int k = 0; k < ScreenCellCount; ++k)
-    frame->cells[k] = {newest->cells[2 * k], newest->cells[2 * k + 1]};
+  auto frame = std::make_unique<test::Frame>();
+  CellsOf(*newest, frame->cells);
   auto image = std::make_unique<PixelImage>();
   RenderCells(frame->cells, *image);
   return std::fwrite(image->pixels, sizeof image->pixels, 1, stdout) == 1 ? 0 : 1;

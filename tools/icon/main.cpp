@@ -49,15 +49,9 @@ int main(int argc, char** argv) {
   std::vector<Record> records;
   std::string error;
   if (!ReadRecordingFile(argv[1], records, error)) return Fail(error);
-  const Record* frame = nullptr;
-  for (const Record& r : records)
-    if (r.kind == PresentRecord && r.tick <= tick) frame = &r;
-  if (frame == nullptr)
-    return Fail("the recording presents nothing by tick " + std::string(argv[2]));
-
   static ScreenCells cells;
-  for (int k = 0; k < ScreenCellCount; ++k)
-    cells[k] = {frame->cells[2 * k], frame->cells[2 * k + 1]};
+  if (!FrameAt(records, static_cast<uint32_t>(tick), cells))
+    return Fail("the recording presents nothing by tick " + std::string(argv[2]));
   static PixelImage image;
   RenderCells(cells, image);
 

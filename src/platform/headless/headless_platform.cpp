@@ -77,6 +77,13 @@ int RunHeadlessShow(const Options& options) {
   return host.exitCode();
 }
 
+uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink) {
+  HeadlessPlatform host(dataDir, sink, keyAfter);
+  auto show = std::make_unique<Show>(host);
+  Start(*show);
+  return host.ticks();
+}
+
 bool RecordWholeShow(const std::string& dataDir, int64_t keyAfter, std::vector<Record>& records,
                      std::string& error) {
   std::FILE* file = std::tmpfile();
@@ -84,16 +91,19 @@ bool RecordWholeShow(const std::string& dataDir, int64_t keyAfter, std::vector<R
     error = std::string("no temporary file: ") + std::strerror(errno);
     return false;
   }
-  {
-    RecordingWriter writer(file);
-    HeadlessPlatform host(dataDir, writer, keyAfter);
-    auto show = std::make_unique<Show>(host);
-    Start(*show);
-  }
+  RecordingWriter writer(file);
+  PlayHeadless(dataDir, keyAfter, writer);
   std::vector<uint8_t> bytes;
   std::rewind(file);
-  for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+  char chunk[1 << 16];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  const bool failed = writer.failed() || std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) {
+    error = "the recording could not be written or read back";
+    return false;
+  }
   return ParseRecording(bytes, records, error);
 }
 

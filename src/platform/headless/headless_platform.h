@@ -53,6 +53,10 @@ class HeadlessPlatform : public NativeFilePlatform {
 // --stats the virtual clock's figures.
 int RunHeadlessShow(const Options& options);
 
+// Plays the show headless into `sink` (an unfinished run is not an error):
+// returns the number of ticks run.
+uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink);
+
 struct Record;
 // The same run into memory, for tools that study the frames: the recording
 // of the show from `dataDir` (keyAfter as for HeadlessPlatform), read back.

@@ -49,4 +49,12 @@ bool ParseRecording(const std::vector<uint8_t>& bytes, std::vector<Record>& reco
                     std::string& error);
 bool ReadRecordingFile(const std::string& path, std::vector<Record>& records, std::string& error);
 
+// The cells a present record carries.
+void CellsOf(const Record& present, ScreenCells& cells);
+// The newest present at or before `tick` (the screen after that tick);
+// nullptr when there is none.
+const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick);
+// Its cells; false when there is none.
+bool FrameAt(const std::vector<Record>& records, uint32_t tick, ScreenCells& cells);
+
 }  // namespace cellshow
