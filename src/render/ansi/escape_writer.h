@@ -77,6 +77,14 @@ inline void AdvanceAfterPrint(int& row, int& column, bool& wrapPending, int colu
   }
 }
 
+// Unchanged cells written through to reach a changed one are never more than
+// this many: any cursor movement within a row is cheaper.
+constexpr int MaxThroughCells = 12;
+
+// The dearest cell to write: reached by the dearest movement, both colours
+// changed in 24-bit form, a 3-byte glyph. Frame buffers are sized from it.
+constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
+
 // The two parts of a cursor movement, as the encoders plan them by the costs
 // above.
 enum class RowMove : uint8_t {

@@ -22,9 +22,6 @@ namespace {
 
 // A shown_ entry that matches no visible key: the cell must be written.
 constexpr uint16_t UnknownKey = 0xFFFF;
-// Unchanged cells written through to reach a changed one are never more than
-// this many: any cursor movement within a row is cheaper.
-constexpr int MaxThroughCells = 12;
 
 // A whole SGR sequence that sets the pen. Written with a fixed-size copy of
 // `text` (the bytes past `size` are overwritten by what follows).
@@ -97,7 +94,6 @@ constexpr PenSequences Pens[3] = {MakePenSequences(ColorDepth::Eight),
 // per row, the last-cell insert, and 256 for the fixed sequences (redraw or
 // erase, synchronized update) and the slack of the fixed-size copies past
 // the end. A notice is far smaller.
-constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = ScreenCellCount * WorstCellBytes +
                                        ScreenHeight * (AbsoluteMoveCost(65535, 0) + 4) +
                                        2 * WorstCellBytes + 256;
@@ -488,10 +484,7 @@ void FrameEncoder::PlaceCursor(Writer& w, int row, int column) {
         RelativeMoveCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row) +
         RelativeMoveCost(column > cursorColumn_ ? column - cursorColumn_ : cursorColumn_ - column);
     if (relative < AbsoluteMoveCost(row, column)) {
-      if (row > cursorRow_) w.Csi(row - cursorRow_, 'B');
-      if (row < cursorRow_) w.Csi(cursorRow_ - row, 'A');
-      if (column > cursorColumn_) w.Csi(column - cursorColumn_, 'C');
-      if (column < cursorColumn_) w.Csi(cursorColumn_ - column, 'D');
+      WriteMove(w, RowMove::Relative, ColumnMove::Step, cursorRow_, cursorColumn_, row, column);
     } else {
       w.Absolute(row, column);
     }

@@ -19,14 +19,9 @@
 namespace cellshow {
 namespace {
 
-// Unchanged cells written through to reach a changed one are never more than
-// this many: any cursor movement within a row is cheaper.
-constexpr int MaxThroughCells = 12;
-
 // Bytes of one frame at most: every cell reached by the dearest movement,
 // with both colours changed in 24-bit form and a 3-byte glyph, the last-cell
 // insert, and 256 for the fixed sequences.
-constexpr size_t WorstCellBytes = AbsoluteMoveCost(65535, 65535) + 36 + 3;
 constexpr size_t WorstCaseFrameBytes = (GridEncoder::MaxCells + 2) * WorstCellBytes + 256;
 // The margins of a terminal without `bce`, written at a full redraw: a space
 // per cell and an absolute move per run of them, two runs per row at most
