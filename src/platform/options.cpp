@@ -226,9 +226,7 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
     if (!TakeValue(argc, argv, i, "--fit", value, error, matched)) return ParseResult::Error;
     if (matched) {
       if (!Pick(value, "--fit", "auto, always or never",
-                {{"auto", FitChoice::Auto},
-                 {"always", FitChoice::Always},
-                 {"never", FitChoice::Never}},
+                {{"auto", FitMode::Auto}, {"always", FitMode::Always}, {"never", FitMode::Never}},
                 options.fit, error)) {
         return ParseResult::Error;
       }

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "render/ansi/terminal_capabilities.h"
+
 namespace cellshow {
 
 enum class ColorMode { Auto, Eight, Ansi16, Ansi256, TrueColor };
 enum class GlyphMode { Auto, Unicode, Ascii };
-// When a terminal smaller than the grid gets the whole show scaled (--fit).
-enum class FitChoice { Auto, Always, Never };
 // Auto: the terminal when it shows the whole grid, else a window when there
 // is a display, else the terminal (scaled, or its notice).
 enum class OutputChoice { Auto, Terminal, Window };
@@ -26,7 +26,7 @@ struct Options {
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
   GlyphMode glyphs = GlyphMode::Auto;
-  FitChoice fit = FitChoice::Auto;
+  FitMode fit = FitMode::Auto;  // --fit
   bool mute = false;
   bool stats = false;
   OutputChoice output = OutputChoice::Auto;  // --output, --window

@@ -155,18 +155,6 @@ int OpenTerminal() {
   return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
 }
 
-FitMode ViewFit(FitChoice fit) {
-  switch (fit) {
-    case FitChoice::Always:
-      return FitMode::Always;
-    case FitChoice::Never:
-      return FitMode::Never;
-    case FitChoice::Auto:
-      break;
-  }
-  return FitMode::Auto;
-}
-
 bool SameDevice(int a, int b) {
   struct stat sa {
   }, sb{};
@@ -226,7 +214,7 @@ bool TerminalPlatform::Open(std::string& error) {
     return false;
   }
 
-  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, ViewFit(options_.fit));
+  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, options_.fit);
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;
@@ -242,7 +230,7 @@ void TerminalPlatform::PrepareConsole() {
   const TerminalSize size = KernelSize();
   const TerminalSize wanted = SizeToRequest(size);
   // With --fit=always the show is scaled at any size: nothing to ask for.
-  if (options_.fit != FitChoice::Always && size.columns > 0 && size.rows > 0 && !(wanted == size)) {
+  if (options_.fit != FitMode::Always && size.columns > 0 && size.rows > 0 && !(wanted == size)) {
     startSize_ = size;
     enterCount_ += FormatSizeRequest(wanted, enterText_ + enterCount_);
   }

@@ -40,4 +40,8 @@ struct TerminalCapabilities {
                                    const TerminalCapabilities&) = default;
 };
 
+// When a terminal smaller than the 80x50 grid gets the whole show scaled
+// (--fit): auto below 80x50, always at any size, never (a notice instead).
+enum class FitMode : uint8_t { Auto, Always, Never };
+
 }  // namespace cellshow

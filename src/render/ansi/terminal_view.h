@@ -15,8 +15,6 @@
 
 namespace cellshow {
 
-enum class FitMode : uint8_t { Auto, Always, Never };
-
 class TerminalView {
  public:
   static constexpr size_t MaxFrameBytes = FrameEncoder::MaxFrameBytes;
