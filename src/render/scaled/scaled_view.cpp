@@ -20,11 +20,7 @@ ScaledView::ScaledView() {
     const Rgb c = VgaPalette[i];
     linear_[i] = {SrgbToLinear(c.r), SrgbToLinear(c.g), SrgbToLinear(c.b)};
   }
-  for (int c = 0; c < 256; ++c) {
-    const auto& rows = GlyphRows(static_cast<uint8_t>(c));
-    for (int r = 0; r < 8; ++r) glyphRows_[c][r] = rows[r];
-    coverage_[c] = GlyphCoverage(static_cast<uint8_t>(c));
-  }
+  for (int c = 0; c < 256; ++c) coverage_[c] = GlyphCoverage(static_cast<uint8_t>(c));
 }
 
 const ScaledBox& ScaledView::Fit(int columns, int rows, bool halfBlocks) {
@@ -81,7 +77,7 @@ CELLSHOW_SCALED_INLINE Rgb ScaledView::ExactPixel(const ScreenCells& cells, int 
       } else if (row->whole && column->whole) {
         set = coverage * wholeCell;
       } else {
-        const uint8_t* glyphRows = glyphRows_[glyph];
+        const uint8_t* glyphRows = GlyphRows(glyph).data();
         for (int k = row->first; k <= row->last; ++k) {
           set +=
               row->weight[k] * (column->left[glyphRows[k] >> 4] + column->right[glyphRows[k] & 15]);

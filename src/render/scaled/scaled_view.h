@@ -54,8 +54,7 @@ class ScaledView {
     float r = 0, g = 0, b = 0;
   };
   Light linear_[16];
-  // The glyphs, copied from the font: rows, and set pixels out of 64.
-  uint8_t glyphRows_[256][8];
+  // Each glyph's set pixels out of 64 (its rows are read from the font).
   int32_t coverage_[256];
 
   ScaledBox box_;
