@@ -174,9 +174,15 @@
 
   // --- the show --------------------------------------------------------------
 
+  // A view of the module's image, made again only when its memory has grown
+  // (the image itself stays in place).
+  let image = null;
   function present() {
-    const pixels = new Uint8ClampedArray(Module.HEAPU8.buffer, Module._cellshow_image(), ImageBytes);
-    graphics.putImageData(new ImageData(pixels, Width, Height), 0, 0);
+    if (image === null || image.data.buffer !== Module.HEAPU8.buffer) {
+      const pixels = new Uint8ClampedArray(Module.HEAPU8.buffer, Module._cellshow_image(), ImageBytes);
+      image = new ImageData(pixels, Width, Height);
+    }
+    graphics.putImageData(image, 0, 0);
   }
 
   function frame() {

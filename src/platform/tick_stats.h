@@ -36,6 +36,8 @@ class TickRecord {
   }
   void Drop(uint32_t gridPoints) { dropped_ += gridPoints; }
   uint32_t ticks() const { return ticks_; }
+  uint32_t dropped() const { return dropped_; }
+  int64_t worstLatenessNs() const { return worstNs_; }
   // Reorders the samples.
   TickStats Read(int64_t periodNs);
 

@@ -84,7 +84,7 @@ EMSCRIPTEN_KEEPALIVE const char* cellshow_stats() {
   return text;
 }
 EMSCRIPTEN_KEEPALIVE double cellshow_worst_lateness_ms() {
-  return static_cast<double>(TheShow().schedule().Stats().worstLatenessNs) / 1e6;
+  return TheShow().schedule().worstLatenessMs();
 }
 
 }  // extern "C"

@@ -10,7 +10,6 @@ void TickSchedule::Start(double nowMs, double periodMs) {
   startMs_ = nowMs;
   periodMs_ = periodMs > 0 ? periodMs : 1;
   next_ = 1;
-  dropped_ = 0;
   record_ = TickRecord{};
 }
 
@@ -24,9 +23,9 @@ uint32_t TickSchedule::Due(double nowMs) {
   const int64_t due = last - next_ + 1;
   if (due <= MaxTicksPerFrame) return static_cast<uint32_t>(due);
   const int64_t drop = due - MaxTicksPerFrame;
-  const auto counted = static_cast<uint32_t>(std::min<int64_t>(drop, UINT32_MAX - dropped_));
+  const auto counted =
+      static_cast<uint32_t>(std::min<int64_t>(drop, UINT32_MAX - record_.dropped()));
   record_.Drop(counted);
-  dropped_ += counted;
   next_ += drop;
   return MaxTicksPerFrame;
 }

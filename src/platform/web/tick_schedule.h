@@ -36,7 +36,8 @@ class TickSchedule {
   double periodMs() const { return periodMs_; }
   // The figures of the ticks taken so far (reorders the samples).
   TickStats Stats() { return record_.Read(static_cast<int64_t>(periodMs_ * 1e6)); }
-  uint32_t dropped() const { return dropped_; }
+  uint32_t dropped() const { return record_.dropped(); }
+  double worstLatenessMs() const { return static_cast<double>(record_.worstLatenessNs()) / 1e6; }
 
  private:
   double DueMs(int64_t gridPoint) const {
@@ -46,7 +47,6 @@ class TickSchedule {
   double startMs_ = 0;
   double periodMs_ = 17;
   int64_t next_ = 1;  // the grid point that runs next
-  uint32_t dropped_ = 0;
   TickRecord record_;
 };
 
