@@ -2,6 +2,7 @@
 // The show's asset files: their built-in names, the buffers that start-up
 // fills from them, and the handles that stay open for the whole run.
 #include <cstdint>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -18,6 +19,13 @@ constexpr const char* Lc2FileName = "data\\lc2.txt";
 constexpr const char* Lc3FileName = "data\\lc3.txt";
 constexpr const char* PlayMusicCommand = "play data\\03.mp3";
 constexpr const char* CloseAllCommand = "close all";
+// The music file the play command names (after "play ").
+constexpr const char* MusicFileName = PlayMusicCommand + 5;
+static_assert(std::string_view(PlayMusicCommand).substr(0, 5) == "play ");
+// Every file the show opens or plays, in that order.
+constexpr const char* ShowFileNames[] = {ImgFileName, TrFileName,   Tr2FileName, Tr3FileName,
+                                         HitFileName, BlFileName,   Lc1FileName, Lc2FileName,
+                                         Lc3FileName, MusicFileName};
 
 // FileHandles slots, in the order the files are opened.
 enum FileSlot : int { ImgSlot = 0, TrSlot = 1, Tr2Slot = 2, Tr3Slot = 3, HitSlot = 4, BlSlot = 5 };

@@ -26,9 +26,6 @@ constexpr char Separator = '\\';
 constexpr char Separator = '/';
 #endif
 
-constexpr std::string_view PlayPrefix = "play ";
-static_assert(std::string_view(PlayMusicCommand).starts_with(PlayPrefix));
-
 bool IsFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
@@ -88,10 +85,7 @@ std::string ResolveDataDir(const std::string& explicitDir) {
 }
 
 bool HasShowFiles(const std::string& dataDir) {
-  const char* const names[] = {
-      ImgFileName, TrFileName,  Tr2FileName, Tr3FileName, HitFileName,
-      BlFileName,  Lc1FileName, Lc2FileName, Lc3FileName, PlayMusicCommand + PlayPrefix.size()};
-  for (const char* name : names) {
+  for (const char* name : ShowFileNames) {
     if (IsFile(MapAssetName(dataDir, name))) return true;
   }
   return false;

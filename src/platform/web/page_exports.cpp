@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/audio/media_command.h"
 #include "platform/web/web_platform.h"
 #include "shell/assets.h"
 
@@ -29,10 +28,7 @@ class Page : public PageHooks {
 
 // The files the page fetches into /data before the start: every file the
 // show opens, and the music of its play command.
-constexpr const char* PageAssets[] = {ImgFileName, TrFileName,  Tr2FileName,
-                                      Tr3FileName, HitFileName, BlFileName,
-                                      Lc1FileName, Lc2FileName, Lc3FileName};
-constexpr int PageAssetCount = sizeof PageAssets / sizeof PageAssets[0] + 1;
+constexpr int PageAssetCount = sizeof ShowFileNames / sizeof ShowFileNames[0];
 
 Page page;
 WebShow& TheShow() {
@@ -50,18 +46,9 @@ extern "C" {
 // The i-th file to fetch, as a path relative to the page ("data/img.txt");
 // null past the last one.
 EMSCRIPTEN_KEEPALIVE const char* cellshow_asset(int i) {
-  const char* builtIn = nullptr;
-  size_t length = 0;
-  if (i >= 0 && i < PageAssetCount - 1) {
-    builtIn = PageAssets[i];
-    length = std::strlen(builtIn);
-  } else if (i == PageAssetCount - 1) {
-    const MediaCommand play = ParseMediaCommand(PlayMusicCommand);
-    builtIn = play.name;
-    length = play.nameLength;
-  } else {
-    return nullptr;
-  }
+  if (i < 0 || i >= PageAssetCount) return nullptr;
+  const char* builtIn = ShowFileNames[i];
+  size_t length = std::strlen(builtIn);
   static char path[256];
   if (length >= sizeof path) length = sizeof path - 1;
   for (size_t k = 0; k < length; ++k) path[k] = builtIn[k] == '\\' ? '/' : builtIn[k];
