@@ -19,8 +19,8 @@ namespace cellshow {
 namespace {
 
 using test::HelpOption;
-using test::Quoted;
 using test::RunShell;
+using test::ShellQuote;
 using test::ShellRun;
 using test::TempDir;
 
@@ -39,11 +39,12 @@ std::vector<std::string> Lines(const std::string& text) {
 std::vector<std::string> Complete(const std::vector<std::string>& words,
                                   const std::string& folder = "/") {
   std::string array;
-  for (const std::string& w : words) array += " " + Quoted(w);
-  const ShellRun run = RunShell("cd " + Quoted(folder) + " && bash --norc --noprofile -c " +
-                                Quoted("source " + Quoted(Completion) + " && COMP_WORDS=(" + array +
-                                       ") && COMP_CWORD=" + std::to_string(words.size() - 1) +
-                                       " && _cellshow; printf '%s\\n' \"${COMPREPLY[@]}\""));
+  for (const std::string& w : words) array += " " + ShellQuote(w);
+  const ShellRun run =
+      RunShell("cd " + ShellQuote(folder) + " && bash --norc --noprofile -c " +
+               ShellQuote("source " + ShellQuote(Completion) + " && COMP_WORDS=(" + array +
+                          ") && COMP_CWORD=" + std::to_string(words.size() - 1) +
+                          " && _cellshow; printf '%s\\n' \"${COMPREPLY[@]}\""));
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::string> offered = Lines(run.out);
   std::erase(offered, "");
@@ -60,7 +61,7 @@ TEST(ManPage, DocumentsEveryOptionThatHelpLists) {
   ASSERT_GE(options.size(), 8u) << "could not read the options from --help";
   // Rendered as a reader sees it, on lines wide enough that nothing wraps.
   const ShellRun man = RunShell("groff -man -Tutf8 -P-cbou -rLL=250n " +
-                                Quoted(std::string(CELLSHOW_BUILD_DIR) + "/docs/cellshow.1"));
+                                ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/docs/cellshow.1"));
   ASSERT_EQ(man.status, 0) << man.err;
   const std::vector<std::string> lines = Lines(man.out);
   for (const HelpOption& option : options) {
@@ -100,7 +101,7 @@ TEST(BashCompletion, OffersOnlyValuesTheProgramTakes) {
     const std::vector<std::string> values = Complete({"cellshow", option.name, "="});
     ASSERT_FALSE(values.empty()) << "packaging/cellshow.bash offers no values";
     for (const std::string& value : values) {
-      const ShellRun run = RunShell(Quoted(CELLSHOW_BINARY) + " " + option.name + "=" + value +
+      const ShellRun run = RunShell(ShellQuote(CELLSHOW_BINARY) + " " + option.name + "=" + value +
                                     " --help >/dev/null");
       EXPECT_EQ(run.status, 0) << option.name << "=" << value << " is refused: " << run.err;
       // Typed in part, split at '=' or not, and given as the next argument.
@@ -111,7 +112,7 @@ TEST(BashCompletion, OffersOnlyValuesTheProgramTakes) {
       EXPECT_TRUE(Has(Complete({"cellshow", option.name, start}), value)) << value;
     }
     const ShellRun bogus =
-        RunShell(Quoted(CELLSHOW_BINARY) + " " + option.name + "=no-such-value --help");
+        RunShell(ShellQuote(CELLSHOW_BINARY) + " " + option.name + "=no-such-value --help");
     EXPECT_EQ(bogus.status, 2);
   }
   EXPECT_GE(fixedValueOptions, 1);

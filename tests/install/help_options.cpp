@@ -8,7 +8,7 @@
 namespace cellshow::test {
 
 std::vector<HelpOption> HelpOptions(const std::string& program) {
-  const ShellRun help = RunShell(Quoted(program) + " --help");
+  const ShellRun help = RunShell(ShellQuote(program) + " --help");
   std::vector<HelpOption> options;
   if (help.status != 0) return options;
   // An option line starts with two spaces, maybe a short form, then the long
@@ -25,12 +25,6 @@ std::vector<HelpOption> HelpOptions(const std::string& program) {
         {m[1].str(), !value.empty() && value[0] == '=', !value.empty() && value[0] != '='});
   }
   return options;
-}
-
-std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
 }
 
 }  // namespace cellshow::test

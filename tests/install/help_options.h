@@ -16,7 +16,4 @@ struct HelpOption {
 // "  -h, --help ..."). Empty when the program fails.
 std::vector<HelpOption> HelpOptions(const std::string& program);
 
-// Single-quotes a word for sh.
-std::string Quoted(const std::string& word);
-
 }  // namespace cellshow::test

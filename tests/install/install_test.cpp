@@ -21,8 +21,8 @@ namespace cellshow {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Quoted;
 using test::RunShell;
+using test::ShellQuote;
 using test::ShellRun;
 using test::TempDir;
 
@@ -37,7 +37,8 @@ Recording Record(const std::string& program, const fs::path& folder) {
   const fs::path file = folder / "show.bin";
   fs::remove(file);
   Recording r;
-  r.run = RunShell("cd " + Quoted(folder) + " && " + Quoted(program) + " --record show.bin");
+  r.run =
+      RunShell("cd " + ShellQuote(folder) + " && " + ShellQuote(program) + " --record show.bin");
   r.bytes = test::ReadBytes(file);
   return r;
 }
@@ -77,13 +78,13 @@ void ExpectAWorkingInstallation(const fs::path& prefix, const fs::path& elsewher
   EXPECT_EQ(installed.run.err, "");
   EXPECT_TRUE(installed.bytes == reference) << "the installed program plays another show";
 
-  const ShellRun man = RunShell("zcat " + Quoted(prefix / "share/man/man1/cellshow.1.gz") +
+  const ShellRun man = RunShell("zcat " + ShellQuote(prefix / "share/man/man1/cellshow.1.gz") +
                                 " | groff -ww -man -Tutf8 >/dev/null");
   EXPECT_EQ(man.status, 0);
   EXPECT_EQ(man.err, "") << "groff warns about the manual page";
 
-  const ShellRun desktop =
-      RunShell("desktop-file-validate " + Quoted(prefix / "share/applications/cellshow.desktop"));
+  const ShellRun desktop = RunShell("desktop-file-validate " +
+                                    ShellQuote(prefix / "share/applications/cellshow.desktop"));
   EXPECT_EQ(desktop.status, 0);
   EXPECT_EQ(desktop.out + desktop.err, "");
 }
@@ -112,11 +113,11 @@ std::set<std::string> PackagesOfNeededLibraries(const std::string& binary) {
   EXPECT_FALSE(multiarch.empty());
   std::set<std::string> packages;
   const ShellRun needed =
-      RunShell("objdump -p " + Quoted(binary) + " | awk '$1 == \"NEEDED\" {print $2}'");
+      RunShell("objdump -p " + ShellQuote(binary) + " | awk '$1 == \"NEEDED\" {print $2}'");
   EXPECT_EQ(needed.status, 0);
   std::istringstream sonames(needed.out);
   for (std::string soname; std::getline(sonames, soname);) {
-    const ShellRun owner = RunShell("dpkg -S " + Quoted("*/" + multiarch + "/" + soname));
+    const ShellRun owner = RunShell("dpkg -S " + ShellQuote("*/" + multiarch + "/" + soname));
     EXPECT_EQ(owner.status, 0) << "no package holds " << soname;
     // "libc6:amd64: /lib/x86_64-linux-gnu/libc.so.6"
     std::istringstream lines(owner.out);
@@ -146,7 +147,7 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   // A prefix that is not the one the program was built for, with cmake.
   const fs::path one = temp.path() / "one";
   const ShellRun cmake =
-      RunShell("cmake --install " + Quoted(BuildDir) + " --prefix " + Quoted(one));
+      RunShell("cmake --install " + ShellQuote(BuildDir) + " --prefix " + ShellQuote(one));
   ASSERT_EQ(cmake.status, 0) << cmake.err;
   ExpectAWorkingInstallation(one, elsewhere, build.bytes);
 
@@ -156,8 +157,8 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   const std::string prefix = "/opt/cellshow-test";
   // A make of its own, not a part of the `make test` that may run this.
   const std::string make = "env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -C " +
-                           Quoted(CELLSHOW_SOURCE_DIR) + " BUILD=" + Quoted(BuildDir) +
-                           " PREFIX=" + prefix + " DESTDIR=" + Quoted(root);
+                           ShellQuote(CELLSHOW_SOURCE_DIR) + " BUILD=" + ShellQuote(BuildDir) +
+                           " PREFIX=" + prefix + " DESTDIR=" + ShellQuote(root);
   const ShellRun install = RunShell(make + " install");
   ASSERT_EQ(install.status, 0) << install.out << install.err;
   ExpectAWorkingInstallation(root / prefix.substr(1), elsewhere, build.bytes);
@@ -186,21 +187,21 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   // folder, and unpacked there.
   const fs::path packages = temp.path() / "packages";
   const ShellRun cpack =
-      RunShell("cd " + Quoted(BuildDir) + " && cpack -G DEB -B " + Quoted(packages));
+      RunShell("cd " + ShellQuote(BuildDir) + " && cpack -G DEB -B " + ShellQuote(packages));
   ASSERT_EQ(cpack.status, 0) << cpack.out << cpack.err;
   const std::string version = CELLSHOW_VERSION;
   const std::string architecture = Trimmed(RunShell("dpkg --print-architecture"));
   const fs::path deb = packages / ("cellshow_" + version + "_" + architecture + ".deb");
   ASSERT_TRUE(fs::exists(deb)) << cpack.out;
   const fs::path unpacked = temp.path() / "unpacked";
-  ASSERT_EQ(RunShell("dpkg-deb -x " + Quoted(deb) + " " + Quoted(unpacked)).status, 0);
+  ASSERT_EQ(RunShell("dpkg-deb -x " + ShellQuote(deb) + " " + ShellQuote(unpacked)).status, 0);
   ExpectAWorkingInstallation(unpacked / "usr", elsewhere, build.bytes);
 
-  const ShellRun info = RunShell("dpkg-deb -I " + Quoted(deb));
+  const ShellRun info = RunShell("dpkg-deb -I " + ShellQuote(deb));
   ASSERT_EQ(info.status, 0) << info.err;
   EXPECT_EQ(ControlField(info.out, "Package"), "cellshow");
   EXPECT_EQ(ControlField(info.out, "Version"), version);
-  const ShellRun shown = RunShell(Quoted(unpacked / "usr/bin/cellshow") + " --version");
+  const ShellRun shown = RunShell(ShellQuote(unpacked / "usr/bin/cellshow") + " --version");
   EXPECT_EQ(shown.out, "cellshow " + version + "\n");
   // Depends names exactly the packages of the libraries the program links.
   const std::string depends = ControlField(info.out, "Depends");
@@ -209,7 +210,7 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
       << "Depends: " << depends;
   EXPECT_NE(depends.find("libc6 (>= "), std::string::npos) << depends;
 
-  const ShellRun lintian = RunShell("lintian --fail-on error " + Quoted(deb));
+  const ShellRun lintian = RunShell("lintian --fail-on error " + ShellQuote(deb));
   EXPECT_EQ(lintian.status, 0) << lintian.out;
   EXPECT_EQ(lintian.out.find("E: "), std::string::npos) << lintian.out;
 }

@@ -24,6 +24,7 @@ using namespace std::chrono_literals;
 using test::Clock;
 using test::EndToleranceMs;
 using test::ToleranceMs;
+using test::WaitUntil;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -129,13 +130,8 @@ struct HeldMixer {
   }
 };
 
-// Waits for `done`; the limit only keeps a broken player from hanging the test.
-template <typename Done>
-bool WaitUntil(Done done) {
-  const Clock::time_point limit = Clock::now() + 10s;
-  while (!done() && Clock::now() < limit) std::this_thread::sleep_for(1ms);
-  return done();
-}
+// Only keeps a broken player from hanging the test.
+constexpr auto HangLimit = 10s;
 
 TEST(MusicPlayerThreads, APlayNeverWaitsForTheDevice) {
   test::ScratchDir dir;
@@ -148,7 +144,7 @@ TEST(MusicPlayerThreads, APlayNeverWaitsForTheDevice) {
   ASSERT_EQ(player.status(), MusicPlayer::Status::Ready);
   HeldMixer held;
   Mix_SetPostMix(&HeldMixer::Mix, &held);
-  const bool holding = WaitUntil([&] { return held.holding.load(); });
+  const bool holding = WaitUntil([&] { return held.holding.load(); }, HangLimit);
   std::atomic<bool> returned{false};
   std::thread caller([&] {
     player.Command(PlayMusicCommand);
@@ -156,7 +152,7 @@ TEST(MusicPlayerThreads, APlayNeverWaitsForTheDevice) {
     player.Command(PlayMusicCommand);
     returned.store(true);
   });
-  const bool inTime = WaitUntil([&] { return returned.load(); });
+  const bool inTime = WaitUntil([&] { return returned.load(); }, HangLimit);
   held.release.store(true);
   caller.join();
   Mix_SetPostMix(nullptr, nullptr);

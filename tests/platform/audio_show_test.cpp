@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "support/audio_show_run.h"
 #include "support/audio_support.h"
+#include "support/temp_dir.h"
 
 namespace cellshow {
 namespace {
@@ -20,13 +19,6 @@ using test::Clock;
 constexpr auto Tick = 17ms;
 constexpr int PlayTick = 1296;  // the plasma's last tick sends the play
 constexpr int LastTick = 3773;  // the closing scene's shutdown
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 struct Fixture {
   test::ScratchDir dir;
@@ -70,7 +62,7 @@ struct MusicShow {
   void ExpectEndAndMusicUntil(Clock::time_point close, std::chrono::seconds wait) {
     EXPECT_EQ(show.Wait(wait), 0);
     ASSERT_TRUE(capture->WaitForEnd(3s)) << "the capture did not end";
-    EXPECT_EQ(ReadAll(f.errors), "");
+    EXPECT_EQ(test::ReadText(f.errors), "");
     ExpectMusicBetween(*capture, reference, play, close);
   }
 };
@@ -121,10 +113,10 @@ TEST(AudioShow, SilentAndQuietWithNothingToPlay) {
     show.SendKey();
     EXPECT_EQ(show.Wait(5s), 0);
     // Without the tune the folder holds no show file at all, and says so.
-    EXPECT_EQ(ReadAll(f.errors), c.music
-                                     ? ""
-                                     : "cellshow: no show files in " + f.data +
-                                           "; the show will be blank and silent (see --data)\n");
+    EXPECT_EQ(test::ReadText(f.errors),
+              c.music ? ""
+                      : "cellshow: no show files in " + f.data +
+                            "; the show will be blank and silent (see --data)\n");
     struct stat st {};
     if (c.mute) {
       EXPECT_NE(stat(output.c_str(), &st), 0) << "the device was opened";

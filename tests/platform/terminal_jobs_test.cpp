@@ -7,10 +7,10 @@
 #include <time.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "support/shell_run.h"
 #include "support/show_binary.h"
 #include "support/temp_dir.h"
 #include "support/tmux_pane.h"
@@ -18,16 +18,10 @@
 namespace cellshow {
 namespace {
 
+using test::ReadText;
 using test::ShellQuote;
 using test::TempDir;
 using test::TmuxPane;
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Rows of the pane with anything but blanks on them.
 int RowsWithGlyphs(const std::string& capture) {

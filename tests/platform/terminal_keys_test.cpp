@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/shell_run.h"
 #include "support/show_binary.h"
 #include "support/temp_dir.h"
 #include "support/tmux_pane.h"

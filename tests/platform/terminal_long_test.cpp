@@ -8,13 +8,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "platform/terminal/terminal_modes.h"
 #include "render/ansi/frame_encoder.h"
 #include "support/pty_child.h"
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 #include "support/timing.h"
 #include "support/tmux_pane.h"
@@ -23,6 +23,7 @@ namespace cellshow {
 namespace {
 
 using test::PtyChild;
+using test::ReadText;
 using test::ShellQuote;
 using test::TempDir;
 using test::TmuxPane;
@@ -33,13 +34,6 @@ double Seconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The first number after `label` in the --stats report.

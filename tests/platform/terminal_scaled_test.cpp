@@ -3,7 +3,6 @@
 // while it plays switches between the glyph grid and the scaled view.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <time.h>
 
 #include <memory>
 #include <sstream>
@@ -11,7 +10,9 @@
 #include <vector>
 
 #include "render/scaled/scaled_view.h"
+#include "support/shell_run.h"
 #include "support/show_recording.h"
+#include "support/timing.h"
 #include "support/tmux_pane.h"
 #include "support/vterm_colour_grid.h"
 #include "support/vterm_screen.h"
@@ -20,13 +21,9 @@ namespace cellshow {
 namespace {
 
 using test::ShellQuote;
+using test::SleepMs;
 using test::TmuxPane;
 using test::VtermScreen;
-
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
-}
 
 // The show from the default data, in the pane's UTF-8 locale, with
 // `environment` (assignments for env) over the pane's own (tmux's TERM, no

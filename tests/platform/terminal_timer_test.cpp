@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "platform/ticks/tick_timer.h"
+#include "support/timing.h"
 
 namespace cellshow {
 namespace {
+
+using test::SleepMs;
+using test::WaitUntil;
 
 TEST(TickTimer, NextDeadlineKeepsTheGridAndDropsPassedPoints) {
   struct Case {
@@ -61,11 +65,6 @@ struct Probe {
   TickTimer* timer = nullptr;
 };
 
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
-}
-
 void ProbeTick(void* context) {
   Probe& probe = *static_cast<Probe*>(context);
   if (probe.inside.fetch_add(1) != 0) probe.overlaps.fetch_add(1);
@@ -82,26 +81,23 @@ void ProbeTick(void* context) {
   probe.inside.fetch_sub(1);
 }
 
-// Waits for `done`; the limit only keeps a broken timer from hanging the test.
-template <typename Done>
-bool WaitUntil(Done done) {
-  for (int waited = 0; waited < 10000 && !done(); ++waited) SleepMs(1);
-  return done();
-}
+// Only keeps a broken timer from hanging the test.
+constexpr std::chrono::milliseconds HangLimit{10000};
 
 TEST(TickTimerThreads, StopWaitsForTheRunningTickAndNoneStartsAfter) {
   Probe probe;
   probe.heldTick = 3;
   TickTimer timer(1000000);
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() == 3; }));  // tick 3 is held inside
+  // Tick 3 is held inside.
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() == 3; }, HangLimit));
   std::atomic<bool> stopping{false};
   std::thread stopper([&] {
     stopping.store(true);
     timer.Stop();
     probe.stopReturned.store(true);
   });
-  WaitUntil([&] { return stopping.load(); });
+  WaitUntil([&] { return stopping.load(); }, HangLimit);
   // A Stop that does not wait would return now; one that waits cannot.
   for (int k = 0; k < 50 && !probe.stopReturned.load(); ++k) SleepMs(1);
   probe.release.store(true);
@@ -122,7 +118,7 @@ TEST(TickTimerThreads, KeepOutFromInsideATickEndsTheTicksAfterIt) {
   TickTimer timer(500000);
   probe.timer = &timer;
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }));
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }, HangLimit));
   SleepMs(20);  // forty periods in which a fifth tick would come
   timer.Stop();
   EXPECT_EQ(probe.ticks.load(), 4);
@@ -141,7 +137,7 @@ TEST(TickTimerThreads, ALongTickIsFollowedByOneTickNotABurst) {
   TickTimer timer(period);
   probe.timer = &timer;
   ASSERT_TRUE(timer.Start(&ProbeTick, &probe));
-  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }));
+  ASSERT_TRUE(WaitUntil([&] { return probe.ticks.load() >= 4; }, HangLimit));
   timer.Stop();
   const TickStats stats = timer.Stats();
   EXPECT_EQ(stats.ticks, 4u);

@@ -5,35 +5,25 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/types.h>
-#include <time.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/shell_run.h"
 #include "support/show_binary.h"
 #include "support/temp_dir.h"
+#include "support/timing.h"
 #include "support/tmux_pane.h"
 
 namespace cellshow {
 namespace {
 
+using test::ReadText;
 using test::ShellQuote;
+using test::SleepMs;
 using test::TempDir;
 using test::TmuxPane;
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -96,7 +86,7 @@ class ShowInPane {
                    ShellQuote(test::ShowBinary()) + "; echo EXIT=$?; stty -g > after");
   }
   TmuxPane& pane() { return pane_; }
-  std::string File(const char* name) const { return ReadText((folder_.path() / name).string()); }
+  std::string File(const char* name) const { return ReadText(folder_.path() / name); }
   pid_t pid() const { return static_cast<pid_t>(std::stol("0" + File("pid"))); }
 
  private:

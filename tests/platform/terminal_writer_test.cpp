@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 #include <vterm.h>
 
@@ -22,10 +21,8 @@
 namespace cellshow {
 namespace {
 
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
-}
+using test::SleepMs;
+using test::WaitUntil;
 
 // A pipe standing for the terminal, read by a thread at a chosen pace; while
 // held, it reads nothing.
@@ -153,19 +150,13 @@ bool ShowsBlack(Emulator& emulator) {
   return true;
 }
 
-template <typename Done>
-bool WaitUntil(Done done, long timeoutMs = 20000) {
-  for (long waited = 0; waited < timeoutMs; waited += 1) {
-    if (done()) return true;
-    SleepMs(1);
-  }
-  return done();
-}
+// Only keeps a broken writer from hanging the test.
+constexpr std::chrono::milliseconds HangLimit{20000};
 
 // Waits until the writer has acted on everything asked of it so far.
 bool Settle(const FrameWriter& writer) {
   const uint64_t asked = writer.wakes();
-  return WaitUntil([&] { return writer.settledWakes() >= asked; });
+  return WaitUntil([&] { return writer.settledWakes() >= asked; }, HangLimit);
 }
 
 constexpr char Enter[] = "<enter>";
@@ -191,7 +182,8 @@ TEST(FrameWriterThreads, FramesGoOutWholeInOneWriteEachWhenTheTerminalKeepsUp) {
   for (int n = 0; n < 12; ++n) {
     Frame(screen, n);
     writer->Present(screen);
-    ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == uint64_t(n) + 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return writer->Stats().framesWritten == uint64_t(n) + 1; }, HangLimit));
   }
   ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
   const WriterStats stats = writer->Stats();
@@ -218,15 +210,17 @@ TEST(FrameWriterThreads, ASlowTerminalSkipsFramesAndTheNewestIsWrittenNext) {
   static ScreenCells screen;
   Frame(screen, 0);
   writer->Present(screen);
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().bytesWritten > sizeof Enter - 1; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return writer->Stats().bytesWritten > sizeof Enter - 1; }, HangLimit));
   for (int n = 1; n < 40; ++n) {
     Frame(screen, n);
     writer->Present(screen);
   }
   EXPECT_EQ(writer->Stats().skipped, 38u);
   terminal.Release();
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }));
-  ASSERT_TRUE(WaitUntil([&] { return terminal.bytes().size() == writer->Stats().bytesWritten; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }, HangLimit));
+  ASSERT_TRUE(WaitUntil([&] { return terminal.bytes().size() == writer->Stats().bytesWritten; },
+                        HangLimit));
   {
     Emulator emulator;
     emulator.Feed(terminal.bytes());
@@ -239,11 +233,12 @@ TEST(FrameWriterThreads, ASlowTerminalSkipsFramesAndTheNewestIsWrittenNext) {
   const uint64_t before = writer->Stats().bytesWritten;
   Frame(screen, 40);
   writer->Present(screen);
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().bytesWritten > before; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().bytesWritten > before; }, HangLimit));
   writer->Present(ScreenCells{});
   bool finished = false;
+  const uint64_t wakes = writer->wakes();
   std::thread finisher([&] { finished = writer->Finish(Tail, sizeof Tail - 1, 10000); });
-  SleepMs(20);
+  WaitUntil([&] { return writer->wakes() > wakes; }, HangLimit);  // Finish has asked
   terminal.Release();
   finisher.join();
   EXPECT_TRUE(finished);
@@ -284,7 +279,7 @@ TEST(FrameWriterThreads, AVanishedTerminalIsReportedAndEndsAtOnce) {
   terminal.CloseReadEnd();  // writes now fail with EPIPE
   auto writer = Running(terminal);
   ASSERT_TRUE(writer);
-  ASSERT_TRUE(WaitUntil([&] { return writer->gone(); }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->gone(); }, HangLimit));
   pollfd gone{writer->goneFd(), POLLIN, 0};
   EXPECT_EQ(poll(&gone, 1, 0), 1);
   writer->Present(ScreenCells{});
@@ -305,16 +300,16 @@ TEST(FrameWriterThreads, ResizeAndRedrawRepeatTheLastFrameInFull) {
   ASSERT_TRUE(Settle(*writer));
   EXPECT_EQ(writer->Stats().bytesWritten, 0u);
   writer->Resume(Enter, sizeof Enter - 1);
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }, HangLimit));
   writer->Resize(TerminalSize{100, 60});
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }, HangLimit));
   writer->Redraw();
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 3; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 3; }, HangLimit));
   writer->Resize(TerminalSize{100, 60});  // the same size: nothing to redraw
   ASSERT_TRUE(Settle(*writer));
   EXPECT_EQ(writer->Stats().framesWritten, 3u);
   writer->Resize(TerminalSize{80, 50});  // back to the emulator's size
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 4; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 4; }, HangLimit));
   EXPECT_EQ(writer->Stats().presented, 1u);
   ASSERT_TRUE(writer->Finish(Tail, sizeof Tail - 1, 2000));
   Emulator emulator;
@@ -329,9 +324,10 @@ TEST(FrameWriterThreads, SuspendGivesTheTerminalBackUntilResume) {
   static ScreenCells screen;
   Frame(screen, 1);
   writer->Present(screen);
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 1; }, HangLimit));
   ASSERT_TRUE(writer->Suspend(Leave, sizeof Leave - 1, 2000));
-  ASSERT_TRUE(WaitUntil([&] { return terminal.bytes().size() == writer->Stats().bytesWritten; }));
+  ASSERT_TRUE(WaitUntil([&] { return terminal.bytes().size() == writer->Stats().bytesWritten; },
+                        HangLimit));
   const size_t suspendedAt = terminal.bytes().size();
   EXPECT_EQ(terminal.bytes().substr(suspendedAt - (sizeof Leave - 1)), Leave);
   Frame(screen, 2);
@@ -339,7 +335,7 @@ TEST(FrameWriterThreads, SuspendGivesTheTerminalBackUntilResume) {
   ASSERT_TRUE(Settle(*writer));
   EXPECT_EQ(writer->Stats().bytesWritten, suspendedAt);
   writer->Resume(Enter, sizeof Enter - 1);
-  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer->Stats().framesWritten == 2; }, HangLimit));
   // Finishing while suspended writes neither a frame nor the tail.
   ASSERT_TRUE(writer->Suspend(Leave, sizeof Leave - 1, 2000));
   Frame(screen, 4);

@@ -20,17 +20,13 @@ namespace cellshow {
 namespace {
 
 using test::DisplayChild;
+using test::ReadText;
 using test::TempDir;
 using test::XvfbServer;
 
 // Generous: these only keep a broken build from hanging the tests.
 constexpr int WindowAppearsMs = 20000;
 constexpr int EndsMs = 10000;
-
-std::string ReadText(const std::filesystem::path& file) {
-  const std::vector<uint8_t> bytes = test::ReadBytes(file);
-  return std::string(bytes.begin(), bytes.end());
-}
 
 std::vector<std::string> ShowArgs(std::vector<std::string> more) {
   std::vector<std::string> args = {CELLSHOW_BINARY, "--data", CELLSHOW_BUILD_DIR "/data", "--mute"};

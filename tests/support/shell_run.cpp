@@ -18,4 +18,10 @@ ShellRun RunShell(const std::string& command) {
   return run;
 }
 
+std::string ShellQuote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 }  // namespace cellshow::test

@@ -13,4 +13,7 @@ struct ShellRun {
 // Runs `command` with sh, standard input from /dev/null.
 ShellRun RunShell(const std::string& command);
 
+// Single-quotes a word for sh.
+std::string ShellQuote(const std::string& word);
+
 }  // namespace cellshow::test

@@ -37,6 +37,11 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string ReadText(const std::filesystem::path& file) {
+  const std::vector<uint8_t> bytes = ReadBytes(file);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 int RunCommand(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

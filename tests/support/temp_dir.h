@@ -24,6 +24,8 @@ class TempDir {
 // Writes `bytes` to `file`, creating its folders; throws when it cannot.
 void WriteFile(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& file);
+// The whole of `file` as text; empty when it cannot be read.
+std::string ReadText(const std::filesystem::path& file);
 
 // Runs a shell command; returns its exit status (-1 if it did not exit).
 int RunCommand(const std::string& command);

@@ -1,8 +1,10 @@
 #include "support/tmux_pane.h"
 
 #include <stdio.h>
-#include <time.h>
 #include <unistd.h>
+
+#include "support/shell_run.h"
+#include "support/timing.h"
 
 namespace cellshow::test {
 namespace {
@@ -17,23 +19,12 @@ std::string Run(const std::string& command) {
   return out;
 }
 
-void SleepMs(long ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&pause, nullptr);
-}
-
 std::string Trimmed(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   return s;
 }
 
 }  // namespace
-
-std::string ShellQuote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 TmuxPane::TmuxPane(const std::string& socketName, int columns, int rows, const std::string& shell)
     : socket_(socketName + "-" + std::to_string(getpid())) {

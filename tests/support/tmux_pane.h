@@ -40,7 +40,4 @@ class TmuxPane {
   bool ok_ = false;
 };
 
-// Single-quotes a word for sh.
-std::string ShellQuote(const std::string& word);
-
 }  // namespace cellshow::test

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 
 // Last: Xlib defines macros (Status, Bool) that other headers use as names.
@@ -20,12 +21,6 @@
 
 namespace cellshow::test {
 namespace {
-
-std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 bool Reap(pid_t pid, int& status, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -153,7 +148,7 @@ int DisplayChild::exitCode() const {
 }
 
 std::string RunOnDisplay(const std::string& display, const std::string& command, int* status) {
-  const std::string full = "DISPLAY=" + Quote(display) + " " + command;
+  const std::string full = "DISPLAY=" + ShellQuote(display) + " " + command;
   std::FILE* pipe = popen(full.c_str(), "r");
   std::string out;
   if (pipe == nullptr) {
@@ -173,7 +168,7 @@ WindowGeometry FindWindow(const std::string& display, const std::string& title, 
   const std::string seconds = std::to_string((timeoutMs + 999) / 1000);
   const std::string id =
       RunOnDisplay(display, "timeout " + seconds + " xdotool search --sync --onlyvisible --name " +
-                                Quote("^" + title + "$") + " 2>/dev/null | head -n 1");
+                                ShellQuote("^" + title + "$") + " 2>/dev/null | head -n 1");
   found.id = std::strtoull(id.c_str(), nullptr, 10);
   if (found.id == 0) return found;
   std::istringstream shell(
@@ -214,7 +209,7 @@ bool TakeScreenshot(const std::string& display, Screenshot& shot, std::string& e
   TempDir dir;
   const std::string file = (dir.path() / "screen.xwd").string();
   int status = 0;
-  RunOnDisplay(display, "xwd -root -silent -out " + Quote(file), &status);
+  RunOnDisplay(display, "xwd -root -silent -out " + ShellQuote(file), &status);
   if (status != 0) {
     error = "xwd failed";
     return false;
