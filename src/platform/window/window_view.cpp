@@ -85,10 +85,7 @@ bool WindowView::Open(bool fullscreen, std::string& error) {
     Close();
     return false;
   }
-  // With target textures the image is prescaled by whole steps (nearest),
-  // then the prescaled copy is filtered; without, the image itself is.
-  renderTargets_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE;
-  SDL_SetTextureScaleMode(image_, renderTargets_ ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  SDL_SetTextureScaleMode(image_, SDL_ScaleModeNearest);
   std::memset(pixels_->pixels, 0, sizeof pixels_->pixels);
   return Upload();
 }
@@ -125,7 +122,15 @@ void WindowView::ToggleFullscreen() {
 }
 
 bool WindowView::Upload() {
-  return SDL_UpdateTexture(image_, nullptr, pixels_->pixels, ImageRowBytes) == 0;
+  void* target = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(image_, nullptr, &target, &pitch) != 0) return false;
+  auto* rows = static_cast<uint8_t*>(target);
+  for (int y = 0; y < ImageHeight; ++y)
+    std::memcpy(rows + static_cast<size_t>(y) * pitch, &pixels_->pixels[y * ImageWidth],
+                ImageRowBytes);
+  SDL_UnlockTexture(image_);
+  return true;
 }
 
 bool WindowView::EnsurePrescaled() {
@@ -134,7 +139,7 @@ bool WindowView::EnsurePrescaled() {
   if (prescaled_) SDL_DestroyTexture(prescaled_);
   prescaled_ = nullptr;
   prescale_ = factors;
-  if (!renderTargets_) return true;  // linear from the image alone
+  if (!SDL_RenderTargetSupported(renderer_)) return true;  // linear from the image alone
   prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
                                  ImageWidth * factors.width, ImageHeight * factors.height);
   if (prescaled_ == nullptr) return false;
@@ -158,6 +163,8 @@ bool WindowView::Compose() {
       prescaledStale_ = false;
     }
     source = prescaled_;
+  } else {
+    SDL_SetTextureScaleMode(image_, SDL_ScaleModeLinear);
   }
   // Black bars beside or above and below the content; the content covers
   // the rest (clearing it all too costs a software renderer a tenth).

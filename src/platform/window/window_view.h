@@ -58,10 +58,9 @@ class WindowView {
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* image_ = nullptr;      // 640x400, streaming
+  SDL_Texture* image_ = nullptr;      // 640x400, streaming, nearest
   SDL_Texture* prescaled_ = nullptr;  // whole multiples of 640x400, linear
   bool prescaledStale_ = true;        // prescaled_ does not hold image_ yet
-  bool renderTargets_ = false;        // the renderer can draw into textures
   int maxTextureSide_ = 0;
   const char* rendererName_ = "";
   PixelSize output_;
