@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "export/export_run.h"
-#include "platform/headless/headless_platform.h"
+#include "platform/headless/headless_run.h"
 #include "render/pixels/cell_image.h"
 
 namespace cellshow {

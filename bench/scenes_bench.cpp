@@ -8,7 +8,7 @@
 namespace cellshow {
 namespace {
 
-class NullPlatform : public Platform {
+class NullPlatform : public Host {
  public:
   void PrepareConsole() override {}
   void PresentScreen(const ScreenCells& screen) override { benchmark::DoNotOptimize(screen[0]); }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/headless/headless_platform.h"
+#include "platform/headless/headless_run.h"
 #include "platform/headless/recording.h"
 
 namespace cellshow::bench {

@@ -16,10 +16,8 @@ extern "C" {
 #include "export/image_export.h"
 #include "export/target_file.h"
 #include "export/video_export.h"
-#include "platform/audio/media_command.h"
-#include "platform/files/asset_paths.h"
-#include "platform/headless/headless_platform.h"
-#include "show/show.h"
+#include "platform/headless/headless_run.h"
+#include "shell/assets.h"
 
 namespace cellshow {
 namespace {
@@ -59,15 +57,13 @@ class InterruptGuard {
 // The planning run's sink: where the show ends and when its music starts.
 class PlanSink : public ExportSink {
  public:
-  explicit PlanSink(std::string dataDir) : dataDir_(std::move(dataDir)) {}
+  explicit PlanSink(std::string musicPath) : musicPath_(std::move(musicPath)) {}
   ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
   ExportStatus Frame(uint32_t, const ScreenCells&) override { return {}; }
   ExportStatus Media(uint32_t tick, const char* command) override {
-    const MediaCommand parsed = ParseMediaCommand(command);
-    if (parsed.verb == MediaVerb::Play && timeline.musicTick < 0) {
+    if (std::strcmp(command, PlayMusicCommand) == 0 && timeline.musicTick < 0) {
       timeline.musicTick = tick;
-      timeline.musicPath =
-          MapAssetName(dataDir_, std::string(parsed.name, parsed.nameLength).c_str());
+      timeline.musicPath = musicPath_;
     }
     return {};
   }
@@ -76,7 +72,7 @@ class PlanSink : public ExportSink {
   ShowTimeline timeline;
 
  private:
-  std::string dataDir_;
+  std::string musicPath_;
 };
 
 std::string Lowercase(std::string text) {
@@ -98,18 +94,18 @@ std::string SecondsText(int64_t ticks) {
   return text;
 }
 
-std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const Options& options) {
+std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const ExportSettings& settings) {
   switch (kind) {
     case ExportKind::Mp4:
-      return std::make_unique<VideoExport>(VideoFormat::Mp4, options.mute);
+      return std::make_unique<VideoExport>(VideoFormat::Mp4, settings.mute);
     case ExportKind::Matroska:
-      return std::make_unique<VideoExport>(VideoFormat::Matroska, options.mute);
+      return std::make_unique<VideoExport>(VideoFormat::Matroska, settings.mute);
     case ExportKind::WebM:
-      return std::make_unique<VideoExport>(VideoFormat::WebM, options.mute);
+      return std::make_unique<VideoExport>(VideoFormat::WebM, settings.mute);
     case ExportKind::Gif:
       return std::make_unique<GifExport>();
     case ExportKind::Png:
-      return std::make_unique<PngExport>(static_cast<uint32_t>(options.atTick));
+      return std::make_unique<PngExport>(static_cast<uint32_t>(settings.atTick));
     case ExportKind::Cast:
       return std::make_unique<CastExport>(std::time(nullptr));
     case ExportKind::Unknown:
@@ -187,33 +183,33 @@ ExportStatus SinkFeed::Flush() {
   return status_;
 }
 
-namespace {
-
-// The usage errors that need no run: exit code 2 after one line, or 0.
-int CheckUsage(ExportKind kind, const Options& options) {
+int CheckExportUsage(const ExportSettings& settings) {
+  const ExportKind kind = ExportKindOf(settings.path);
   if (kind == ExportKind::Unknown) {
     std::fprintf(stderr,
                  "cellshow: --export: cannot tell the format of '%s'; name it .mp4, .mkv, "
                  ".webm, .gif, .png or .cast\n",
-                 options.exportPath.c_str());
+                 settings.path.c_str());
     return 2;
   }
-  if (kind == ExportKind::Png && options.atTick < 0) {
+  if (kind == ExportKind::Png && settings.atTick < 0) {
     std::fputs("cellshow: a .png export needs --at SECONDS, the moment it shows\n", stderr);
     return 2;
   }
-  if (kind != ExportKind::Png && options.atTick >= 0) {
+  if (kind != ExportKind::Png && settings.atTick >= 0) {
     std::fputs("cellshow: --at goes with a .png export only\n", stderr);
     return 2;
   }
   return 0;
 }
 
+namespace {
+
 // The planning run: where the show ends and when its music starts.
-ShowTimeline Plan(const Options& options) {
-  PlanSink plan(options.dataDir);
+ShowTimeline Plan(const ExportSettings& settings) {
+  PlanSink plan(settings.musicPath);
   SinkFeed feed(plan, -1, &interruptSignal);
-  const uint32_t lastTick = PlayHeadless(options.dataDir, options.keyAfter, feed);
+  const uint32_t lastTick = PlayHeadless(settings.dataDir, settings.keyAfter, feed);
   (void)feed.Flush();
   ShowTimeline timeline = plan.timeline;
   timeline.lastTick = lastTick;
@@ -221,7 +217,7 @@ ShowTimeline Plan(const Options& options) {
 }
 
 // Begin, the run (up to stopAfter) and Finish, with the progress line.
-ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const Options& options,
+ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const ExportSettings& settings,
                    const std::string& path, int64_t stopAfter) {
   ExportStatus status = sink.Begin(timeline, path);
   for (const std::string& line : sink.notices())
@@ -229,9 +225,9 @@ ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const Options
   if (!status.ok()) return status;
   const uint32_t frames =
       stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
-  ProgressLine progress(NameOf(options.exportPath), frames, isatty(STDERR_FILENO) == 1);
+  ProgressLine progress(NameOf(settings.path), frames, isatty(STDERR_FILENO) == 1);
   SinkFeed feed(sink, stopAfter, &interruptSignal, &progress);
-  PlayHeadless(options.dataDir, options.keyAfter, feed);
+  PlayHeadless(settings.dataDir, settings.keyAfter, feed);
   status = feed.Flush();
   if (!status.ok() || interruptSignal != 0) return status;
   return sink.Finish();
@@ -239,25 +235,24 @@ ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const Options
 
 }  // namespace
 
-int RunExport(const Options& options) {
-  const std::string& target = options.exportPath;
+int RunExport(const ExportSettings& settings) {
+  const std::string& target = settings.path;
   const ExportKind kind = ExportKindOf(target);
-  if (const int usage = CheckUsage(kind, options)) return usage;
+  if (const int usage = CheckExportUsage(settings)) return usage;
   // Errors come back as values and are reported here, once.
   av_log_set_level(AV_LOG_QUIET);
-  ReportMissingShowFiles(options.dataDir, options.dataSearched);
   InterruptGuard guard;
 
-  const ShowTimeline timeline = Plan(options);
+  const ShowTimeline timeline = Plan(settings);
   if (interruptSignal != 0) return Interrupted(target);
   int64_t stopAfter = -1;
   if (kind == ExportKind::Png) {
-    if (options.atTick > timeline.lastTick) {
+    if (settings.atTick > timeline.lastTick) {
       std::fprintf(stderr, "cellshow: --at %s is past the end of the show (%s)\n",
-                   options.atText.c_str(), SecondsText(timeline.frameCount()).c_str());
+                   settings.atText.c_str(), SecondsText(timeline.frameCount()).c_str());
       return 2;
     }
-    stopAfter = options.atTick;
+    stopAfter = settings.atTick;
   }
 
   TargetFile file;
@@ -266,8 +261,8 @@ int RunExport(const Options& options) {
     std::fprintf(stderr, "cellshow: cannot write %s: %s\n", target.c_str(), error.c_str());
     return 1;
   }
-  std::unique_ptr<ExportSink> sink = MakeSink(kind, options);
-  ExportStatus status = Write(*sink, timeline, options, file.writePath(), stopAfter);
+  std::unique_ptr<ExportSink> sink = MakeSink(kind, settings);
+  ExportStatus status = Write(*sink, timeline, settings, file.writePath(), stopAfter);
   sink.reset();  // closes whatever is still open before the file goes
   if (interruptSignal != 0) {
     file.Discard();

@@ -14,11 +14,23 @@
 #include "export/export_sink.h"
 #include "export/progress_line.h"
 #include "platform/headless/headless_sink.h"
-#include "platform/options.h"
 
 namespace cellshow {
 
 enum class ExportKind { Unknown, Mp4, Matroska, WebM, Gif, Png, Cast };
+
+// What the launcher hands an export: the file and the show's resolved paths.
+struct ExportSettings {
+  std::string path;       // FILE, whose extension says the format
+  std::string dataDir;    // the show's files
+  std::string musicPath;  // the music the show's play command names, in dataDir
+  // --at: the screen after this tick; -1 when not given. atText is the value
+  // as written.
+  int64_t atTick = -1;
+  std::string atText;
+  int64_t keyAfter = -1;  // a key is seen once this many ticks have run; -1 never
+  bool mute = false;      // a video without sound
+};
 
 // By FILE's extension, in any case.
 ExportKind ExportKindOf(const std::string& path);
@@ -63,8 +75,12 @@ class SinkFeed : public HeadlessSink {
   bool commandsLost_ = false;
 };
 
+// The usage errors that need no run (an unknown extension, --at with the
+// wrong format): 2 after one line on stderr; 0 when there are none.
+int CheckExportUsage(const ExportSettings& settings);
+
 // Runs the export; returns the process's exit code (0, 1 when the file could
 // not be written, 2 for a usage error, 128 + the signal when interrupted).
-int RunExport(const Options& options);
+int RunExport(const ExportSettings& settings);
 
 }  // namespace cellshow

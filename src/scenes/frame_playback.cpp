@@ -15,10 +15,10 @@ constexpr int32_t BlReads = 138;  // the last read is dropped
 // the bytes it delivers; a missing file delivers none.
 void ReadFrame(Show& show, FileSlot slot) {
   show.assets.BytesRead =
-      show.Host->ReadFile(show.assets.FileHandles[slot], show.frames.FrameBuffer, FrameBytes);
+      show.host->ReadFile(show.assets.FileHandles[slot], show.frames.FrameBuffer, FrameBytes);
 }
 
-void Rewind(Show& show, FileSlot slot) { show.Host->RewindFile(show.assets.FileHandles[slot]); }
+void Rewind(Show& show, FileSlot slot) { show.host->RewindFile(show.assets.FileHandles[slot]); }
 
 // FrameBuffer onto Screen, one byte per word: cell k gets character byte 2k
 // and attribute byte 2k + 1.

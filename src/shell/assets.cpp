@@ -10,7 +10,7 @@ namespace {
 int32_t& Coordinate(Vertex& v, uint32_t k) { return k == 0 ? v.x : k == 1 ? v.y : v.z; }
 
 FileHandle OpenAndRead(Show& show, const char* name, void* destination, uint32_t count) {
-  Platform& host = *show.Host;
+  Host& host = *show.host;
   const FileHandle file = host.OpenFile(name);
   if (count != 0) show.assets.BytesRead = host.ReadFile(file, destination, count);
   return file;
@@ -26,9 +26,9 @@ void LoadModel(Show& show, const char* name, Vertex* model, int vertices) {
     const auto word = static_cast<uint32_t>(Coordinate(model[i / 12], i % 12 / 4));
     raw[i] = static_cast<uint8_t>(word >> (i % 4 * 8));
   }
-  const FileHandle file = show.Host->OpenFile(name);
-  show.assets.BytesRead = show.Host->ReadFile(file, raw, bytes);
-  show.Host->CloseFile(file);
+  const FileHandle file = show.host->OpenFile(name);
+  show.assets.BytesRead = show.host->ReadFile(file, raw, bytes);
+  show.host->CloseFile(file);
   for (uint32_t i = 0; i < bytes; i += 4) {
     const uint32_t word = raw[i] | raw[i + 1] << 8 | raw[i + 2] << 16 | uint32_t{raw[i + 3]} << 24;
     Coordinate(model[i / 12], i % 12 / 4) = static_cast<int32_t>(word);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "shell/host.h"
 
 namespace cellshow {
 

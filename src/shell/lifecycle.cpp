@@ -10,7 +10,7 @@ void TickThunk(void* context) { TickProc(*static_cast<Show*>(context)); }
 }  // namespace
 
 void StartUp(Show& show) {
-  Platform& host = *show.Host;
+  Host& host = *show.host;
   ComposeSpinMatrices(show.matrices);
   host.PrepareConsole();
   ClearScreen(show.Screen);
@@ -21,13 +21,13 @@ void StartUp(Show& show) {
 
 void Start(Show& show) {
   StartUp(show);
-  Platform& host = *show.Host;
+  Host& host = *show.host;
   while (show.shell.KeyHit == 0) show.shell.KeyHit = host.KeyHit();
   Shutdown(show);
 }
 
 void Shutdown(Show& show) {
-  Platform& host = *show.Host;
+  Host& host = *show.host;
   if (show.shell.ShutdownBegun.exchange(true)) {
     host.AwaitExit();
     return;

@@ -2,13 +2,13 @@
 // The whole state of the show: plain fixed-size records, one static instance
 // in the program, fresh instances in tests.
 #include "math3d/fixed_point.h"
-#include "platform/platform.h"
 #include "raster/point_list.h"
 #include "scenes/burst.h"
 #include "scenes/frame_playback.h"
 #include "scenes/plasma.h"
 #include "scenes/wireframe.h"
 #include "shell/assets.h"
+#include "shell/host.h"
 #include "shell/lifecycle.h"
 #include "shell/screen.h"
 #include "show/sequencer.h"
@@ -17,11 +17,11 @@ namespace cellshow {
 
 struct Show {
   Show() = default;
-  explicit Show(Platform& host) : Host(&host) {}
+  explicit Show(Host& machine) : host(&machine) {}
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  Platform* Host = nullptr;
+  Host* host = nullptr;  // the machine the show runs on (shell/host.h)
   ScreenCells Screen = {};
   Lifecycle shell;
   Assets assets;
@@ -35,6 +35,6 @@ struct Show {
 };
 
 // Shows the grid as it stands.
-inline void PresentScreen(Show& show) { show.Host->PresentScreen(show.Screen); }
+inline void PresentScreen(Show& show) { show.host->PresentScreen(show.Screen); }
 
 }  // namespace cellshow

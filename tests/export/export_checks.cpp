@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "export/export_run.h"
-#include "platform/headless/headless_platform.h"
 #include "export/image_export.h"
 #include "export/video_export.h"
+#include "platform/headless/headless_run.h"
 #include "render/ansi/frame_encoder.h"
 #include "render/pixels/cell_image.h"
 #include "render/pixels/vga_palette.h"

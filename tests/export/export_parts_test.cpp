@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/options.h"
 #include "export/audio_track.h"
 #include "export/export_run.h"
 #include "export/progress_line.h"
 #include "export/target_file.h"
 #include "mp3_writer.h"
-#include "platform/options.h"
 #include "support/temp_dir.h"
 
 namespace cellshow {

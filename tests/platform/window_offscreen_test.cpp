@@ -27,12 +27,12 @@ class OffscreenWindow : public WindowPlatform {
   }
 };
 
-Options ShowOptions(int64_t keyAfter) {
-  Options options;
-  options.dataDir = CELLSHOW_BUILD_DIR "/data";
-  options.mute = true;
-  options.keyAfter = keyAfter;
-  return options;
+WindowSettings ShowOptions(int64_t keyAfter) {
+  WindowSettings settings;
+  settings.dataDir = CELLSHOW_BUILD_DIR "/data";
+  settings.mute = true;
+  settings.keyAfter = keyAfter;
+  return settings;
 }
 
 class WindowOffscreen : public testing::Test {

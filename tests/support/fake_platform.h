@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "platform/headless/recording.h"
-#include "platform/platform.h"
+#include "shell/host.h"
 
 namespace cellshow::test {
 
-class FakePlatform : public Platform {
+class FakePlatform : public Host {
  public:
   struct OpenFileState {
     std::string name;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/headless/headless_platform.h"
+#include "platform/headless/headless_run.h"
 
 namespace cellshow::test {
 

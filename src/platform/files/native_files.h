@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/platform.h"
+#include "shell/host.h"
 
 namespace cellshow {
 
-class NativeFilePlatform : public Platform {
+class NativeFilePlatform : public Host {
  public:
   explicit NativeFilePlatform(std::string dataDir) : dataDir_(std::move(dataDir)) {}
 

@@ -3,11 +3,9 @@
 // present and media command handed to a sink (a recording or an export).
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/files/native_files.h"
 #include "platform/headless/headless_sink.h"
-#include "platform/options.h"
 
 namespace cellshow {
 
@@ -47,21 +45,5 @@ class HeadlessPlatform : public NativeFilePlatform {
   bool ended_ = false;
   int exitCode_ = -1;
 };
-
-// `cellshow --record FILE`: plays the whole show headless. Returns the exit
-// code; reports a recording that cannot be written on stderr, and with
-// --stats the virtual clock's figures.
-int RunHeadlessShow(const Options& options);
-
-// Plays the show headless into `sink` (an unfinished run is not an error):
-// returns the number of ticks run.
-uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink);
-
-struct Record;
-// The same run into memory, for tools that study the frames: the recording
-// of the show from `dataDir` (keyAfter as for HeadlessPlatform), read back.
-// False, with `error` set, if it cannot be made or read.
-bool RecordWholeShow(const std::string& dataDir, int64_t keyAfter, std::vector<Record>& records,
-                     std::string& error);
 
 }  // namespace cellshow

@@ -32,28 +32,18 @@ TerminalSize SizeFromKernel(unsigned columns, unsigned rows) {
   return TerminalSize{static_cast<int>(columns), static_cast<int>(rows)};
 }
 
-size_t FormatRunStats(const TickStats& ticks, const WriterStats& frames, char* out, size_t room) {
-  const size_t head = FormatTickStats(ticks, out, room);
-  if (head + 1 >= room) return head;
+void AddWriterStats(StatsText& stats, const WriterStats& frames) {
+  const auto count = [](uint64_t n) { return static_cast<unsigned long long>(n); };
   const uint64_t written = frames.framesWritten;
-  const double perFrame =
-      written ? static_cast<double>(frames.frameBytes) / static_cast<double>(written) : 0.0;
-  const int n =
-      std::snprintf(out + head, room - head,
-                    "  frames presented       %llu\n"
-                    "  frames skipped         %llu (replaced before the terminal took them)\n"
-                    "  frames written         %llu in %llu write calls\n"
-                    "  bytes written          %llu (%llu in frames)\n"
-                    "  mean bytes per present %.1f (per frame written)\n",
-                    static_cast<unsigned long long>(frames.presented),
-                    static_cast<unsigned long long>(frames.skipped),
-                    static_cast<unsigned long long>(frames.framesWritten),
-                    static_cast<unsigned long long>(frames.writeCalls),
-                    static_cast<unsigned long long>(frames.bytesWritten),
-                    static_cast<unsigned long long>(frames.frameBytes), perFrame);
-  if (n < 0) return head;
-  const size_t total = head + static_cast<size_t>(n);
-  return total < room ? total : room - 1;
+  stats.Line("frames presented", "%llu", count(frames.presented));
+  stats.Line("frames skipped", "%llu (replaced before the terminal took them)",
+             count(frames.skipped));
+  stats.Line("frames written", "%llu in %llu write calls", count(written),
+             count(frames.writeCalls));
+  stats.Line("bytes written", "%llu (%llu in frames)", count(frames.bytesWritten),
+             count(frames.frameBytes));
+  stats.Line("mean bytes per present", "%.1f (per frame written)",
+             written ? static_cast<double>(frames.frameBytes) / static_cast<double>(written) : 0.0);
 }
 
 }  // namespace cellshow

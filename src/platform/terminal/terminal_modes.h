@@ -1,12 +1,12 @@
 #pragma once
-// The fixed byte strings and mode settings of the terminal backend, and the
-// --stats report: small pure pieces, kept apart so they can be tested alone.
+// The fixed byte strings and mode settings of the terminal backend: small
+// pure pieces, kept apart so they can be tested alone.
 #include <termios.h>
 
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/options.h"
+#include "platform/stats/stats_text.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/ticks/tick_timer.h"
 #include "render/ansi/frame_encoder.h"
@@ -42,7 +42,7 @@ TerminalSize SizeToRequest(TerminalSize size);
 // A size the kernel reports; 0 (unknown, as on a fresh pty) counts as 80x50.
 TerminalSize SizeFromKernel(unsigned columns, unsigned rows);
 
-// The --stats report, several lines of text; returns its length.
-size_t FormatRunStats(const TickStats& ticks, const WriterStats& frames, char* out, size_t room);
+// The writer's lines of the --stats report.
+void AddWriterStats(StatsText& stats, const WriterStats& frames);
 
 }  // namespace cellshow

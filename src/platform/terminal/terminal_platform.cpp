@@ -164,9 +164,10 @@ bool SameDevice(int a, int b) {
 
 }  // namespace
 
-TerminalPlatform::TerminalPlatform(const Options& options, const TerminalCapabilities& capabilities)
-    : TimedPlatform(options.dataDir, 0, true, options.keyAfter),
-      options_(options),
+TerminalPlatform::TerminalPlatform(const TerminalSettings& settings,
+                                   const TerminalCapabilities& capabilities)
+    : TimedPlatform(settings.dataDir, 0, true, settings.keyAfter),
+      settings_(settings),
       capabilities_(capabilities) {}
 
 TerminalPlatform::~TerminalPlatform() {
@@ -214,7 +215,7 @@ bool TerminalPlatform::Open(std::string& error) {
     return false;
   }
 
-  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, options_.fit);
+  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, settings_.fit);
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;
@@ -230,12 +231,12 @@ void TerminalPlatform::PrepareConsole() {
   const TerminalSize size = KernelSize();
   const TerminalSize wanted = SizeToRequest(size);
   // With --fit=always the show is scaled at any size: nothing to ask for.
-  if (options_.fit != FitMode::Always && size.columns > 0 && size.rows > 0 && !(wanted == size)) {
+  if (settings_.fit != FitMode::Always && size.columns > 0 && size.rows > 0 && !(wanted == size)) {
     startSize_ = size;
     enterCount_ += FormatSizeRequest(wanted, enterText_ + enterCount_);
   }
   Take();
-  music_.Open(dataDir(), options_.mute);
+  music_.Open(dataDir(), settings_.mute);
 }
 
 void TerminalPlatform::PresentScreen(const ScreenCells& screen) { writer_->Present(screen); }
@@ -372,20 +373,20 @@ void TerminalPlatform::EndProcess(int code) {
     tcflush(tty_, TCIFLUSH);
   }
   restoreArmed = 0;
-  if (options_.stats) WriteStats();
+  if (settings_.stats) WriteStats();
   if (endSignal_ != 0) DieBy(endSignal_);
   _exit(code);
 }
 
 void TerminalPlatform::WriteStats() {
-  static char text[2048];
-  const TickStats ticks = StopTimerAndReadStats();
-  const size_t n = FormatRunStats(ticks, writer_->Stats(), text, sizeof text);
+  StatsText stats;
+  stats.Ticks(StopTimerAndReadStats());
+  AddWriterStats(stats, writer_->Stats());
   if (SameDevice(STDERR_FILENO, tty_)) {
-    WriteAllWithin(tty_, text, n, 200);  // never hang on a stuck terminal
+    WriteAllWithin(tty_, stats.text(), stats.size(), 200);  // never hang on a stuck terminal
     return;
   }
-  WriteAllTo(STDERR_FILENO, text, n);
+  WriteAllTo(STDERR_FILENO, stats.text(), stats.size());
 }
 
 }  // namespace cellshow

@@ -20,8 +20,8 @@
 #include <string>
 
 #include "platform/audio/music.h"
-#include "platform/options.h"
 #include "platform/terminal/frame_writer.h"
+#include "platform/terminal/terminal_show.h"
 #include "platform/ticks/timed_platform.h"
 #include "render/ansi/terminal_capabilities.h"
 
@@ -33,7 +33,7 @@ class TerminalPlatform : public TimedPlatform {
   // a stuck or slow terminal.
   static constexpr int FinishTimeoutMs = 300;
 
-  TerminalPlatform(const Options& options, const TerminalCapabilities& capabilities);
+  TerminalPlatform(const TerminalSettings& settings, const TerminalCapabilities& capabilities);
   ~TerminalPlatform() override;
 
   // Opens the terminal on standard output, reads its modes and sets up the
@@ -66,7 +66,7 @@ class TerminalPlatform : public TimedPlatform {
   bool SetModes(const termios& modes);
   void WriteStats();
 
-  Options options_;
+  TerminalSettings settings_;
   TerminalCapabilities capabilities_;
   int tty_ = -1;
   int signalFd_ = -1;

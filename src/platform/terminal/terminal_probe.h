@@ -5,7 +5,6 @@
 // options. Nothing is written to the terminal.
 #include <string>
 
-#include "platform/options.h"
 #include "render/ansi/terminal_capabilities.h"
 
 namespace cellshow {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "platform/tick_stats.h"
+#include "platform/stats/tick_stats.h"
 
 namespace cellshow {
 

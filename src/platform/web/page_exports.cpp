@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/stats/stats_text.h"
 #include "platform/web/web_platform.h"
 #include "shell/assets.h"
 
@@ -66,8 +67,10 @@ EMSCRIPTEN_KEEPALIVE uint32_t cellshow_ticks() { return TheShow().ticks(); }
 EMSCRIPTEN_KEEPALIVE uint32_t cellshow_dropped_ticks() { return TheShow().schedule().dropped(); }
 // The tick figures so far, as --stats prints them.
 EMSCRIPTEN_KEEPALIVE const char* cellshow_stats() {
-  static char text[512];
-  FormatTickStats(TheShow().schedule().Stats(), text, sizeof text);
+  static char text[StatsText::Room];
+  StatsText stats;
+  stats.Ticks(TheShow().schedule().Stats());
+  std::memcpy(text, stats.text(), stats.size() + 1);
   return text;
 }
 EMSCRIPTEN_KEEPALIVE double cellshow_worst_lateness_ms() {

@@ -11,7 +11,7 @@
 // Single-threaded, like everything on the page. Nothing is allocated.
 #include <cstdint>
 
-#include "platform/tick_stats.h"
+#include "platform/stats/tick_stats.h"
 
 namespace cellshow {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "platform/files/asset_paths.h"
+#include "platform/stats/stats_text.h"
 #include "shell/assets.h"
-#include "show/show.h"
 
 namespace cellshow {
 namespace {
@@ -24,12 +24,12 @@ int64_t Counter() {
 
 }  // namespace
 
-ConsolePlatform::ConsolePlatform(const Options& options)
-    : NativeFilePlatform(options.dataDir), options_(options), mainThread_(GetCurrentThreadId()) {
+ConsolePlatform::ConsolePlatform(const ConsoleSettings& settings)
+    : NativeFilePlatform(settings.dataDir), settings_(settings), mainThread_(GetCurrentThreadId()) {
   // The play command names its file in the data folder; quoted, so that the
   // folder may contain spaces.
   playCommand_ = std::string("play \"") + MapAssetName(dataDir(), "data\\03.mp3") + "\"";
-  keyDueEvent_ = CreateEventA(nullptr, TRUE, options_.keyAfter == 0, nullptr);
+  keyDueEvent_ = CreateEventA(nullptr, TRUE, settings_.keyAfter == 0, nullptr);
   LARGE_INTEGER hz;
   if (QueryPerformanceFrequency(&hz) && hz.QuadPart > 0) counterHz_ = hz.QuadPart;
   playEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -78,7 +78,7 @@ void ConsolePlatform::PresentScreen(const ScreenCells& screen) {
 void ConsolePlatform::SendMediaCommand(const char* command) {
   // The show sends two commands: play, and "close all".
   const bool play = std::strcmp(command, PlayMusicCommand) == 0;
-  if (play && options_.mute) return;
+  if (play && settings_.mute) return;
   if (mediaThread_ == nullptr) {  // no thread could be made: send it here
     RunMediaCommand(play);
   } else if (play) {
@@ -137,7 +137,7 @@ void CALLBACK ConsolePlatform::TimerThunk(UINT, UINT, DWORD_PTR user, DWORD_PTR,
   if (!self->ticksClosed_.load() && !self->KeyDue()) {
     self->CountTick();
     self->tick_(self->context_);
-    if (self->ticksRun_.fetch_add(1) + 1 == self->options_.keyAfter) SetEvent(self->keyDueEvent_);
+    if (self->ticksRun_.fetch_add(1) + 1 == self->settings_.keyAfter) SetEvent(self->keyDueEvent_);
   }
   self->inTick_.store(false);
 }
@@ -195,20 +195,18 @@ void ConsolePlatform::AwaitExit() {
 }
 
 void ConsolePlatform::WriteStats() {
-  char text[1024];
-  size_t n = FormatTickStats(ticks_.Read(int64_t{TimerDelay} * 1000000), text, sizeof text);
+  StatsText stats;
+  stats.Ticks(ticks_.Read(int64_t{TimerDelay} * 1000000));
   const long result = playResult_.load();
   char reason[128] = "";
   if (result > 0 && !mciGetErrorStringA(static_cast<MCIERROR>(result), reason, sizeof reason))
     reason[0] = '\0';
-  const char* state = options_.mute ? "muted"
-                      : result < 0  ? "not started"
-                      : result == 0 ? "playing"
-                                    : "failed";
-  const int m = std::snprintf(text + n, sizeof text - n, "  music                  %s%s%s\n", state,
-                              reason[0] ? ": " : "", reason);
-  if (m > 0) n = std::min(sizeof text - 1, n + static_cast<size_t>(m));
-  std::fwrite(text, 1, n, stderr);
+  const char* state = settings_.mute ? "muted"
+                      : result < 0   ? "not started"
+                      : result == 0  ? "playing"
+                                     : "failed";
+  stats.Line("music", "%s%s%s", state, reason[0] ? ": " : "", reason);
+  std::fwrite(stats.text(), 1, stats.size(), stderr);
   std::fflush(stderr);
 }
 
@@ -220,23 +218,18 @@ void ConsolePlatform::ExitProcess(int code) {
     SetConsoleWindowInfo(consoleOut_, TRUE, &savedBuffer_.srWindow);
     SetConsoleCursorInfo(consoleOut_, &savedCursor_);
   }
-  if (options_.stats) WriteStats();
+  if (settings_.stats) WriteStats();
   ::ExitProcess(static_cast<UINT>(code));
 }
 
-int RunConsoleShow(const Options& options) {
+Host* OpenConsoleHost(const ConsoleSettings& settings, std::string& error) {
   DWORD mode = 0;
   if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
-    std::fputs("cellshow: standard output is not a console (use --record FILE to play headless)\n",
-               stderr);
-    return 2;
+    error = "standard output is not a console (use --record FILE to play headless)";
+    return nullptr;
   }
-  ReportMissingShowFiles(options.dataDir, options.dataSearched);
-  static ConsolePlatform host(options);
-  static Show show;
-  show.Host = &host;
-  Start(show);
-  return 0;
+  static ConsolePlatform host(settings);
+  return &host;
 }
 
 }  // namespace cellshow

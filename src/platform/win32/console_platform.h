@@ -8,16 +8,22 @@
 #include <string>
 
 #include "platform/files/native_files.h"
-#include "platform/options.h"
-#include "platform/tick_stats.h"
+#include "platform/stats/tick_stats.h"
 
 namespace cellshow {
+
+struct ConsoleSettings {
+  std::string dataDir;    // the show's files
+  int64_t keyAfter = -1;  // a key is seen once this many ticks have run; -1 never
+  bool mute = false;
+  bool stats = false;  // figures on stderr at the end
+};
 
 class ConsolePlatform : public NativeFilePlatform {
  public:
   static constexpr DWORD CloseTimeoutMs = 3000;
 
-  explicit ConsolePlatform(const Options& options);
+  explicit ConsolePlatform(const ConsoleSettings& settings);
 
   void PrepareConsole() override;
   void PresentScreen(const ScreenCells& screen) override;
@@ -35,13 +41,13 @@ class ConsolePlatform : public NativeFilePlatform {
   static void CALLBACK TimerThunk(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
   static BOOL WINAPI ControlHandler(DWORD type);
   bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
-  bool KeyDue() const { return options_.keyAfter >= 0 && ticksRun_.load() >= options_.keyAfter; }
+  bool KeyDue() const { return settings_.keyAfter >= 0 && ticksRun_.load() >= settings_.keyAfter; }
   static DWORD WINAPI MediaThread(void* self);
   void RunMediaCommand(bool play);
   void CountTick();
   void WriteStats();
 
-  Options options_;
+  ConsoleSettings settings_;
   DWORD mainThread_;
   HANDLE consoleOut_ = INVALID_HANDLE_VALUE;
   HANDLE consoleIn_ = INVALID_HANDLE_VALUE;
@@ -74,7 +80,9 @@ class ConsolePlatform : public NativeFilePlatform {
   std::atomic<long> playResult_{-1};
 };
 
-// Plays the show in the console; returns only when it cannot start.
-int RunConsoleShow(const Options& options);
+// The console host, ready for Start (it ends the process in the show's
+// shutdown). nullptr, with `error` set to one line, when standard output is
+// not a console. Once per process.
+Host* OpenConsoleHost(const ConsoleSettings& settings, std::string& error);
 
 }  // namespace cellshow

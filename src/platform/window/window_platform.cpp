@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "platform/files/native_files.h"
+#include "platform/stats/stats_text.h"
 
 namespace cellshow {
 namespace {
@@ -32,8 +33,8 @@ bool IsModifierKey(SDL_Scancode key) {
 
 }  // namespace
 
-WindowPlatform::WindowPlatform(const Options& options, int64_t periodNs)
-    : TimedPlatform(options.dataDir, periodNs, true, options.keyAfter), options_(options) {}
+WindowPlatform::WindowPlatform(const WindowSettings& settings, int64_t periodNs)
+    : TimedPlatform(settings.dataDir, periodNs, true, settings.keyAfter), settings_(settings) {}
 
 WindowPlatform::~WindowPlatform() {
   StopTimerAndReadStats();  // no tick may reach the members destroyed below
@@ -62,7 +63,7 @@ bool WindowPlatform::Open(std::string& error) {
     return false;
   }
   videoStarted_ = true;
-  return view_.Open(options_.fullscreen, error);
+  return view_.Open(settings_.fullscreen, error);
 }
 
 bool WindowPlatform::WatchEndingSignals() {
@@ -76,7 +77,7 @@ bool WindowPlatform::WatchEndingSignals() {
 
 void WindowPlatform::PrepareConsole() {
   view_.Show();
-  music_.Open(dataDir(), options_.mute);
+  music_.Open(dataDir(), settings_.mute);
 }
 
 void WindowPlatform::PresentScreen(const ScreenCells& screen) {
@@ -178,29 +179,24 @@ void WindowPlatform::EndProcess(int code) {
   endCode_ = code;
   ending_.store(true, std::memory_order_release);
   CloseWindow();
-  if (options_.stats) WriteStats();
+  if (settings_.stats) WriteStats();
   _exit(code);
 }
 
 void WindowPlatform::WriteStats() {
-  static char text[2048];
-  const TickStats ticks = StopTimerAndReadStats();
-  size_t n = FormatTickStats(ticks, text, sizeof text);
+  StatsText stats;
+  stats.Ticks(StopTimerAndReadStats());
   const WindowFrameStats frames = FrameStats();
-  const double meanMs =
-      frames.drawn ? static_cast<double>(frames.drawNs) / 1e6 / static_cast<double>(frames.drawn)
-                   : 0.0;
-  const int more =
-      std::snprintf(text + n, sizeof text - n,
-                    "  frames presented       %llu\n"
-                    "  frames skipped         %llu (replaced before the window drew them)\n"
-                    "  frames drawn           %llu, %.3f ms each (present included)\n"
-                    "  renderer               %s\n",
-                    static_cast<unsigned long long>(frames.presented),
-                    static_cast<unsigned long long>(frames.skipped),
-                    static_cast<unsigned long long>(frames.drawn), meanMs, view_.rendererName());
-  if (more > 0) n = std::min(sizeof text - 1, n + static_cast<size_t>(more));
-  WriteAllTo(STDERR_FILENO, text, n);
+  const auto count = [](uint64_t n) { return static_cast<unsigned long long>(n); };
+  stats.Line("frames presented", "%llu", count(frames.presented));
+  stats.Line("frames skipped", "%llu (replaced before the window drew them)",
+             count(frames.skipped));
+  stats.Line("frames drawn", "%llu, %.3f ms each (present included)", count(frames.drawn),
+             frames.drawn
+                 ? static_cast<double>(frames.drawNs) / 1e6 / static_cast<double>(frames.drawn)
+                 : 0.0);
+  stats.Line("renderer", "%s", view_.rendererName());
+  WriteAllTo(STDERR_FILENO, stats.text(), stats.size());
 }
 
 }  // namespace cellshow

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "platform/audio/music.h"
-#include "platform/options.h"
 #include "platform/ticks/frame_exchange.h"
 #include "platform/ticks/timed_platform.h"
+#include "platform/window/window_show.h"
 #include "platform/window/window_view.h"
 
 union SDL_Event;
@@ -33,7 +33,7 @@ struct WindowFrameStats {
 class WindowPlatform : public TimedPlatform {
  public:
   // periodNs as for TimedPlatform (0: the show's 17 ms).
-  explicit WindowPlatform(const Options& options, int64_t periodNs = 0);
+  explicit WindowPlatform(const WindowSettings& settings, int64_t periodNs = 0);
   ~WindowPlatform() override;
 
   // Starts SDL's video and makes the window, still hidden. On failure,
@@ -76,7 +76,7 @@ class WindowPlatform : public TimedPlatform {
   bool EndingSignal();
   void WriteStats();
 
-  Options options_;
+  WindowSettings settings_;
   WindowView view_;
   MusicPlayer music_;
   FrameExchange frames_;  // tick -> main thread

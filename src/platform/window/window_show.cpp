@@ -3,12 +3,9 @@
 #include <SDL.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "platform/files/asset_paths.h"
 #include "platform/window/window_platform.h"
 #include "show/show.h"
 
@@ -41,35 +38,26 @@ int OnDisplayLost(Display*) {
 
 bool DisplayNamed() { return Named("DISPLAY") || Named("WAYLAND_DISPLAY"); }
 
-int RunWindowShow(const Options& options, bool fallBack) {
+Host* OpenWindowHost(const WindowSettings& settings, Show& show, std::string& error) {
   // SDL_VIDEODRIVER choosing a driver (offscreen, dummy) needs no display.
   if (!DisplayNamed() && !Named("SDL_VIDEODRIVER")) {
-    if (fallBack) return NoWindow;
-    std::fputs(
-        "cellshow: --window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set\n",
-        stderr);
-    return 2;
+    error = "--window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return nullptr;
   }
-  static WindowPlatform host(options);
-  std::string error;
+  static WindowPlatform host(settings);
   if (!host.Open(error)) {
-    if (fallBack) return NoWindow;
-    std::fprintf(stderr, "cellshow: --window: %s\n", error.c_str());
-    return 2;
+    error = "--window: " + error;
+    return nullptr;
   }
   if (!host.WatchEndingSignals()) {
-    std::fputs("cellshow: cannot watch signals\n", stderr);
-    return 2;
+    error = "cannot watch signals";
+    return nullptr;
   }
-  ReportMissingShowFiles(options.dataDir, options.dataSearched);
-  static Show show;
-  show.Host = &host;
   liveHost = &host;
   liveShow = &show;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) XSetIOErrorHandler(OnDisplayLost);
-  Start(show);  // ends the process in its shutdown
-  return 0;
+  return &host;
 }
 
 }  // namespace cellshow

@@ -1,20 +1,31 @@
 #pragma once
-// The show in a window, with the real 17 ms timer and music.
-#include "platform/options.h"
+// The window host as the launcher sees it: its settings, and opening it for
+// a show in a window, with the real 17 ms timer and music.
+#include <cstdint>
+#include <string>
+
+#include "shell/host.h"
 
 namespace cellshow {
 
-// RunWindowShow's answer, when asked to fall back, that no window could be
-// made (nothing has been shown or played).
-constexpr int NoWindow = -1;
+struct Show;
+
+struct WindowSettings {
+  std::string dataDir;    // the show's files
+  int64_t keyAfter = -1;  // a key is seen once this many ticks have run; -1 never
+  bool mute = false;
+  bool stats = false;       // figures on stderr at the end
+  bool fullscreen = false;  // the window starts fullscreen
+};
 
 // DISPLAY or WAYLAND_DISPLAY names a display.
 bool DisplayNamed();
 
-// Returns the exit code when the show cannot start: without a display, 2
-// after one line on stderr, or NoWindow (silently) when `fallBack`.
-// Otherwise the process ends inside the show's shutdown. A lost display
-// connection ends the show as a key does.
-int RunWindowShow(const Options& options, bool fallBack);
+// The window host, ready for Start on `show` (it ends the process in the
+// show's shutdown; a lost display connection runs that shutdown as a key
+// does, which is why the host keeps the show). nullptr, with `error` set to
+// one line, when there is no display or no window can be made; nothing has
+// been shown or played then. Once per process.
+Host* OpenWindowHost(const WindowSettings& settings, Show& show, std::string& error);
 
 }  // namespace cellshow

@@ -1,6 +1,8 @@
 #pragma once
-// The one interface between the deterministic core and the machine it runs on.
-// Backends: terminal (Linux), headless recorder, Windows console.
+// What the show asks of the machine it runs on: the one interface between
+// the deterministic core and a host. The core owns it; every host (terminal,
+// window, web page, Windows console, headless run) implements it under
+// src/platform, and nothing in the core names one of them.
 #include <cstdint>
 
 #include "shell/screen.h"
@@ -14,9 +16,9 @@ constexpr FileHandle InvalidFile = -1;
 
 using TickCallback = void (*)(void* context);
 
-class Platform {
+class Host {
  public:
-  virtual ~Platform() = default;
+  virtual ~Host() = default;
 
   // Console: hide the cursor and make window and buffer 80x50.
   virtual void PrepareConsole() = 0;

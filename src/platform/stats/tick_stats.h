@@ -1,6 +1,6 @@
 #pragma once
 // Figures of a run's ticks, kept by the timer of each backend and printed by
-// --stats.
+// --stats (stats_text.h).
 #include <cstddef>
 #include <cstdint>
 
@@ -52,9 +52,5 @@ class TickRecord {
 
 // The p-th percentile (0..100) of `values`, reordering them; 0 when empty.
 int64_t Percentile(int64_t* values, uint32_t count, int p);
-
-// "cellshow stats" and the tick lines, into `out` (NUL-terminated, cut to
-// `room`). Returns the length written.
-size_t FormatTickStats(const TickStats& ticks, char* out, size_t room);
 
 }  // namespace cellshow

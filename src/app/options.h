@@ -1,5 +1,5 @@
 #pragma once
-// Command-line options, shared by the backends.
+// The command line. The launcher turns it into each host's own settings.
 #include <cstdint>
 #include <string>
 
@@ -7,8 +7,6 @@
 
 namespace cellshow {
 
-enum class ColorMode { Auto, Eight, Ansi16, Ansi256, TrueColor };
-enum class GlyphMode { Auto, Unicode, Ascii };
 // Auto: the terminal when it shows the whole grid, else a window when there
 // is a display, else the terminal (scaled, or its notice).
 enum class OutputChoice { Auto, Terminal, Window };
@@ -32,10 +30,6 @@ struct Options {
   OutputChoice output = OutputChoice::Auto;  // --output, --window
   bool fullscreen = false;                   // the window starts fullscreen
 };
-
-}  // namespace cellshow
-
-namespace cellshow {
 
 enum class ParseResult { Run, Help, Version, Error };
 
