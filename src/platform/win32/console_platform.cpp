@@ -10,6 +10,7 @@
 #include "platform/files/asset_paths.h"
 #include "platform/stats/stats_text.h"
 #include "shell/assets.h"
+#include "shell/lifecycle.h"
 
 namespace cellshow {
 namespace {
