@@ -1,0 +1,31 @@
+#pragma once
+// Every place where bytes from outside reach cellshow, as one entry point
+// each that takes the bytes whole. The fuzzers (one per entry, fuzz_main.cpp)
+// and the regression test (tests/fuzz) call the same functions, so a crash
+// found once stays fixed in every build.
+#include <cstddef>
+#include <cstdint>
+
+namespace cellshow::fuzz {
+
+using Entry = int (*)(const uint8_t* data, size_t size);
+
+struct Target {
+  const char* name;  // also the folder of its seeds (fuzz/corpus/NAME) and kept crashes
+  Entry entry;
+};
+
+int FuzzOptions(const uint8_t* data, size_t size);       // the command line
+int FuzzConsoleFont(const uint8_t* data, size_t size);   // PSF1/PSF2, plain or gzip
+int FuzzRecording(const uint8_t* data, size_t size);     // --record's file format
+int FuzzMp3Header(const uint8_t* data, size_t size);     // the exports' encoder delay
+int FuzzShowData(const uint8_t* data, size_t size);      // the show on nine data files
+int FuzzTerminalView(const uint8_t* data, size_t size);  // both encoders, any grid and size
+
+inline constexpr Target Targets[] = {
+    {"options", FuzzOptions},     {"console_font", FuzzConsoleFont},
+    {"recording", FuzzRecording}, {"mp3_header", FuzzMp3Header},
+    {"show_data", FuzzShowData},  {"terminal_view", FuzzTerminalView},
+};
+
+}  // namespace cellshow::fuzz
