@@ -1,5 +1,6 @@
 #include "render/match/cell_matcher.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -14,22 +15,22 @@ namespace {
 // most 32768 and 2 f . S at most 2 x 64 x (512^2 + 2 x 170^2) < 2^26.
 static_assert(LabScale == 512);
 
-// The cost of each colour for a sum S over n pixels, n |f|^2 - 2 f . S,
-// and the lowest colour of least cost.
+// The lowest colour of least cost among 16, with no branch: the keys
+// 16 x cost + colour order by cost, then colour. A cost lies within
+// +-2^26 (the bounds above), so a key fits in 32 bits.
 struct Pick {
   int32_t cost;
   int colour;
 };
-inline Pick Cheapest(const int32_t* normTimes, const int32_t (&twice)[3][16], int32_t sL,
-                     int32_t sa, int32_t sb) {
-  int32_t cost[16];
-  for (int c = 0; c < 16; ++c)
-    cost[c] = normTimes[c] - (twice[0][c] * sL + twice[1][c] * sa + twice[2][c] * sb);
-  Pick best{cost[0], 0};
-  for (int c = 1; c < 16; ++c)
-    if (cost[c] < best.cost) best = {cost[c], c};
-  return best;
+inline Pick Lowest(const int32_t (&cost)[16]) {
+  int32_t key = INT32_MAX;
+  for (int c = 0; c < 16; ++c) key = std::min(key, cost[c] * 16 + c);
+  return {key >> 4, key & 15};
 }
+
+// A sum of L over 64 pixels reaches 32768, one past 16 bits: the products
+// with it are taken of L - 16384, and 16384 x 2 L added back.
+constexpr int32_t LOffset = 16384;
 
 }  // namespace
 
@@ -52,6 +53,9 @@ CellMatcher::CellMatcher() {
     twice_[0][c] = 2 * palette[c].L;
     twice_[1][c] = 2 * palette[c].a;
     twice_[2][c] = 2 * palette[c].b;
+    for (int channel = 0; channel < 3; ++channel)
+      twice16_[channel][c] = static_cast<int16_t>(twice_[channel][c]);
+    offsetDot_[c] = twice_[0][c] * LOffset;
     const int32_t norm = LabDistance(palette[c], LabColour{});
     for (int n = 0; n <= 64; ++n) normTimes_[n][c] = n * norm;
   }
@@ -59,28 +63,69 @@ CellMatcher::CellMatcher() {
 
 CellChoice CellMatcher::Match(const LabBlock& block) const {
   // sums[channel][row][bits]: the sum of the row's pixels whose bits are
-  // set in `bits` (bit 7 the leftmost), built one lowest bit at a time.
+  // set in `bits` (bit 7 the leftmost): the sum over the left four pixels
+  // picked by the high nibble plus that over the right four by the low one.
   int32_t sums[3][8][256];
   int64_t squares = 0;
   int32_t total[3] = {0, 0, 0};
   for (int r = 0; r < 8; ++r) {
     const LabColour* row = &block.pixels[r * 8];
-    int32_t* sL = sums[0][r];
-    int32_t* sa = sums[1][r];
-    int32_t* sb = sums[2][r];
-    sL[0] = sa[0] = sb[0] = 0;
-    for (int bits = 1; bits < 256; ++bits) {
-      const LabColour& p = row[7 - std::countr_zero(static_cast<unsigned>(bits))];
-      const int rest = bits & (bits - 1);
-      sL[bits] = sL[rest] + p.L;
-      sa[bits] = sa[rest] + p.a;
-      sb[bits] = sb[rest] + p.b;
-    }
-    total[0] += sL[255];
-    total[1] += sa[255];
-    total[2] += sb[255];
     for (int x = 0; x < 8; ++x) squares += LabDistance(row[x], LabColour{});
+    for (int channel = 0; channel < 3; ++channel) {
+      int32_t value[8];
+      for (int x = 0; x < 8; ++x)
+        value[x] = channel == 0 ? row[x].L : channel == 1 ? row[x].a : row[x].b;
+      int32_t high[16], low[16];
+      for (int nibble = 0; nibble < 16; ++nibble) {
+        high[nibble] = (nibble & 8 ? value[0] : 0) + (nibble & 4 ? value[1] : 0) +
+                       (nibble & 2 ? value[2] : 0) + (nibble & 1 ? value[3] : 0);
+        low[nibble] = (nibble & 8 ? value[4] : 0) + (nibble & 4 ? value[5] : 0) +
+                      (nibble & 2 ? value[6] : 0) + (nibble & 1 ? value[7] : 0);
+      }
+      int32_t* table = sums[channel][r];
+      for (int h = 0; h < 16; ++h)
+        for (int l = 0; l < 16; ++l) table[h * 16 + l] = high[h] + low[l];
+      total[channel] += table[255];
+    }
   }
+
+  // 2 f . T for the whole block: the background's sum is T - S.
+  int32_t wholeDot[16];
+  for (int c = 0; c < 16; ++c)
+    wholeDot[c] = twice_[0][c] * total[0] + twice_[1][c] * total[1] + twice_[2][c] * total[2];
+
+  // The colours that can be nearest to the mean of some of the block's
+  // pixels. Every such mean lies in the box the pixels span; a colour that
+  // is farther than another from every point of that box is never the
+  // nearest and never ties, so leaving it out changes no choice. A block of
+  // a few close colours (most of a photograph) keeps two to five.
+  int32_t lo[3], hi[3];
+  for (int channel = 0; channel < 3; ++channel) lo[channel] = INT32_MAX, hi[channel] = INT32_MIN;
+  for (const LabColour& p : block.pixels) {
+    const int32_t v[3] = {p.L, p.a, p.b};
+    for (int channel = 0; channel < 3; ++channel) {
+      lo[channel] = std::min(lo[channel], v[channel]);
+      hi[channel] = std::max(hi[channel], v[channel]);
+    }
+  }
+  int candidates[16];
+  int candidateCount = 0;
+  for (int c = 0; c < 16; ++c) {
+    bool beaten = false;
+    for (int d = 0; d < 16 && !beaten; ++d) {
+      if (d == c) continue;
+      // |x - d|^2 - |x - c|^2 = 2 (c - d) . x + |d|^2 - |c|^2, linear in
+      // x: its largest value on the box is at a corner.
+      int64_t most = normTimes_[1][d] - normTimes_[1][c];
+      for (int channel = 0; channel < 3; ++channel) {
+        const int64_t k = twice_[channel][c] - twice_[channel][d];
+        most += std::max(k * lo[channel], k * hi[channel]);
+      }
+      beaten = most < 0;
+    }
+    if (!beaten) candidates[candidateCount++] = c;
+  }
+  if (candidateCount > 8) return MatchAll(sums, wholeDot, squares);
 
   int64_t bestCost = INT64_MAX;
   CellChoice best;
@@ -89,9 +134,52 @@ CellChoice CellMatcher::Match(const LabBlock& block) const {
     int32_t s[3] = {0, 0, 0};
     for (int channel = 0; channel < 3; ++channel)
       for (int r = 0; r < 8; ++r) s[channel] += sums[channel][r][g.rows[r]];
-    const Pick fg = Cheapest(normTimes_[g.setPixels], twice_, s[0], s[1], s[2]);
-    const Pick bg = Cheapest(normTimes_[64 - g.setPixels], twice_, total[0] - s[0], total[1] - s[1],
-                             total[2] - s[2]);
+    // With no pixel on a side, every colour costs 0 there and the lowest,
+    // 0, is chosen (whether or not it is a candidate).
+    const int n = g.setPixels;
+    Pick fg{n == 0 ? 0 : INT32_MAX, 0}, bg{n == 64 ? 0 : INT32_MAX, 0};
+    for (int k = 0; k < candidateCount; ++k) {
+      const int c = candidates[k];
+      const int32_t dot = twice_[0][c] * s[0] + twice_[1][c] * s[1] + twice_[2][c] * s[2];
+      const int32_t fgCost = normTimes_[n][c] - dot;
+      const int32_t bgCost = normTimes_[64 - n][c] - (wholeDot[c] - dot);
+      if (n != 0 && fgCost < fg.cost) fg = {fgCost, c};
+      if (n != 64 && bgCost < bg.cost) bg = {bgCost, c};
+    }
+    const int64_t cost = int64_t{fg.cost} + bg.cost;
+    if (cost < bestCost) {
+      bestCost = cost;
+      best.glyph = g.code;
+      best.fg = static_cast<uint8_t>(fg.colour);
+      best.bg = static_cast<uint8_t>(bg.colour);
+    }
+  }
+  best.error = squares + bestCost;
+  return best;
+}
+
+CellChoice CellMatcher::MatchAll(const int32_t (&sums)[3][8][256], const int32_t (&wholeDot)[16],
+                                 int64_t squares) const {
+  int64_t bestCost = INT64_MAX;
+  CellChoice best;
+  for (int i = 0; i < glyphCount_; ++i) {
+    const Glyph& g = glyphs_[i];
+    int32_t s[3] = {0, 0, 0};
+    for (int channel = 0; channel < 3; ++channel)
+      for (int r = 0; r < 8; ++r) s[channel] += sums[channel][r][g.rows[r]];
+    // 16-bit factors, so that the 16 products are one vector of each.
+    const auto sL = static_cast<int16_t>(s[0] - LOffset);
+    const auto sa = static_cast<int16_t>(s[1]), sb = static_cast<int16_t>(s[2]);
+    const int32_t* fgNorm = normTimes_[g.setPixels];
+    const int32_t* bgNorm = normTimes_[64 - g.setPixels];
+    int32_t fgCost[16], bgCost[16];
+    for (int c = 0; c < 16; ++c) {
+      const int32_t dot = int32_t{twice16_[0][c]} * sL + int32_t{twice16_[1][c]} * sa +
+                          int32_t{twice16_[2][c]} * sb + offsetDot_[c];
+      fgCost[c] = fgNorm[c] - dot;
+      bgCost[c] = bgNorm[c] - (wholeDot[c] - dot);
+    }
+    const Pick fg = Lowest(fgCost), bg = Lowest(bgCost);
     const int64_t cost = int64_t{fg.cost} + bg.cost;
     if (cost < bestCost) {
       bestCost = cost;

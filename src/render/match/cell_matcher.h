@@ -53,9 +53,16 @@ class CellMatcher {
     uint8_t setPixels;
     uint8_t rows[8];
   };
+  // The search over all 16 colours on each side, for blocks that keep more
+  // than a few candidates.
+  CellChoice MatchAll(const int32_t (&sums)[3][8][256], const int32_t (&wholeDot)[16],
+                      int64_t squares) const;
+
   Glyph glyphs_[256];  // one per distinct pattern, the lowest code first
   int glyphCount_ = 0;
   int32_t twice_[3][16];       // 2 x each palette colour's L, a, b
+  int16_t twice16_[3][16];     // the same in 16 bits
+  int32_t offsetDot_[16];      // 2 x L x LOffset (see the .cpp)
   int32_t normTimes_[65][16];  // n x |colour|^2, for n pixels
 };
 
