@@ -62,6 +62,19 @@ CellMatcher::CellMatcher() {
 }
 
 CellChoice CellMatcher::Match(const LabBlock& block) const {
+  // One colour over the whole block (flat areas of drawings, bars): every
+  // glyph fits with that side's nearest colour, so the blank glyph 0 with
+  // foreground 0 wins the tie, on the nearest background.
+  if (std::all_of(std::begin(block.pixels), std::end(block.pixels),
+                  [&](const LabColour& p) { return p == block.pixels[0]; })) {
+    const LabColour* palette = VgaLabColours();
+    int nearest = 0;
+    for (int c = 1; c < 16; ++c)
+      if (LabDistance(block.pixels[0], palette[c]) < LabDistance(block.pixels[0], palette[nearest]))
+        nearest = c;
+    return {0, 0, static_cast<uint8_t>(nearest),
+            64 * int64_t{LabDistance(block.pixels[0], palette[nearest])}};
+  }
   // sums[channel][row][bits]: the sum of the row's pixels whose bits are
   // set in `bits` (bit 7 the leftmost): the sum over the left four pixels
   // picked by the high nibble plus that over the right four by the low one.
