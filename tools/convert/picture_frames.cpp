@@ -86,7 +86,7 @@ bool Pass(const std::string& path, double start, Fit fit, const CellMatcher& mat
   }
   if (!error.empty()) return false;
   if (pictures == 0) {
-    error = "has no picture to decode" + std::string(start > 0 ? " from --start on" : "");
+    error = "has no picture that can be decoded" + std::string(start > 0 ? " from --start on" : "");
     return false;
   }
   end = shownFrom + source.LastDuration();
@@ -156,7 +156,7 @@ bool PictureToOverlay(const std::string& path, double start, Fit fit, const Cell
   }
   if (!error.empty()) return false;
   if (wanted < 0) {
-    error = "has no picture to decode";
+    error = "has no picture that can be decoded";
     return false;
   }
   auto grid = std::make_unique<Grid>();
