@@ -48,6 +48,10 @@ add_custom_command(OUTPUT ${ICONS}
   COMMENT "Drawing the icons from the show's title"
   VERBATIM)
 add_custom_target(icons ALL DEPENDS ${ICONS})
+# The data is made by show-data's rule; icons, which reads it, waits for that
+# target, or a parallel make would run the generator twice at once into the
+# same folder.
+add_dependencies(icons show-data)
 
 # Everything the install rules below copy; `make install` and `make deb`
 # build this, so neither needs the tests.

@@ -2,9 +2,11 @@
 // input, and `cellshow-data check`, through the real program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -176,8 +178,7 @@ TEST(ConvertErrors, BadInputGetsOneLineAndLeavesDestAsItWas) {
   const std::string S = d.string() + "/";
   const Case cases[] = {
       {"missing.png img.txt", 1, ": " + S + "missing.png: No such file or directory"},
-      {"noise.png img.txt", 1,
-       ": " + S + "noise.png has no picture that can be decoded"},
+      {"noise.png img.txt", 1, ": " + S + "noise.png has no picture that can be decoded"},
       {"zero.png bl.img", 1, ": " + S + "zero.png is a picture of no pixels (0x0)"},
       {"huge.png tr.img", 1,
        ": " + S +
@@ -243,6 +244,39 @@ TEST(ConvertErrors, BadInputGetsOneLineAndLeavesDestAsItWas) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "cellshow-data: " + S + "locked.png: Permission denied\n");
   }
+}
+
+// Ctrl-C while a conversion runs: the program dies by the signal, and
+// neither its temporary file nor a changed DEST is left.
+TEST(ConvertErrors, InterruptedConversionLeavesNothingBehind) {
+  const TempDir dir;
+  const fs::path d = dir.path();
+  test::WriteVideo((d / "clip.mkv").string(), 320, 200, 250, 50, [](int n, test::Picture& p) {
+    for (size_t i = 0; i < p.size(); ++i)
+      p[i] = test::Rgba(static_cast<uint8_t>(i * 7 + n), static_cast<uint8_t>(i / 320 + 3 * n), 90);
+  });
+  dir.Write("hit.img", Text("before"));
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(CELLSHOW_DATA_TOOL, CELLSHOW_DATA_TOOL, "convert", (d / "clip.mkv").c_str(),
+          (d / "hit.img").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Once the temporary file is there, the conversion is under way.
+  bool started = false;
+  for (int i = 0; i < 3000 && !started; ++i) {
+    for (const auto& entry : fs::directory_iterator(d))
+      started |= entry.path().filename().string().rfind(".hit.img.", 0) == 0;
+    if (!started) usleep(1000);
+  }
+  EXPECT_TRUE(started);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_EQ(test::ReadBytes(d / "hit.img"), Text("before"));
+  for (const auto& entry : fs::directory_iterator(d))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
 }
 
 TEST(DataCheck, SaysWhatEachFileHoldsAndWhatTheShowDoesWhenOneIsShort) {

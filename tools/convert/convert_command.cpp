@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -146,6 +147,30 @@ class ProgressLine {
   double last_ = -1;
 };
 
+// Ctrl-C, SIGTERM or SIGHUP during a conversion remove the temporary file
+// (only unlink, which a signal handler may call) and then end the program
+// by the same signal.
+char pendingFile[4096];
+void RemovePending(int signal) {
+  if (pendingFile[0] != '\0') unlink(pendingFile);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+class PendingGuard {
+ public:
+  explicit PendingGuard(const std::string& path) {
+    if (path.size() >= sizeof pendingFile) return;
+    std::memcpy(pendingFile, path.c_str(), path.size() + 1);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePending);
+  }
+  ~PendingGuard() {
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    pendingFile[0] = '\0';
+  }
+  PendingGuard(const PendingGuard&) = delete;
+  PendingGuard& operator=(const PendingGuard&) = delete;
+};
+
 std::vector<uint8_t> Bytes(const std::vector<datagen::Frame>& frames) {
   return datagen::FrameFileBytes(frames);
 }
@@ -255,6 +280,7 @@ int RunConvert(int argc, char** argv) {
   TargetFile target;
   std::string error;
   if (!target.Create(r.dest, error)) return Fail("cannot write " + r.dest + ": " + error);
+  const PendingGuard guard(target.writePath() == r.dest ? std::string() : target.writePath());
   std::string summary;
   if (file->kind == DataKind::Music) {
     ProgressLine progress(file->name);
