@@ -60,6 +60,7 @@ void WriteVideo(const std::string& path, int width, int height, int frames, int 
   Picture pixels(static_cast<size_t>(width) * height);
   auto drain = [&] {
     while (avcodec_receive_packet(c, packet) == 0) {
+      packet->duration = 1;  // one picture long
       av_packet_rescale_ts(packet, c->time_base, stream->time_base);
       packet->stream_index = stream->index;
       Check(av_interleaved_write_frame(out, packet), "write");

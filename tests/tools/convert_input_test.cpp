@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -166,6 +167,9 @@ TEST(ConvertErrors, BadInputGetsOneLineAndLeavesDestAsItWas) {
   dir.Write("bad.obj", Text("v 0 0 0\nl 1 7\n"));
   std::vector<int16_t> tone(4410, 1000);
   test::WriteWave((d / "tone.wav").string(), tone, 44100);
+  test::WriteVideo((d / "clip.mkv").string(), 32, 20, 10, 50, [](int n, test::Picture& p) {
+    std::fill(p.begin(), p.end(), test::Rgba(n, 0, 0));
+  });
   test::Picture red(16 * 16, test::Rgba(200, 0, 0));
   test::WritePng((d / "red.png").string(), 16, 16, red);
   dir.Write("locked.png", test::ReadBytes(d / "red.png"));
@@ -197,6 +201,8 @@ TEST(ConvertErrors, BadInputGetsOneLineAndLeavesDestAsItWas) {
        ": cannot write " + S + "nowhere/img.txt: No such file or directory"},
       {"--start 5 tone.wav 03.mp3", 1, ": " + S + "tone.wav has no sound to decode"},
       {"--start 9 red.png bl.img", 0, ""},  // a still picture has no end
+      {"--start 30 clip.mkv img.txt", 1,
+       ": " + S + "clip.mkv is 0.200 s long: --start 30.000 is past its end"},
       {"red.png picture.img", 2,
        " convert: cannot tell what to make of 'picture.img': name DEST img.txt, hit.img, bl.img, "
        "tr.img, tr2.img, tr3.img, lc1.txt, lc2.txt, lc3.txt or 03.mp3 (try --help)"},

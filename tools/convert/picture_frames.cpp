@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -127,6 +128,13 @@ bool PicturesToFrames(const std::string& path, const Timing& timing, Fit fit,
             error))
     return false;
   if (left.empty()) return true;
+  if (end <= timing.start) {
+    char text[96];
+    std::snprintf(text, sizeof text, "is %.3f s long: --start %.3f is past its end", end,
+                  timing.start);
+    error = text;
+    return false;
+  }
   // A source shorter than the animation plays again from the start.
   const double length = std::max(end - timing.start, 1e-3);
   for (Target& t : left) t.time = timing.start + std::fmod(t.time - timing.start, length);

@@ -185,11 +185,13 @@ double PictureSource::LastDuration() const { return impl_->lastDuration; }
 
 double PictureSource::Length() const {
   const Impl& m = *impl_;
+  // The file's length (to the end of its last picture) before the stream's
+  // own, which some containers give as the start of the last picture.
   const AVStream* s = m.input->streams[m.stream];
-  if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
-    return static_cast<double>(s->duration) * av_q2d(s->time_base);
   if (m.input->duration != AV_NOPTS_VALUE && m.input->duration > 0)
     return static_cast<double>(m.input->duration) / AV_TIME_BASE;
+  if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
+    return static_cast<double>(s->duration) * av_q2d(s->time_base);
   return 0;
 }
 
