@@ -21,11 +21,16 @@ int FuzzRecording(const uint8_t* data, size_t size);     // --record's file form
 int FuzzMp3Header(const uint8_t* data, size_t size);     // the exports' encoder delay
 int FuzzShowData(const uint8_t* data, size_t size);      // the show on nine data files
 int FuzzTerminalView(const uint8_t* data, size_t size);  // both encoders, any grid and size
+int FuzzAnsiArt(const uint8_t* data, size_t size);       // .ANS, .BIN, .XB, SAUCE
+int FuzzPicture(const uint8_t* data, size_t size);       // a picture's size, fit and cells
+int FuzzObjModel(const uint8_t* data, size_t size);      // Wavefront OBJ models
 
 inline constexpr Target Targets[] = {
     {"options", FuzzOptions},     {"console_font", FuzzConsoleFont},
     {"recording", FuzzRecording}, {"mp3_header", FuzzMp3Header},
     {"show_data", FuzzShowData},  {"terminal_view", FuzzTerminalView},
+    {"ansi_art", FuzzAnsiArt},    {"picture", FuzzPicture},
+    {"obj_model", FuzzObjModel},
 };
 
 }  // namespace cellshow::fuzz
