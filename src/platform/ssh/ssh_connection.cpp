@@ -159,6 +159,14 @@ void Connection::Drop(const std::string& why, bool tellClient) {
   if (dropped_.empty()) dropped_ = why;
   if (tellClient && !why.empty()) {
     ssh_session_set_disconnect_message(session_, ("cellshow: " + why).c_str());
+    // libssh writes a packet at once only when a poll has found the socket
+    // writable since its last write; one more poll makes it so, and the
+    // disconnect is not lost in the close that follows it.
+    if (state_ == State::Handshake) {
+      ssh_handle_key_exchange(session_);
+    } else {
+      ssh_event_dopoll(event_, 0);
+    }
     ssh_disconnect(session_);
   } else {
     ssh_silent_disconnect(session_);
@@ -286,7 +294,11 @@ int Refuse(ssh_bind bind, int fd, const std::string& reason) {
   }
   ssh_set_blocking(session, 0);
   ssh_session_set_disconnect_message(session, reason.c_str());
-  ssh_handle_key_exchange(session);  // sends the version line, then waits: left there
+  // The first call sends the version line; libssh then holds further
+  // packets until a poll finds the socket writable, which the second call
+  // does, so the disconnect goes out at once.
+  ssh_handle_key_exchange(session);
+  ssh_handle_key_exchange(session);
   ssh_disconnect(session);
   ssh_free(session);
   if (linger >= 0) shutdown(linger, SHUT_WR);
