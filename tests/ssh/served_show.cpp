@@ -79,10 +79,11 @@ int ServedShow::Stop(int sig, int timeoutMs) {
   return ended_ ? status_ : -1;
 }
 
-std::string ServedShow::Ssh(const std::string& options) const {
-  return "ssh -F /dev/null -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
+std::string ServedShow::Ssh(const std::string& options, const std::string& command) const {
+  return "ssh " + options +
+         " -F /dev/null -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
          "-o BatchMode=yes -o LogLevel=ERROR -p " +
-         std::to_string(port_) + " " + options;
+         std::to_string(port_) + " 127.0.0.1 " + command;
 }
 
 }  // namespace cellshow::test

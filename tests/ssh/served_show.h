@@ -41,9 +41,11 @@ class ServedShow {
   // -1 when it did not end (or ended by a signal).
   int Stop(int sig, int timeoutMs);
 
-  // An OpenSSH client command line to it, for sh: no host key check, no
-  // configuration files, batch mode (no questions).
-  std::string Ssh(const std::string& options) const;
+  // An OpenSSH client command line to it, for sh: `options`, then no host
+  // key check, no configuration files, batch mode (no questions), errors
+  // only (an option given in `options` comes first and wins), then
+  // `command` after the host.
+  std::string Ssh(const std::string& options, const std::string& command = "") const;
 
  private:
   TempDir folder_;

@@ -156,7 +156,10 @@ int SshServer::Run() {
     if (tick || stopping_) Tick(now);
     if (stopping_ && (connections_.empty() || now > stopByNs_)) break;
   }
-  connections_.clear();
+  // Whoever has not closed its side by now is closed on: each still gets
+  // its line.
+  const int64_t now = NowNs();
+  while (!connections_.empty()) Remove(connections_.begin()->first, now);
   return 0;
 }
 
