@@ -101,6 +101,7 @@ void Connection::Pump(int64_t nowNs) {
                                : ssh_channel_write(channel_, chunk.bytes.data(), room);
     }
     viewer_->Took(written > 0 ? static_cast<size_t>(written) : 0);
+    if (written > 0) progressNs_ = nowNs;  // a slow reader still reads
     if (written < 0) {
       viewer_->Stop(Viewer::End::Gone);
       break;

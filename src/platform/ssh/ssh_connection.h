@@ -88,7 +88,7 @@ class Connection {
   const std::string address_;
   const int64_t acceptedNs_;
   int64_t nowNs_ = 0;          // the time of the call being served
-  int64_t progressNs_ = 0;     // last time the viewer had nothing waiting
+  int64_t progressNs_ = 0;     // last time the connection took bytes, or had none waiting
   int64_t closingSinceNs_ = 0;
   State state_ = State::Handshake;
   int fd_ = -1;
