@@ -34,7 +34,9 @@ int ServeFigures::LatenessQuantile(double q) const {
   uint64_t total = 0;
   for (uint64_t n : lateness) total += n;
   if (total == 0) return 0;
-  const auto wanted = static_cast<uint64_t>(q * static_cast<double>(total));
+  // The frame at that rank, counted from 0: the last one for q = 1.
+  const auto wanted =
+      std::min(total - 1, static_cast<uint64_t>(q * static_cast<double>(total)));
   uint64_t seen = 0;
   for (int ms = 0; ms <= 1000; ++ms) {
     seen += lateness[ms];
