@@ -1,7 +1,7 @@
 #pragma once
 // The benchmark's load client: many SSH viewers held by one process
-// (libssh), each reading as fast as it can. One thread connects viewers one
-// after another (at most one handshake at a time, from source addresses
+// (libssh), each reading as fast as it can. Four threads connect viewers
+// (at most four handshakes at a time, from source addresses
 // spread over 127.0.0.0/8 so that no address holds more than perAddress);
 // another reads every connected viewer until its show ends. An OpenSSH
 // client per viewer would weigh the client, not the server.

@@ -150,6 +150,31 @@ TEST(ViewerShow, ASlowViewerSkipsToTheNewestFrameAndShowsIt) {
             "");
 }
 
+// Viewers that could take nothing for a while skip together to the newest
+// present: drawn whole there once, for both, and in step again after it.
+TEST(ViewerShow, ViewersThatSkipTogetherShareTheirRedraw) {
+  ViewerRig rig;
+  Viewer a(rig.shared), b(rig.shared);
+  Sent sentA, sentB;
+  for (Viewer* v : {&a, &b}) {
+    v->Pty("xterm-256color", 80, 50);
+    v->Shell(Start);
+  }
+  int64_t now = Start;
+  for (int tick = 0; tick < 300; ++tick, now += ShowTickNs) {
+    const bool stalled = tick >= 100 && tick < 160;  // a second with no room
+    Pump(a, now, sentA, stalled ? 0 : SIZE_MAX);
+    Pump(b, now, sentB, stalled ? 0 : SIZE_MAX);
+  }
+  EXPECT_GT(a.framesSkipped(), 0u);
+  EXPECT_EQ(a.framesSkipped(), b.framesSkipped());
+  EXPECT_TRUE(a.inLog() && b.inLog());
+  EXPECT_EQ(rig.logs.logs(), 1u);
+  EXPECT_TRUE(sentA.out == sentB.out);
+  // Every present sent was encoded once for the two.
+  EXPECT_LE(rig.logs.encodes(), a.framesSent() + 2);
+}
+
 // The requests a client makes, in order, and how the viewer ends.
 struct Step {
   enum Kind { Pty, Env, Shell, Exec, Window, Type, Stop, Play } kind;

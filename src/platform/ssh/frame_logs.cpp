@@ -8,14 +8,14 @@ FrameLogs::FrameLogs(const ShowReel& reel, char* scratch) : reel_(reel), scratch
 
 FrameLogs::~FrameLogs() = default;
 
-FrameLogs::Log* FrameLogs::Join(const TerminalKind& kind) {
+FrameLogs::Log* FrameLogs::Join(const TerminalKind& kind, int start) {
   for (const auto& log : logs_) {
-    if (log->kind == kind) {
+    if (log->kind == kind && log->start == start) {
       ++log->members;
       return log.get();
     }
   }
-  logs_.push_back(std::make_unique<Log>(kind));
+  logs_.push_back(std::make_unique<Log>(kind, start));
   logs_.back()->members = 1;
   return logs_.back().get();
 }

@@ -1,15 +1,18 @@
 #pragma once
 // Encode once, send many. Viewers whose terminals are alike (capabilities,
-// fit and size) and that have been sent every present of the show since
-// their first are sent exactly the same bytes from one present to the next,
-// whenever each of them started. A log per kind of terminal holds those
-// bytes: one terminal view encodes each present once, for the first viewer
-// that needs it, and every other viewer sends the same bytes later.
+// fit and size) and that were drawn whole at the same present and sent every
+// present since are sent exactly the same bytes from one present to the next,
+// whenever each of them started. A log per kind of terminal and present
+// drawn whole holds those bytes: one terminal view encodes each present
+// once, for the first viewer that needs it, and every other viewer sends the
+// same bytes later. Every show starts in the log drawn whole at present 0; a
+// viewer that skipped presents (it could not take them in time) is drawn
+// whole at the present it skipped to, in the log that starts there, which
+// the viewers that skipped to it at the same time share.
 //
 // A log keeps at most MemberBytes for each viewer in it, and MaxLogBytes in
 // all; older changes are let go first. A viewer that finds the change it
-// needs let go (it started much later or fell behind) is encoded on its own
-// from then on (viewer.h). A log with no viewers left is dropped.
+// needs let go moves on as after a skip. A log with no viewers is dropped.
 //
 // Single-threaded: the server's loop owns it.
 #include <cstddef>
@@ -46,13 +49,13 @@ class FrameLogs {
   FrameLogs(const FrameLogs&) = delete;
   FrameLogs& operator=(const FrameLogs&) = delete;
 
-  // A viewer of this kind of terminal joins its log, which is made when it
-  // is the first.
-  Log* Join(const TerminalKind& kind);
+  // A viewer of this kind of terminal, drawn whole at present `start`,
+  // joins its log, which is made when it is the first.
+  Log* Join(const TerminalKind& kind, int start);
   void Leave(Log* log);
 
   // The bytes that bring a terminal in `log` from present `present - 1` to
-  // `present` (for present 0: from nothing shown to the first frame, drawn
+  // `present` (for the log's start: from anything to that frame, drawn
   // whole). Valid until the next call. False when they have been let go.
   bool Change(Log* log, int present, std::string_view& bytes);
 
@@ -69,12 +72,14 @@ class FrameLogs {
 };
 
 struct FrameLogs::Log {
-  explicit Log(const TerminalKind& k) : kind(k), view(k.capabilities, k.fit) {}
+  Log(const TerminalKind& k, int s)
+      : kind(k), start(s), view(k.capabilities, k.fit), first(s), encoded(s) {}
   TerminalKind kind;
-  TerminalView view;                // has encoded presents 0 .. encoded - 1
+  int start;                        // the present drawn whole
+  TerminalView view;                // has encoded presents start .. encoded - 1
   std::deque<std::string> changes;  // presents first .. encoded - 1
-  int first = 0;
-  int encoded = 0;
+  int first;
+  int encoded;
   size_t bytes = 0;  // held in `changes`
   int members = 0;
 };

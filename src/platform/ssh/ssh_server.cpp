@@ -130,13 +130,16 @@ int SshServer::Run() {
   }
 
   std::vector<epoll_event> events(256);
+  nextTickNs_ = first;
   for (;;) {
     const int n = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()),
                              stopping_ ? 10 : -1);
-    const int64_t now = NowNs();
-    bool tick = false;
+    // Frames first: the tick runs as soon as it is due, and again between
+    // the events of a busy wake (a key exchange costs a millisecond or two).
+    TickIfDue();
     for (int i = 0; i < n; ++i) {
       const uint64_t id = events[i].data.u64;
+      const int64_t now = NowNs();
       if (id == ListenId) {
         AcceptAll(now);
       } else if (id == SignalId) {
@@ -146,15 +149,17 @@ int SshServer::Run() {
         BeginStop(now);
       } else if (id == TimerId) {
         uint64_t expirations;
-        tick = read(timer_, &expirations, sizeof expirations) > 0 || tick;
+        while (read(timer_, &expirations, sizeof expirations) > 0) {
+        }
       } else if (lingering_.count(id) != 0) {
         Drain(id, now, false);
       } else {
         Served(id, now);
       }
+      TickIfDue();
     }
-    if (tick || stopping_) Tick(now);
-    if (stopping_ && (connections_.empty() || now > stopByNs_)) break;
+    if (stopping_) Tick(NowNs());
+    if (stopping_ && (connections_.empty() || NowNs() > stopByNs_)) break;
   }
   // Whoever has not closed its side by now is closed on: each still gets
   // its line.
@@ -250,6 +255,14 @@ void SshServer::Remove(uint64_t id, int64_t nowNs) {
   admission_.Left(c.address(), c.inHandshake());
   watchingWrite_.erase(id);
   connections_.erase(at);  // the session closes its socket; epoll forgets it
+}
+
+void SshServer::TickIfDue() {
+  const int64_t now = NowNs();
+  if (now < nextTickNs_) return;
+  // The next grid point after now: late points are not made up.
+  nextTickNs_ += ((now - nextTickNs_) / ShowTickNs + 1) * ShowTickNs;
+  Tick(now);
 }
 
 void SshServer::Tick(int64_t nowNs) {

@@ -57,6 +57,7 @@ class SshServer {
   void Served(uint64_t id, int64_t nowNs);
   void Remove(uint64_t id, int64_t nowNs);
   void Tick(int64_t nowNs);
+  void TickIfDue();
   void BeginStop(int64_t nowNs);
   void Drain(uint64_t id, int64_t nowNs, bool expireOnly);
 
@@ -71,6 +72,7 @@ class SshServer {
   int port_ = 0;
   std::string where_;
   int64_t originNs_ = 0;
+  int64_t nextTickNs_ = 0;  // the next point of the tick grid
   bool stopping_ = false;
   int64_t stopByNs_ = 0;
   uint64_t nextId_ = 16;

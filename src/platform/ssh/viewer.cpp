@@ -123,7 +123,7 @@ bool Viewer::Shell(int64_t startNs) {
   kind_.size = size_;
   phase_ = Phase::Playing;
   startNs_ = startNs;
-  if (context_.logs != nullptr) log_ = context_.logs->Join(kind_);
+  if (context_.logs != nullptr) log_ = context_.logs->Join(kind_, 0);
   return true;
 }
 
@@ -255,18 +255,31 @@ bool Viewer::CatchUp(int due) {
 std::string_view Viewer::Frame(int due, int64_t nowNs) {
   const int missed = due - sent_ - 1;
   std::string_view bytes;
-  bool shared = false;
+  bool shared = false, skipped = missed > 0;
   if (log_ != nullptr) {
     shared = missed == 0 ? context_.logs->Change(log_, due, bytes) : CatchUp(due);
     if (shared && missed > 0) bytes = tail_;
-    if (!shared) LeaveLog();
+    skipped = !shared && missed > 0;
+    if (!shared) {
+      LeaveLog();
+      ++redraws_;
+    }
+  }
+  // Out of step (or resized): drawn whole at `due`, in the log that starts
+  // there, while it has not skipped too often.
+  if (!shared && own_ == nullptr && context_.logs != nullptr && redraws_ <= MaxRedraws) {
+    log_ = context_.logs->Join(kind_, due);
+    shared = context_.logs->Change(log_, due, bytes);
   }
   if (!shared) {
+    LeaveLog();
     if (own_ == nullptr) own_ = std::make_unique<TerminalView>(kind_.capabilities, kind_.fit);
     ScreenCells cells;
     context_.reel.Cells(due, cells);
     bytes = {context_.scratch, own_->Encode(cells, size_, context_.scratch)};
     ++context_.figures.ownEncodes;
+  }
+  if (skipped) {
     skipped_ += static_cast<uint64_t>(missed);
     context_.figures.skipped += static_cast<uint64_t>(missed);
   }

@@ -11,9 +11,11 @@
 // viewer's start. Never more than one frame is in hand: a frame is made only
 // once the one before has been taken whole, so a viewer that cannot take
 // frames as fast as they come skips to the newest (as the local writer does
-// for a slow terminal). Frames come from the viewer's log of alike terminals
-// (frame_logs.h) while it has been sent every present; after a skip, a
-// resize or a change its log let go, from a terminal view of its own.
+// for a slow terminal). Frames come from a log of alike terminals
+// (frame_logs.h): the one every show starts in, and after a skip or a resize
+// the one drawn whole at the present skipped to. A viewer that skips again
+// and again (MaxRedraws times) is a slow one: a terminal view of its own
+// then sends it only what changed, as the local writer would.
 //
 // What a viewer can make the server hold: this object (under 200 bytes plus
 // its terminal type, at most 64 bytes kept), one frame's bytes not yet taken,
@@ -151,6 +153,9 @@ class Viewer {
   int sent_ = -1;         // the present the terminal shows (or is being sent)
   FrameLogs::Log* log_ = nullptr;
   std::unique_ptr<TerminalView> own_;
+  // Skips that began a log drawn whole; past MaxRedraws the view of its own.
+  static constexpr int MaxRedraws = 3;
+  int redraws_ = 0;
   // Bytes handed out by Next and not taken yet; the rest of a frame or of
   // the closing bytes is copied to `tail_`.
   std::string_view offered_;
