@@ -2,7 +2,9 @@
 
 #include <libssh/libssh.h>
 #include <libssh/server.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -35,7 +37,20 @@ void PrintStats(const ServerTotals& totals, const ServeFigures& figures, const F
 
 }  // namespace
 
+// A descriptor per connection: a thousand viewers need more than the usual
+// soft limit of 1024. Raised as far as the hard limit allows (a sandbox
+// that forbids it sets the limit itself).
+void RaiseDescriptorLimit(int connections) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(connections) * 2 + 64;
+  if (limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 int RunServe(const ServeSettings& settings) {
+  RaiseDescriptorLimit(settings.limits.maxViewers);
   ShowReel reel;
   std::string error;
   if (!reel.Load(settings.dataDir, settings.keyAfter, error)) {

@@ -174,6 +174,13 @@ void SshServer::AcceptAll(int64_t nowNs) {
     socklen_t length = sizeof peer;
     const int fd = accept4(listen_, reinterpret_cast<sockaddr*>(&peer), &length,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+      // No descriptor left: the connection waits in the backlog, and the
+      // listener is not watched until a connection goes.
+      if (listening_) epoll_ctl(epoll_, EPOLL_CTL_DEL, listen_, nullptr);
+      listening_ = false;
+      return;
+    }
     if (fd < 0) return;  // EAGAIN, or a connection gone before it was taken
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -255,6 +262,12 @@ void SshServer::Remove(uint64_t id, int64_t nowNs) {
   admission_.Left(c.address(), c.inHandshake());
   watchingWrite_.erase(id);
   connections_.erase(at);  // the session closes its socket; epoll forgets it
+  if (!listening_ && listen_ >= 0) {
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.u64 = ListenId;
+    listening_ = epoll_ctl(epoll_, EPOLL_CTL_ADD, listen_, &e) == 0;
+  }
 }
 
 void SshServer::TickIfDue() {

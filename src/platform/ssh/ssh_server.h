@@ -74,6 +74,7 @@ class SshServer {
   int64_t originNs_ = 0;
   int64_t nextTickNs_ = 0;  // the next point of the tick grid
   bool stopping_ = false;
+  bool listening_ = true;  // the listener is watched (not while descriptors run out)
   int64_t stopByNs_ = 0;
   uint64_t nextId_ = 16;
   std::map<uint64_t, std::unique_ptr<Connection>> connections_;
