@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "render/ansi/terminal_sequences.h"
+
 namespace cellshow {
 namespace {
 
@@ -42,14 +44,15 @@ void ProgressLine::Update(uint32_t done) {
   nextDraw_ = now + std::chrono::milliseconds(100);
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - start_);
   // Carriage return, the line, then erase whatever a longer line left.
-  std::fprintf(stderr, "\r%s\x1b[K", ProgressText(label_, done, total_, elapsed.count()).c_str());
+  std::fprintf(stderr, "\r%s%s", ProgressText(label_, done, total_, elapsed.count()).c_str(),
+               escape::EraseLineRight);
   std::fflush(stderr);
   drawn_ = true;
 }
 
 void ProgressLine::Clear() {
   if (!drawn_) return;
-  std::fputs("\r\x1b[K", stderr);
+  std::fprintf(stderr, "\r%s", escape::EraseLineRight);
   std::fflush(stderr);
   drawn_ = false;
 }

@@ -11,13 +11,14 @@
 #include <system_error>
 
 #include "platform/ticks/tick_timer.h"
+#include "render/ansi/terminal_sequences.h"
 
 namespace cellshow {
 namespace {
 
 // Ends an escape sequence (or a UTF-8 glyph) that a dropped frame cut short:
 // ESC cancels any sequence in progress, and the reset leaves known colours.
-constexpr char CancelSequence[] = "\x1b[0m";
+constexpr const auto& CancelSequence = escape::ResetPen;
 
 void Signal(int fd) {
   const uint64_t one = 1;

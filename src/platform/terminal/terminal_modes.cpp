@@ -18,7 +18,8 @@ termios MakeShowModes(const termios& saved) {
 }
 
 size_t FormatSizeRequest(TerminalSize size, char* out) {
-  const int n = std::snprintf(out, 32, "\x1b[8;%d;%dt", size.rows, size.columns);
+  const int n =
+      std::snprintf(out, 32, "%s8;%d;%d%c", escape::Csi, size.rows, size.columns, escape::WindowOp);
   return n > 0 && n < 32 ? static_cast<size_t>(n) : 0;
 }
 

@@ -10,15 +10,19 @@
 #include "platform/terminal/frame_writer.h"
 #include "platform/ticks/tick_timer.h"
 #include "render/ansi/frame_encoder.h"
+#include "render/ansi/terminal_sequences.h"
 
 namespace cellshow {
 
 // Every time the show takes the terminal (start-up, and each continue after
 // a stop): alternate screen, cursor hidden.
-inline constexpr char EnterSequence[] = "\x1b[?1049h\x1b[?25l";
+inline constexpr auto EnterBytes = escape::Join(escape::AltScreenEnter, escape::CursorHide);
+inline constexpr const auto& EnterSequence = EnterBytes.text;
 // Every end: colours reset, synchronized update off, cursor shown, main
 // screen back. Starts with ESC, so it also ends a sequence cut short.
-inline constexpr char RestoreSequence[] = "\x1b[0m\x1b[?2026l\x1b[?25h\x1b[?1049l";
+inline constexpr auto RestoreBytes =
+    escape::Join(escape::ResetPen, escape::SyncEnd, escape::CursorShow, escape::AltScreenLeave);
+inline constexpr const auto& RestoreSequence = RestoreBytes.text;
 
 template <size_t N>
 constexpr size_t Length(const char (&)[N]) {

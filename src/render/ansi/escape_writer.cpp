@@ -25,7 +25,8 @@ void WriteMargins(EscapeWriter& w, int columns, int rows, int left, int top, int
   }
   if (isMargin(lastRow, lastColumn)) {
     w.Absolute(lastRow, lastColumn - 1);
-    w.Put(" \x1b[D\x1b[@");
+    w.Put(' ');
+    w.PushPrintedOn();
     if (isMargin(lastRow, lastColumn - 1)) w.Put(' ');
   }
 }

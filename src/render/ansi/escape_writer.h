@@ -5,10 +5,16 @@
 #include <cstdint>
 #include <cstring>
 
-namespace cellshow {
+#include "render/ansi/terminal_sequences.h"
 
-inline constexpr char SyncBegin[] = "\x1b[?2026h";
-inline constexpr char SyncEnd[] = "\x1b[?2026l";
+// The per-cell steps are small and hot: they belong inside the loops.
+#if defined(__GNUC__)
+#define CELLSHOW_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define CELLSHOW_HOT_INLINE inline
+#endif
+
+namespace cellshow {
 
 constexpr int DecimalDigits(int n) {
   return n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4 : 5;
@@ -22,6 +28,9 @@ constexpr int AbsoluteMoveCost(int row, int column) {
 }
 // CHA to a 0-based column.
 constexpr int ColumnMoveCost(int column) { return column == 0 ? 3 : 3 + DecimalDigits(column + 1); }
+// The costs count the forms in the table: CSI, the parameters, the final.
+static_assert(RelativeMoveCost(1) == sizeof escape::CursorLeftOne - 1);
+static_assert(AbsoluteMoveCost(0, 0) == sizeof escape::Csi - 1 + 1);
 
 // Appends to a buffer with room enough (the caller bounds its frames).
 struct EscapeWriter {
@@ -36,6 +45,13 @@ struct EscapeWriter {
   void Put(const char (&s)[N]) {
     Put(s, N - 1);
   }
+  // Copies `room` bytes and keeps `n` of them: a fixed-size copy is cheaper
+  // than one of `n`. The bytes past are written over by what follows (the
+  // frame buffers leave room for them at the end).
+  CELLSHOW_HOT_INLINE void PutPadded(const char* s, size_t room, size_t n) {
+    std::memcpy(p, s, room);
+    p += n;
+  }
   void Number(int n) {
     char digits[8];
     int count = 0;
@@ -47,19 +63,26 @@ struct EscapeWriter {
   }
   // CSI n <final>, leaving out a parameter of 1.
   void Csi(int n, char final) {
-    Put("\x1b[");
+    Put(escape::Csi);
     if (n != 1) Number(n);
     Put(final);
   }
   // CUP to a 0-based position.
   void Absolute(int row, int column) {
-    Put("\x1b[");
+    Put(escape::Csi);
     if (row != 0 || column != 0) Number(row + 1);
     if (column != 0) {
       Put(';');
       Number(column + 1);
     }
-    Put('H');
+    Put(escape::CursorAddress);
+  }
+  // CUB 1 and ICH 1 right after a print: the glyph printed moves one cell on,
+  // and the cursor stands on the blank inserted before it. This is how the
+  // terminal's last cell is filled without printing there.
+  void PushPrintedOn() {
+    Put(escape::CursorLeftOne);
+    Put(escape::InsertOneCell);
   }
 };
 
@@ -104,8 +127,8 @@ inline void WriteMove(EscapeWriter& w, RowMove rows, ColumnMove columns, int fro
       w.Absolute(row, column);
       return;
     case RowMove::Relative:
-      if (row > fromRow) w.Csi(row - fromRow, 'B');
-      if (row < fromRow) w.Csi(fromRow - row, 'A');
+      if (row > fromRow) w.Csi(row - fromRow, escape::CursorDown);
+      if (row < fromRow) w.Csi(fromRow - row, escape::CursorUp);
       break;
     case RowMove::CarriageReturn:
       w.Put('\r');
@@ -115,10 +138,10 @@ inline void WriteMove(EscapeWriter& w, RowMove rows, ColumnMove columns, int fro
         if (down <= RelativeMoveCost(down)) {
           for (int i = 0; i < down; ++i) w.Put('\n');
         } else {
-          w.Csi(down, 'B');
+          w.Csi(down, escape::CursorDown);
         }
       }
-      if (row < fromRow) w.Csi(fromRow - row, 'A');
+      if (row < fromRow) w.Csi(fromRow - row, escape::CursorUp);
       break;
     case RowMove::Stay:
       break;
@@ -127,11 +150,11 @@ inline void WriteMove(EscapeWriter& w, RowMove rows, ColumnMove columns, int fro
     case ColumnMove::None:
       break;
     case ColumnMove::Step:
-      if (column > fromColumn) w.Csi(column - fromColumn, 'C');
-      if (column < fromColumn) w.Csi(fromColumn - column, 'D');
+      if (column > fromColumn) w.Csi(column - fromColumn, escape::CursorRight);
+      if (column < fromColumn) w.Csi(fromColumn - column, escape::CursorLeft);
       break;
     case ColumnMove::ToColumn:
-      w.Csi(column + 1, 'G');
+      w.Csi(column + 1, escape::ColumnAddress);
       break;
   }
 }

@@ -19,12 +19,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/ansi/cell_writer.h"
+#include "render/ansi/console_cells.h"
 #include "render/ansi/terminal_capabilities.h"
 #include "shell/screen.h"
 
 namespace cellshow {
-
-struct Utf8Glyph;
 
 struct TerminalSize {
   int columns = 80;
@@ -76,44 +76,32 @@ class FrameEncoder {
   const FrameCost& lastFrame() const { return last_; }
 
  private:
-  struct Writer;
-
-  void DrawNotice(Writer& w);
-  void FillMargins(Writer& w);
+  void Redraw();
+  void DrawNotice();
+  void FillMargins();
+  // The visible key of a cell as this terminal shows it. In ASCII a full
+  // block is a blank in the block's colour: the same look, exactly.
   uint16_t Key(const Cell& cell) const;
   int ClearingBackground(const ScreenCells& screen) const;
-  void DrawGrid(Writer& w, const ScreenCells& screen, bool rowsMayBeUnchanged);
-  void ShiftRow(Writer& w, int row, const uint16_t* keys, int changedInPlace);
-  void WriteLastCell(Writer& w);
-  void PlaceCursor(Writer& w, int row, int column);
-  void MoveTo(Writer& w, int row, int column, uint16_t key);
-  void SetPen(Writer& w, uint16_t key);
-  void PutGlyph(Writer& w, uint16_t key);
-  int PenCost(int fg, int bg, uint16_t key) const;
-  int ThroughCost(const uint16_t* keys, int fromColumn, int toColumn, int limit, int& fg,
-                  int& bg) const;
+  void DrawGrid(const ScreenCells& screen, bool rowsMayBeUnchanged);
+  int RowShift(const uint16_t* keys, const uint16_t* shown, int changedInPlace) const;
+  void ShiftRow(int row, const uint16_t* keys, int changedInPlace);
 
   const TerminalCapabilities capabilities_;
-  const int colorTable_;     // which pen table: the colour depth
-  const Utf8Glyph* glyphs_;  // by character: what is printed for it
   const TerminalSize noticeNeeds_;
   bool valid_ = false;  // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};
-  int top_ = 0, left_ = 0;       // terminal row and column of grid cell (0, 0)
-  int penFg_ = -1, penBg_ = -1;  // console colours of the terminal's pen; -1 unknown
-  // Where the next glyph printed lands (terminal row and column; -1 unknown).
-  // After a print in the last column it is the start of the next row, and
-  // `wrapPending_` says that only printing may rely on it.
-  int cursorRow_ = -1, cursorColumn_ = -1;
-  bool wrapPending_ = false;
+  int top_ = 0, left_ = 0;  // terminal row and column of grid cell (0, 0)
+  // The cursor and the pen of the terminal, and the frame's bytes.
+  CellWriter<ConsoleCells> out_;
   FrameCost last_;
-  const uint16_t* rowKeys_ = nullptr;  // visible keys of the row being drawn
   // Rows whose content moved sideways by up to this many cells are shifted in
   // the terminal (delete or insert characters) instead of being rewritten.
   static constexpr int MaxRowShift = 4;
   static constexpr int RowStride = MaxRowShift + ScreenWidth + MaxRowShift;
   uint16_t* ShownRow(int row) { return &shown_[row * RowStride + MaxRowShift]; }
+  const uint16_t* ShownRow(int row) const { return &shown_[row * RowStride + MaxRowShift]; }
   // What each grid cell shows, as a visible key (see VisibleKey), row by row
   // with MaxRowShift cells either side that never match a key.
   uint16_t shown_[ScreenHeight * RowStride];
@@ -141,6 +129,14 @@ inline constexpr std::array<uint16_t, 256> KeyParts = MakeParts();
 constexpr uint16_t VisibleKey(const Cell& cell) {
   const unsigned parts = visible_key_detail::KeyParts[cell.Char & 0xFF];
   return static_cast<uint16_t>((parts & 0xFF00) | (cell.Attributes & parts & 0xFF));
+}
+
+CELLSHOW_HOT_INLINE uint16_t FrameEncoder::Key(const Cell& cell) const {
+  const uint16_t key = VisibleKey(cell);
+  if (capabilities_.glyphs == GlyphSet::Ascii && (key >> 8) == FullBlock) {
+    return static_cast<uint16_t>(0x2000 | (key & 0x0F) << 4);
+  }
+  return key;
 }
 
 }  // namespace cellshow

@@ -23,7 +23,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "render/ansi/escape_writer.h"
+#include "render/ansi/cell_writer.h"
+#include "render/ansi/color_cells.h"
 #include "render/ansi/frame_encoder.h"
 #include "render/ansi/terminal_capabilities.h"
 #include "render/scaled/rgb_cell.h"
@@ -64,45 +65,24 @@ class GridEncoder {
   const FrameCost& lastFrame() const { return last_; }
 
  private:
-  // What a cell looks like (see the top): glyph << 48 | foreground << 24 |
-  // background, colours as the terminal is told them (24-bit RGB or a
-  // palette index); a blank carries its colour in both.
-  using Key = uint64_t;
+  using Key = ColorCells::Key;
   static constexpr Key UnknownKey = ~Key{0};
-  static constexpr uint32_t UnknownColor = 0xFFFFFFFF;
 
   Key KeyOf(const RgbCell& cell) const;
   uint32_t ColorOf(Rgb c) const;
-  void Redraw(EscapeWriter& w);
+  void Redraw();
   bool ClearPays(const Key* keys) const;
-  void DrawRow(EscapeWriter& w, int row, const Key* keys);
-  void WriteLastCell(EscapeWriter& w, const Key* keys);
-  void MoveTo(EscapeWriter& w, int row, int column, const Key* keys);
-  // A cell as it is written: glyph, the pen it needs, and its bytes.
-  struct Stroke {
-    uint8_t glyph;
-    uint32_t fg, bg;
-    int bytes;
-  };
-  Stroke Plan(Key key, uint32_t fg, uint32_t bg) const;
-  void WriteCell(EscapeWriter& w, Key key);
-  int ColorCost(uint32_t color, bool background) const;
-  void SetPen(EscapeWriter& w, uint32_t fg, uint32_t bg);
-  void PutColor(EscapeWriter& w, uint32_t color, bool background) const;
+  void DrawRow(int row, const Key* keys);
 
   const TerminalCapabilities capabilities_;
   const ColorDepth depth_;
-  const Utf8Glyph* glyphs_;  // by glyph: what is printed for it
-  const uint32_t black_;     // black as the terminal is told it
-  bool valid_ = false;       // the terminal shows shown_ at place_
+  const uint32_t black_;  // black as the terminal is told it
+  const Key blackBlank_;  // a blank in black
+  bool valid_ = false;    // the terminal shows shown_ at place_
   TerminalSize size_{0, 0};
   GridPlace place_;
-  uint32_t penFg_ = UnknownColor, penBg_ = UnknownColor;
-  // Where the next glyph printed lands (terminal row and column; -1
-  // unknown); `wrapPending_` after a print in the last column, as in
-  // FrameEncoder.
-  int cursorRow_ = -1, cursorColumn_ = -1;
-  bool wrapPending_ = false;
+  // The cursor and the pen of the terminal, and the frame's bytes.
+  CellWriter<ColorCells> out_;
   FrameCost last_;
   std::unique_ptr<Key[]> shown_;  // MaxCells, row by row at place_.columns
   std::unique_ptr<Key[]> keys_;   // the frame being encoded
