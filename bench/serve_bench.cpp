@@ -65,8 +65,8 @@ Server StartOurs(bool shared) {
   s.folder = TempFolder();
   s.log = s.folder + "/log";
   const int64_t ticks = BenchTicks();
-  std::vector<std::string> args = {CELLSHOW_BINARY, "--data", CELLSHOW_DATA_DIR, "--serve",
-                                   "127.0.0.1:0", "--host-key", s.folder + "/key", "--stats"};
+  std::vector<std::string> args = {CELLSHOW_BINARY, "--data",     CELLSHOW_DATA_DIR, "--serve",
+                                   "127.0.0.1:0",   "--host-key", s.folder + "/key", "--stats"};
   if (ticks > 0) args.insert(args.end(), {"--key-after", std::to_string(ticks)});
   s.pid = Spawn(args, s.log, {shared ? "CELLSHOW_SERVE_SHARED=1" : "CELLSHOW_SERVE_SHARED=0"});
   if (!WaitForText(s.log, "watch it with ssh -p ", 60)) return s;
@@ -85,9 +85,11 @@ Server StartSshd() {
   s.port = FreePort();
   mkdir("/run/sshd", 0755);
   const std::string f = s.folder;
-  if (std::system(("ssh-keygen -q -t ed25519 -N '' -f " + f + "/host_key && ssh-keygen -q -t "
-                   "ed25519 -N '' -f " + s.keyPath + " && cp " + s.keyPath + ".pub " + f +
-                   "/authorized_keys").c_str()) != 0)
+  if (std::system(("ssh-keygen -q -t ed25519 -N '' -f " + f +
+                   "/host_key && ssh-keygen -q -t "
+                   "ed25519 -N '' -f " +
+                   s.keyPath + " && cp " + s.keyPath + ".pub " + f + "/authorized_keys")
+                      .c_str()) != 0)
     return s;
   const int64_t ticks = BenchTicks();
   const std::string command = std::string("exec ") + CELLSHOW_BINARY + " --data " +
@@ -307,13 +309,14 @@ struct Summary {
     std::printf("\n== serve: every figure from this run (%lld ticks a show)\n",
                 static_cast<long long>(BenchTicks()));
     for (const auto& [name, f] : r) {
-      std::printf("%-26s %4d/%4d viewers ended with status 0 (%d restored), frames %llu..%llu, "
-                  "%.2f cores over %.1f s, %.3f CPU ms per viewer-second, %.0f KiB PSS "
-                  "(%.0f RSS) per viewer, %.0f bytes a frame\n",
-                  name.c_str(), f.endedWell, f.viewers, f.restored,
-                  static_cast<unsigned long long>(f.minFrames),
-                  static_cast<unsigned long long>(f.maxFrames), f.cores, f.windowSeconds,
-                  f.cpuMsPerViewerSecond, f.pssKiBPerViewer, f.rssKiBPerViewer, f.bytesPerFrame);
+      std::printf(
+          "%-26s %4d/%4d viewers ended with status 0 (%d restored), frames %llu..%llu, "
+          "%.2f cores over %.1f s, %.3f CPU ms per viewer-second, %.0f KiB PSS "
+          "(%.0f RSS) per viewer, %.0f bytes a frame\n",
+          name.c_str(), f.endedWell, f.viewers, f.restored,
+          static_cast<unsigned long long>(f.minFrames),
+          static_cast<unsigned long long>(f.maxFrames), f.cores, f.windowSeconds,
+          f.cpuMsPerViewerSecond, f.pssKiBPerViewer, f.rssKiBPerViewer, f.bytesPerFrame);
       std::printf("%-26s server PSS %.0f KiB before, %.0f KiB at most\n", "", f.basePssKiB,
                   f.peakPssKiB);
       if (!f.stats.empty()) std::printf("%s", f.stats.c_str());
@@ -324,7 +327,8 @@ struct Summary {
     };
     std::printf("ratios (sshd per viewer over ours per viewer, at the same count):\n");
     for (const char* n : {"50", "200"}) {
-      const std::string sshd = std::string("sshd ") + n, ours = std::string("serve ") + n + " shared 80x50";
+      const std::string sshd = std::string("sshd ") + n,
+                        ours = std::string("serve ") + n + " shared 80x50";
       std::printf(" %s viewers\n", n);
       ratio(sshd.c_str(), ours.c_str(), &Figures::pssKiBPerViewer);
       ratio(sshd.c_str(), ours.c_str(), &Figures::cpuMsPerViewerSecond);

@@ -103,9 +103,8 @@ void LoadClient::Run(double timeoutSeconds, void (*allConnected)(void*), void* c
   ssh_init();
   const auto start = std::chrono::steady_clock::now();
   ssh_key key = nullptr;
-  if (!settings_.keyPath.empty() &&
-      ssh_pki_import_privkey_file(settings_.keyPath.c_str(), nullptr, nullptr, nullptr, &key) !=
-          SSH_OK) {
+  if (!settings_.keyPath.empty() && ssh_pki_import_privkey_file(settings_.keyPath.c_str(), nullptr,
+                                                                nullptr, nullptr, &key) != SSH_OK) {
     error_ = "cannot read " + settings_.keyPath;
     return;
   }

@@ -25,11 +25,11 @@ struct LoadSettings {
 
 struct ViewerResult {
   bool connected = false;
-  bool ended = false;     // the channel closed after the show
+  bool ended = false;  // the channel closed after the show
   int exitStatus = -1;
   bool restored = false;  // the last bytes were the terminal's restore
   uint64_t bytes = 0;
-  uint64_t frames = 0;    // synchronized updates begun
+  uint64_t frames = 0;  // synchronized updates begun
 };
 
 class LoadClient {

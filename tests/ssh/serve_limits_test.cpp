@@ -40,17 +40,32 @@ TEST(ServeLimits, APastALimitIsRefusedWithItsReasonAndAFreedPlaceIsTaken) {
     const char* probe;             // the address refused
     const char* reason;
   } cases[] = {
-      {"the ninth from one address", {}, {{"127.0.0.2", 8}}, "127.0.0.2",
+      {"the ninth from one address",
+       {},
+       {{"127.0.0.2", 8}},
+       "127.0.0.2",
        "your address already has 8 connections"},
-      {"--max-per-address 2", {"--max-per-address", "2"}, {{"127.0.0.2", 2}}, "127.0.0.2",
+      {"--max-per-address 2",
+       {"--max-per-address", "2"},
+       {{"127.0.0.2", 2}},
+       "127.0.0.2",
        "your address already has 2 connections"},
-      {"one past --max-viewers", {"--max-viewers", "10"},
-       {{"127.0.0.2", 5}, {"127.0.0.3", 5}}, "127.0.0.4", "the show is full (10 viewers)"},
+      {"one past --max-viewers",
+       {"--max-viewers", "10"},
+       {{"127.0.0.2", 5}, {"127.0.0.3", 5}},
+       "127.0.0.4",
+       "the show is full (10 viewers)"},
       {"the 51st handshake at once",
        {},
-       {{"127.0.0.10", 8}, {"127.0.0.11", 8}, {"127.0.0.12", 8}, {"127.0.0.13", 8},
-        {"127.0.0.14", 8}, {"127.0.0.15", 8}, {"127.0.0.16", 2}},
-       "127.0.0.20", "too many viewers are connecting at once"},
+       {{"127.0.0.10", 8},
+        {"127.0.0.11", 8},
+        {"127.0.0.12", 8},
+        {"127.0.0.13", 8},
+        {"127.0.0.14", 8},
+        {"127.0.0.15", 8},
+        {"127.0.0.16", 2}},
+       "127.0.0.20",
+       "too many viewers are connecting at once"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -168,12 +183,18 @@ TEST(ServeOptions, TheAddressAndTheUsageErrors) {
     const char* address;
     int port;
   } addresses[] = {
-      {"2222", true, "", 2222},           {"0", true, "", 0},
-      {"127.0.0.1:22", true, "127.0.0.1", 22}, {"[::1]:2222", true, "::1", 2222},
-      {"localhost:8022", true, "localhost", 8022}, {"65536", false, "", 0},
-      {"-1", false, "", 0},               {"::1:22", false, "", 0},
-      {":22", false, "", 0},              {"host:", false, "", 0},
-      {"[::1]", false, "", 0},            {"22x", false, "", 0},
+      {"2222", true, "", 2222},
+      {"0", true, "", 0},
+      {"127.0.0.1:22", true, "127.0.0.1", 22},
+      {"[::1]:2222", true, "::1", 2222},
+      {"localhost:8022", true, "localhost", 8022},
+      {"65536", false, "", 0},
+      {"-1", false, "", 0},
+      {"::1:22", false, "", 0},
+      {":22", false, "", 0},
+      {"host:", false, "", 0},
+      {"[::1]", false, "", 0},
+      {"22x", false, "", 0},
   };
   for (const Address& a : addresses) {
     std::string address, error;

@@ -89,8 +89,7 @@ std::vector<long> ShownTicks(const VtermScreen& terminal, int columns, int rows)
   std::vector<RgbCell> cells(static_cast<size_t>(box.columns * box.rows));
   for (const auto& frame : frames) {
     view->Render(frame->cells, PaneCapabilities.colors, cells.data());
-    if (test::ColourGridMismatch(terminal, cells.data(),
-                                 {box.columns, box.rows, box.left, box.top},
+    if (test::ColourGridMismatch(terminal, cells.data(), {box.columns, box.rows, box.left, box.top},
                                  PaneCapabilities) == "")
       ticks.push_back(frame->tick);
   }
@@ -115,10 +114,11 @@ TEST(ServeSsh, AnOpenSshClientSeesTheFrameOfItsTick) {
       SleepMs(700);
       kill(server.pid(), SIGSTOP);
       elapsedTicks =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() *
-          1000 / 17;
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() * 1000 /
+          17;
       for (long tick : ShownTicks(*Replay(SteadyCapture(pane), columns, rows), columns, rows)) {
-        if (shown < 0 || std::abs(tick - elapsedTicks) < std::abs(shown - elapsedTicks)) shown = tick;
+        if (shown < 0 || std::abs(tick - elapsedTicks) < std::abs(shown - elapsedTicks))
+          shown = tick;
       }
       kill(server.pid(), SIGCONT);
     }
@@ -163,8 +163,8 @@ TEST(ServeSsh, AResizeSwitchesTheViewAndAKeyGivesTheTerminalBack) {
   ASSERT_TRUE(pane.ok());
   const test::TempDir folder;
   const std::string dir = ShellQuote(folder.path().string());
-  pane.TypeLine("stty -g > " + dir + "/before; " + server.Ssh("-t") +
-                "; echo EXIT=$?; stty -g > " + dir + "/after");
+  pane.TypeLine("stty -g > " + dir + "/before; " + server.Ssh("-t") + "; echo EXIT=$?; stty -g > " +
+                dir + "/after");
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 20000)) << server.Log();
   auto glyphs = [](const Look& l) { return l.rows >= 50 && l.plasmaRows >= 10 && !l.halfBlocks; };
   auto scaled = [](const Look& l) { return l.rows == 24 && l.halfBlocks > 0; };
@@ -232,10 +232,11 @@ TEST(ServeSsh, EverythingButTheShowIsRefusedAndTheServerGoesOn) {
       {"a command with a pty", server.Ssh("-tt", "ls"), 2, "runs no commands"},
       {"sftp",
        "sftp -F /dev/null -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -b /dev/null "
-       "-P " + port + " 127.0.0.1",
+       "-P " +
+           port + " 127.0.0.1",
        255, "subsystem request failed"},
-      {"a remote forwarding", server.Ssh("-N -o ExitOnForwardFailure=yes -R 0:127.0.0.1:9"),
-       255, "remote port forwarding failed"},
+      {"a remote forwarding", server.Ssh("-N -o ExitOnForwardFailure=yes -R 0:127.0.0.1:9"), 255,
+       "remote port forwarding failed"},
       // The show plays on without it.
       {"X11 forwarding", "env DISPLAY=:99 " + server.Ssh("-X -tt"), 124,
        "X11 forwarding request failed", 5},
@@ -253,10 +254,10 @@ TEST(ServeSsh, EverythingButTheShowIsRefusedAndTheServerGoesOn) {
   ASSERT_TRUE(pane.ok());
   const int local = FreePort();
   const std::string errors = (server.folder().path() / "forward.err").string();
-  pane.TypeLine("SSH_AUTH_SOCK=/nonexistent " +
-                server.Ssh("-t -A -o LogLevel=INFO -L 127.0.0.1:" + std::to_string(local) +
-                           ":127.0.0.1:22") +
-                " 2>" + ShellQuote(errors));
+  pane.TypeLine(
+      "SSH_AUTH_SOCK=/nonexistent " +
+      server.Ssh("-t -A -o LogLevel=INFO -L 127.0.0.1:" + std::to_string(local) + ":127.0.0.1:22") +
+      " 2>" + ShellQuote(errors));
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 20000)) << server.Log();
   EXPECT_TRUE(ClosedAtOnce(local));
   EXPECT_TRUE(test::WaitUntil(
@@ -294,7 +295,8 @@ TEST(ServeSsh, SigtermEndsEveryShowAsAKeyWouldAndExitsAtOnce) {
   kill(server.pid(), SIGTERM);
   viewer.ReadToEnd(10000);
   const int code = server.Stop(SIGTERM, 10000);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stop).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - stop).count();
   EXPECT_EQ(code, 0) << server.Log();
   EXPECT_LT(seconds, 2.0 * test::TimingScale + 1.0);
   RecordProperty("seconds to stop", std::to_string(seconds));

@@ -22,8 +22,9 @@ int Count(const std::string& haystack, const std::string& text) {
 }
 
 ServedShow::ServedShow(const std::vector<std::string>& arguments, const std::string& address) {
-  std::vector<std::string> args = {ShowBinary(), "--data", std::string(CELLSHOW_BUILD_DIR) + "/data",
-                                   "--serve", address + ":0", "--host-key", keyPath()};
+  std::vector<std::string> args = {
+      ShowBinary(), "--data", std::string(CELLSHOW_BUILD_DIR) + "/data", "--serve", address + ":0",
+      "--host-key", keyPath()};
   args.insert(args.end(), arguments.begin(), arguments.end());
   const std::string log = (folder_.path() / "log").string();
   pid_ = fork();

@@ -81,9 +81,7 @@ bool TestClient::ReadToEnd(int timeoutMs) {
   return closed();
 }
 
-int TestClient::exitStatus() const {
-  return ok() ? ssh_channel_get_exit_status(channel_) : -1;
-}
+int TestClient::exitStatus() const { return ok() ? ssh_channel_get_exit_status(channel_) : -1; }
 
 bool TestClient::closed() const {
   return !ok() || ssh_channel_is_eof(channel_) != 0 || ssh_channel_is_closed(channel_) != 0;

@@ -33,8 +33,8 @@ std::string Mismatch(const VtermScreen& terminal, const ViewerRig& rig, int pres
   rig.reel.Cells(present, cells);
   if (!scaled) return test::GridMismatch(terminal, cells, kind.capabilities);
   auto view = std::make_unique<ScaledView>();
-  const ScaledBox& box = view->Fit(kind.size.columns, kind.size.rows,
-                                   kind.capabilities.glyphs == GlyphSet::Unicode);
+  const ScaledBox& box =
+      view->Fit(kind.size.columns, kind.size.rows, kind.capabilities.glyphs == GlyphSet::Unicode);
   std::vector<RgbCell> expected(static_cast<size_t>(box.columns * box.rows));
   view->Render(cells, kind.capabilities.colors, expected.data());
   return test::ColourGridMismatch(terminal, expected.data(),
@@ -144,10 +144,10 @@ TEST(ViewerShow, ASlowViewerSkipsToTheNewestFrameAndShowsIt) {
   now += ShowTickNs;
   Pump(viewer, now, sent);
   const int due = rig.reel.NewestAt(static_cast<uint32_t>((now - Start) / ShowTickNs));
-  EXPECT_EQ(Mismatch(sent.Screen(), rig, due, {{ColorDepth::Xterm256, GlyphSet::Unicode, true},
-                                                 FitMode::Auto, {80, 50}},
-                     false),
-            "");
+  EXPECT_EQ(
+      Mismatch(sent.Screen(), rig, due,
+               {{ColorDepth::Xterm256, GlyphSet::Unicode, true}, FitMode::Auto, {80, 50}}, false),
+      "");
 }
 
 // Viewers that could take nothing for a while skip together to the newest
@@ -196,24 +196,52 @@ TEST(ViewerRequests, EachRequestIsGrantedOrRefusedAndEndsAsItShould) {
   const std::string tooLong(65, 'x');
   const Case cases[] = {
       {"a shell without a pty", {{Step::Shell, ""}}, End::NoTerminal, 2, "ssh -t", false},
-      {"a command", {{Step::Pty, "xterm", 80, 50}, {Step::Exec, "ls"}}, End::Command, 2,
-       "runs no commands", false},
+      {"a command",
+       {{Step::Pty, "xterm", 80, 50}, {Step::Exec, "ls"}},
+       End::Command,
+       2,
+       "runs no commands",
+       false},
       {"a terminal that cannot place the cursor",
-       {{Step::Pty, "dumb", 80, 50}, {Step::Shell, ""}}, End::Unsuitable, 2,
-       "'dumb' cannot place the cursor", false},
-      {"a key", {{Step::Pty, "xterm", 80, 50}, {Step::Shell, ""}, {Step::Play, "", 50},
-                 {Step::Type, "q"}}, End::Key, 0, "", true},
+       {{Step::Pty, "dumb", 80, 50}, {Step::Shell, ""}},
+       End::Unsuitable,
+       2,
+       "'dumb' cannot place the cursor",
+       false},
+      {"a key",
+       {{Step::Pty, "xterm", 80, 50}, {Step::Shell, ""}, {Step::Play, "", 50}, {Step::Type, "q"}},
+       End::Key,
+       0,
+       "",
+       true},
       {"a key typed before the show is not the show's",
-       {{Step::Pty, "xterm", 80, 50}, {Step::Type, "q"}, {Step::Shell, ""}, {Step::Play, "", 30},
+       {{Step::Pty, "xterm", 80, 50},
+        {Step::Type, "q"},
+        {Step::Shell, ""},
+        {Step::Play, "", 30},
         {Step::Stop, "", static_cast<int64_t>(End::Stopping)}},
-       End::Stopping, 0, "", true},
-      {"the server stops", {{Step::Pty, "xterm", 80, 50}, {Step::Shell, ""}, {Step::Play, "", 5},
-                            {Step::Stop, "", static_cast<int64_t>(End::Stopping)}},
-       End::Stopping, 0, "", true},
-      {"the connection goes", {{Step::Pty, "xterm", 80, 50}, {Step::Shell, ""},
-                               {Step::Play, "", 5},
-                               {Step::Stop, "", static_cast<int64_t>(End::Gone)}},
-       End::Gone, 0, "", false},
+       End::Stopping,
+       0,
+       "",
+       true},
+      {"the server stops",
+       {{Step::Pty, "xterm", 80, 50},
+        {Step::Shell, ""},
+        {Step::Play, "", 5},
+        {Step::Stop, "", static_cast<int64_t>(End::Stopping)}},
+       End::Stopping,
+       0,
+       "",
+       true},
+      {"the connection goes",
+       {{Step::Pty, "xterm", 80, 50},
+        {Step::Shell, ""},
+        {Step::Play, "", 5},
+        {Step::Stop, "", static_cast<int64_t>(End::Gone)}},
+       End::Gone,
+       0,
+       "",
+       false},
       {"a second pty, odd values, unknown names",
        {{Step::Pty, "xterm", -5, 1LL << 40},
         {Step::Pty, "vt100", 80, 50, false},
@@ -226,13 +254,30 @@ TEST(ViewerRequests, EachRequestIsGrantedOrRefusedAndEndsAsItShould) {
         {Step::Window, "", 80, 50},
         {Step::Play, "", 30},
         {Step::Type, "\x03"}},
-       End::Key, 0, "", true},
-      {"0x0, then room", {{Step::Pty, "xterm", 0, 0}, {Step::Shell, ""}, {Step::Play, "", 20},
-                          {Step::Window, "", 80, 50}, {Step::Play, "", 20}, {Step::Type, "q"}},
-       End::Key, 0, "", true},
-      {"65535x65535", {{Step::Pty, "xterm", 65535, 65535}, {Step::Shell, ""},
-                       {Step::Play, "", 30}, {Step::Type, "q"}},
-       End::Key, 0, "", true},
+       End::Key,
+       0,
+       "",
+       true},
+      {"0x0, then room",
+       {{Step::Pty, "xterm", 0, 0},
+        {Step::Shell, ""},
+        {Step::Play, "", 20},
+        {Step::Window, "", 80, 50},
+        {Step::Play, "", 20},
+        {Step::Type, "q"}},
+       End::Key,
+       0,
+       "",
+       true},
+      {"65535x65535",
+       {{Step::Pty, "xterm", 65535, 65535},
+        {Step::Shell, ""},
+        {Step::Play, "", 30},
+        {Step::Type, "q"}},
+       End::Key,
+       0,
+       "",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -283,9 +328,9 @@ TEST(ViewerRequests, EachRequestIsGrantedOrRefusedAndEndsAsItShould) {
       EXPECT_NE(sent.err.find(c.message), std::string::npos) << sent.err;
     }
     const std::string restore = RestoreSequence;
-    const bool restored = sent.out.size() >= restore.size() &&
-                          sent.out.compare(sent.out.size() - restore.size(), restore.size(),
-                                           restore) == 0;
+    const bool restored =
+        sent.out.size() >= restore.size() &&
+        sent.out.compare(sent.out.size() - restore.size(), restore.size(), restore) == 0;
     EXPECT_EQ(restored, c.restored);
     EXPECT_LE(sent.largestChunk, TerminalView::MaxFrameBytes);
   }
@@ -310,10 +355,10 @@ TEST(ViewerRequests, AFloodOfWindowChangesEndsWithTheFrameDueAtTheLastSize) {
   sent.terminal = std::make_unique<VtermScreen>(50, 80, true);
   sent.fed = sent.out.size();
   Pump(viewer, rig.DueNs(Start, present), sent);
-  EXPECT_EQ(Mismatch(sent.Screen(), rig, present,
-                     {{ColorDepth::Xterm256, GlyphSet::Unicode, true}, FitMode::Auto, {80, 50}},
-                     false),
-            "");
+  EXPECT_EQ(
+      Mismatch(sent.Screen(), rig, present,
+               {{ColorDepth::Xterm256, GlyphSet::Unicode, true}, FitMode::Auto, {80, 50}}, false),
+      "");
 }
 
 // The show's own end gives the terminal back with status 0.

@@ -62,8 +62,10 @@ int RunServe(const ServeSettings& settings) {
     keyPath = DefaultHostKeyPath(std::getenv("STATE_DIRECTORY"), std::getenv("XDG_STATE_HOME"),
                                  std::getenv("HOME"));
     if (keyPath.empty()) {
-      std::fputs("cellshow: --serve: no place for the host key (HOME is not set); "
-                 "name one with --host-key FILE\n", stderr);
+      std::fputs(
+          "cellshow: --serve: no place for the host key (HOME is not set); "
+          "name one with --host-key FILE\n",
+          stderr);
       return 1;
     }
   }
@@ -82,8 +84,8 @@ int RunServe(const ServeSettings& settings) {
   if (settings.shareFrames) logs = std::make_unique<FrameLogs>(reel, scratch.get());
   TerminalTypes types;
   ServeFigures figures;
-  ViewerContext viewers{reel,     logs.get(),      types,           scratch.get(),
-                        figures,  settings.colors, settings.glyphs, settings.fit};
+  ViewerContext viewers{reel,    logs.get(),      types,           scratch.get(),
+                        figures, settings.colors, settings.glyphs, settings.fit};
   int code = 1;
   {
     SshServer server(bind, viewers, settings.limits);

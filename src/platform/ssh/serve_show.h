@@ -13,8 +13,8 @@ namespace cellshow {
 constexpr int DefaultServePort = 2222;
 
 struct ServeSettings {
-  std::string dataDir;      // the show's files
-  std::string address;      // "" for every address
+  std::string dataDir;  // the show's files
+  std::string address;  // "" for every address
   int port = DefaultServePort;
   std::string hostKeyPath;  // "": the default place (host_key.h)
   ServeLimits limits;

@@ -179,21 +179,21 @@ std::string Connection::LogLine(int64_t nowNs) const {
   char line[512];
   if (viewer_ == nullptr || !viewer_->started() || viewer_->startNs() == 0) {
     std::snprintf(line, sizeof line, "cellshow: %s left before any show: %s", address_.c_str(),
-                  !dropped_.empty()                            ? dropped_.c_str()
+                  !dropped_.empty()                          ? dropped_.c_str()
                   : viewer_ != nullptr && viewer_->started() ? Viewer::Describe(viewer_->end())
-                                                               : "closed");
+                                                             : "closed");
     return line;
   }
-  const double seconds = static_cast<double>(std::max<int64_t>(0, nowNs - viewer_->startNs())) / 1e9;
-  std::snprintf(line, sizeof line,
-                "cellshow: viewer %s %s %dx%d watched %.1f s, sent %llu bytes, %llu frames "
-                "(%llu skipped), ended: %s",
-                address_.c_str(), viewer_->term().c_str(), viewer_->size().columns,
-                viewer_->size().rows, seconds,
-                static_cast<unsigned long long>(viewer_->bytesSent()),
-                static_cast<unsigned long long>(viewer_->framesSent()),
-                static_cast<unsigned long long>(viewer_->framesSkipped()),
-                Viewer::Describe(viewer_->end()));
+  const double seconds =
+      static_cast<double>(std::max<int64_t>(0, nowNs - viewer_->startNs())) / 1e9;
+  std::snprintf(
+      line, sizeof line,
+      "cellshow: viewer %s %s %dx%d watched %.1f s, sent %llu bytes, %llu frames "
+      "(%llu skipped), ended: %s",
+      address_.c_str(), viewer_->term().c_str(), viewer_->size().columns, viewer_->size().rows,
+      seconds, static_cast<unsigned long long>(viewer_->bytesSent()),
+      static_cast<unsigned long long>(viewer_->framesSent()),
+      static_cast<unsigned long long>(viewer_->framesSkipped()), Viewer::Describe(viewer_->end()));
   return line;
 }
 
@@ -202,9 +202,7 @@ int Connection::AuthNone(ssh_session, const char*, void*) { return SSH_AUTH_SUCC
 int Connection::AuthPassword(ssh_session, const char*, const char*, void*) {
   return SSH_AUTH_SUCCESS;
 }
-int Connection::AuthKey(ssh_session, const char*, ssh_key, char, void*) {
-  return SSH_AUTH_SUCCESS;
-}
+int Connection::AuthKey(ssh_session, const char*, ssh_key, char, void*) { return SSH_AUTH_SUCCESS; }
 
 // What the callbacks above do not take: keyboard-interactive succeeds too;
 // anything else (other channel types, global requests such as forwardings)

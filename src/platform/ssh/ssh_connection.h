@@ -12,13 +12,13 @@
 // started HandshakeNs after it was accepted.
 //
 // Single-threaded: the server's loop calls everything here.
-#include <cstdint>
-#include <memory>
-#include <string>
-
 #include <libssh/callbacks.h>
 #include <libssh/libssh.h>
 #include <libssh/server.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
 
 #include "platform/ssh/viewer.h"
 
@@ -87,8 +87,8 @@ class Connection {
   const int64_t tickOriginNs_;
   const std::string address_;
   const int64_t acceptedNs_;
-  int64_t nowNs_ = 0;          // the time of the call being served
-  int64_t progressNs_ = 0;     // last time the connection took bytes, or had none waiting
+  int64_t nowNs_ = 0;       // the time of the call being served
+  int64_t progressNs_ = 0;  // last time the connection took bytes, or had none waiting
   int64_t closingSinceNs_ = 0;
   State state_ = State::Handshake;
   int fd_ = -1;

@@ -68,7 +68,8 @@ bool SshServer::Listen(const std::string& address, int port, std::string& error)
   hints.ai_family = address.empty() ? AF_INET6 : AF_UNSPEC;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  int rc = getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
+  int rc =
+      getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
   if (rc != 0 && address.empty()) {  // no IPv6 here: every IPv4 address
     hints.ai_family = AF_INET;
     rc = getaddrinfo(nullptr, service.c_str(), &hints, &found);
@@ -122,7 +123,8 @@ int SshServer::Run() {
   const int64_t first = originNs_ + ShowTickNs;
   grid.it_value = {static_cast<time_t>(first / 1'000'000'000), first % 1'000'000'000};
   timerfd_settime(timer_, TFD_TIMER_ABSTIME, &grid, nullptr);
-  for (const auto& [fd, id] : {std::pair{listen_, ListenId}, {signals_, SignalId}, {timer_, TimerId}}) {
+  for (const auto& [fd, id] :
+       {std::pair{listen_, ListenId}, {signals_, SignalId}, {timer_, TimerId}}) {
     epoll_event e{};
     e.events = EPOLLIN;
     e.data.u64 = id;
@@ -132,8 +134,8 @@ int SshServer::Run() {
   std::vector<epoll_event> events(256);
   nextTickNs_ = first;
   for (;;) {
-    const int n = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()),
-                             stopping_ ? 10 : -1);
+    const int n =
+        epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), stopping_ ? 10 : -1);
     // Frames first: the tick runs as soon as it is due, and again between
     // the events of a busy wake (a key exchange costs a millisecond or two).
     TickIfDue();
@@ -172,8 +174,8 @@ void SshServer::AcceptAll(int64_t nowNs) {
   for (int accepted = 0; accepted < AcceptBurst && listen_ >= 0; ++accepted) {
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    const int fd = accept4(listen_, reinterpret_cast<sockaddr*>(&peer), &length,
-                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd =
+        accept4(listen_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
       // No descriptor left: the connection waits in the backlog, and the
       // listener is not watched until a connection goes.

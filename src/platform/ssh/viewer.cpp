@@ -35,8 +35,7 @@ int ServeFigures::LatenessQuantile(double q) const {
   for (uint64_t n : lateness) total += n;
   if (total == 0) return 0;
   // The frame at that rank, counted from 0: the last one for q = 1.
-  const auto wanted =
-      std::min(total - 1, static_cast<uint64_t>(q * static_cast<double>(total)));
+  const auto wanted = std::min(total - 1, static_cast<uint64_t>(q * static_cast<double>(total)));
   uint64_t seen = 0;
   for (int ms = 0; ms <= 1000; ++ms) {
     seen += lateness[ms];
@@ -85,8 +84,8 @@ bool Viewer::Pty(std::string_view term, int64_t columns, int64_t rows) {
 
 bool Viewer::Env(std::string_view name, std::string_view value) {
   if (phase_ != Phase::Setup || value.size() > MaxEnvValue) return false;
-  std::string* slot = name == "COLORTERM" ? &colorterm_
-                      : name == "LC_ALL"  ? &lcAll_
+  std::string* slot = name == "COLORTERM"  ? &colorterm_
+                      : name == "LC_ALL"   ? &lcAll_
                       : name == "LC_CTYPE" ? &lcCtype_
                       : name == "LANG"     ? &lang_
                                            : nullptr;
@@ -108,9 +107,10 @@ bool Viewer::Shell(int64_t startNs) {
   }
   const TerminfoFacts facts = context_.types.Facts(term_);
   if (!facts.cursorAddress) {
-    Close(End::Unsuitable,
-          Line("the terminal type '" + term_ + "' cannot place the cursor; watch from one that can"),
-          true, 2);
+    Close(
+        End::Unsuitable,
+        Line("the terminal type '" + term_ + "' cannot place the cursor; watch from one that can"),
+        true, 2);
     return true;
   }
   // The locale as the C library reads it: LC_ALL, then LC_CTYPE, then LANG;

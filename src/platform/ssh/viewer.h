@@ -72,14 +72,14 @@ class Viewer {
   // Why a viewer's show ended (or never began).
   enum class End : uint8_t {
     None,
-    Key,          // the viewer typed
-    ShowOver,     // the show's own end
-    NoTerminal,   // a shell without a pty: "use ssh -t"
-    Command,      // a command was asked for
-    Unsuitable,   // the terminal type cannot place the cursor
-    Stopping,     // the server is stopping
-    Stalled,      // read nothing for too long (the server's call)
-    Gone,         // the connection closed or failed
+    Key,         // the viewer typed
+    ShowOver,    // the show's own end
+    NoTerminal,  // a shell without a pty: "use ssh -t"
+    Command,     // a command was asked for
+    Unsuitable,  // the terminal type cannot place the cursor
+    Stopping,    // the server is stopping
+    Stalled,     // read nothing for too long (the server's call)
+    Gone,        // the connection closed or failed
   };
   static const char* Describe(End end);
 
