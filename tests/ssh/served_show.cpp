@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <regex>
+#include <cstdlib>
 
 #include "support/shell_run.h"
 #include "support/show_binary.h"
@@ -43,9 +43,9 @@ ServedShow::ServedShow(const std::vector<std::string>& arguments, const std::str
   // Under the sanitizers on a loaded machine the start (the show played
   // headless) can take seconds.
   if (!WaitForLog("watch it with ssh -p ", 30000)) return;
-  std::smatch m;
   const std::string text = Log();
-  if (std::regex_search(text, m, std::regex("ssh -p ([0-9]+)"))) port_ = std::stoi(m[1].str());
+  const size_t at = text.find("ssh -p ");
+  if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 7);
 }
 
 ServedShow::~ServedShow() {
