@@ -86,7 +86,8 @@ bool Drain(Viewer& v, ViewerResult& result, char* buffer, size_t size) {
     v.tail.erase(0, v.tail.size() - std::min(v.tail.size(), sizeof Restore - 1));
     result.restored = v.tail == Restore;
   }
-  if (ssh_channel_is_eof(v.channel) || ssh_channel_is_closed(v.channel)) {
+  // Ended once closed: the exit status may come after the end of the data.
+  if (ssh_channel_is_closed(v.channel)) {
     result.exitStatus = ssh_channel_get_exit_status(v.channel);
     result.ended = true;
     return true;

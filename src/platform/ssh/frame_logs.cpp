@@ -12,16 +12,27 @@ FrameLogs::Log* FrameLogs::Join(const TerminalKind& kind, int start) {
   for (const auto& log : logs_) {
     if (log->kind == kind && log->start == start) {
       ++log->members;
+      ++log->at[start - 1];
       return log.get();
     }
   }
   logs_.push_back(std::make_unique<Log>(kind, start));
   logs_.back()->members = 1;
+  ++logs_.back()->at[start - 1];
   return logs_.back().get();
 }
 
-void FrameLogs::Leave(Log* log) {
-  if (log == nullptr || --log->members > 0) return;
+void FrameLogs::Moved(Log* log, int from, int to) {
+  const auto at = log->at.find(from);
+  if (at != log->at.end() && --at->second == 0) log->at.erase(at);
+  ++log->at[to];
+}
+
+void FrameLogs::Leave(Log* log, int at) {
+  if (log == nullptr) return;
+  const auto there = log->at.find(at);
+  if (there != log->at.end() && --there->second == 0) log->at.erase(there);
+  if (--log->members > 0) return;
   std::erase_if(logs_, [log](const std::unique_ptr<Log>& l) { return l.get() == log; });
 }
 
@@ -37,8 +48,10 @@ bool FrameLogs::Change(Log* log, int present, std::string_view& bytes) {
     ++encodes_;
   }
   const size_t budget = std::min(MaxLogBytes, MemberBytes * static_cast<size_t>(log->members));
-  // The oldest changes go first; the one asked for stays.
-  while (log->bytes > budget && log->first < present) {
+  // Changes every viewer has been sent go, and past the budget the oldest;
+  // the one asked for stays.
+  const int slowest = log->at.empty() ? present - 1 : log->at.begin()->first;
+  while (log->first < present && (log->first <= slowest || log->bytes > budget)) {
     log->bytes -= log->changes.front().size();
     log->changes.pop_front();
     ++log->first;

@@ -10,14 +10,17 @@
 // whole at the present it skipped to, in the log that starts there, which
 // the viewers that skipped to it at the same time share.
 //
-// A log keeps at most MemberBytes for each viewer in it, and MaxLogBytes in
-// all; older changes are let go first. A viewer that finds the change it
-// needs let go moves on as after a skip. A log with no viewers is dropped.
+// A log keeps the changes from the present its slowest viewer was sent last
+// on (viewers say where they are as they move), and at most MemberBytes for
+// each viewer in it, MaxLogBytes in all; older changes are let go first. A
+// viewer that finds the change it needs let go moves on as after a skip. A
+// log with no viewers is dropped.
 //
 // Single-threaded: the server's loop owns it.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,9 +53,12 @@ class FrameLogs {
   FrameLogs& operator=(const FrameLogs&) = delete;
 
   // A viewer of this kind of terminal, drawn whole at present `start`,
-  // joins its log, which is made when it is the first.
+  // joins its log, which is made when it is the first; it is at `start - 1`.
   Log* Join(const TerminalKind& kind, int start);
-  void Leave(Log* log);
+  // The viewer at present `from` has been sent the changes up to `to`.
+  void Moved(Log* log, int from, int to);
+  // The viewer at present `at` leaves.
+  void Leave(Log* log, int at);
 
   // The bytes that bring a terminal in `log` from present `present - 1` to
   // `present` (for the log's start: from anything to that frame, drawn
@@ -82,6 +88,7 @@ struct FrameLogs::Log {
   int encoded;
   size_t bytes = 0;  // held in `changes`
   int members = 0;
+  std::map<int, int> at;  // the present each viewer was sent last: viewers there
 };
 
 }  // namespace cellshow

@@ -56,9 +56,13 @@ bool Connection::Accept(ssh_bind bind, int fd) {
   return state_ != State::Closed;
 }
 
-bool Connection::wantsWrite() const {
-  return session_ != nullptr && state_ != State::Closed &&
-         (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING) != 0;
+// libssh's own flag for this (SSH_WRITE_PENDING) stays set after every
+// write until a poll sees the socket writable; a flush with no time to wait
+// tells exactly whether bytes are left, and hands them over if it can.
+bool Connection::Flush() {
+  const bool open = state_ == State::Open || state_ == State::Finishing;
+  pending_ = session_ != nullptr && open && ssh_blocking_flush(session_, 0) == SSH_AGAIN;
+  return pending_;
 }
 
 void Connection::Service(int64_t nowNs) {
@@ -74,6 +78,7 @@ void Connection::Service(int64_t nowNs) {
     state_ = State::Open;
   }
   ssh_event_dopoll(event_, 0);
+  Flush();
   if ((ssh_get_status(session_) & (SSH_CLOSED | SSH_CLOSED_ERROR)) != 0 ||
       !ssh_is_connected(session_)) {
     if (viewer_ != nullptr) viewer_->Stop(Viewer::End::Gone);
@@ -87,7 +92,7 @@ void Connection::Pump(int64_t nowNs) {
   nowNs_ = nowNs;
   if (state_ != State::Open || viewer_ == nullptr || channel_ == nullptr) return;
   for (;;) {
-    if (wantsWrite()) return;  // the socket is full: frames wait (or skip)
+    if (Flush()) return;  // the socket is full: frames wait (or skip)
     const Viewer::Chunk chunk = viewer_->Next(nowNs);
     if (chunk.bytes.empty()) {
       progressNs_ = nowNs;

@@ -56,8 +56,8 @@ class Connection {
 
   State state() const { return state_; }
   int fd() const { return fd_; }
-  // libssh holds bytes the socket has not taken yet.
-  bool wantsWrite() const;
+  // libssh holds bytes the socket had no room for (as of the last call).
+  bool wantsWrite() const { return pending_; }
   // No show (or refusal line) has started: counts as a handshake.
   bool inHandshake() const { return viewer_ == nullptr || !viewer_->started(); }
   const std::string& address() const { return address_; }
@@ -66,6 +66,7 @@ class Connection {
 
  private:
   void Finish(int64_t nowNs);
+  bool Flush();
   void Drop(const std::string& why, bool tellClient);
 
   // libssh's callbacks; `userdata` is the Connection.
@@ -96,6 +97,7 @@ class Connection {
   ssh_event event_ = nullptr;
   ssh_channel channel_ = nullptr;
   bool remoteClosed_ = false;
+  bool pending_ = false;  // see wantsWrite
   std::string dropped_;  // why the connection was dropped, if it was
   std::unique_ptr<Viewer> viewer_;
   ssh_server_callbacks_struct serverCallbacks_{};

@@ -180,7 +180,7 @@ void Viewer::Close(End why, std::string_view bytes, bool toStderr, int status) {
 
 void Viewer::LeaveLog() {
   if (log_ == nullptr) return;
-  context_.logs->Leave(log_);
+  context_.logs->Leave(log_, sent_);
   log_ = nullptr;
 }
 
@@ -254,6 +254,7 @@ bool Viewer::CatchUp(int due) {
 
 std::string_view Viewer::Frame(int due, int64_t nowNs) {
   const int missed = due - sent_ - 1;
+  int from = sent_;  // where the viewer is in log_
   std::string_view bytes;
   bool shared = false, skipped = missed > 0;
   if (log_ != nullptr) {
@@ -269,16 +270,19 @@ std::string_view Viewer::Frame(int due, int64_t nowNs) {
   // there, while it has not skipped too often.
   if (!shared && own_ == nullptr && context_.logs != nullptr && redraws_ <= MaxRedraws) {
     log_ = context_.logs->Join(kind_, due);
+    from = due - 1;
     shared = context_.logs->Change(log_, due, bytes);
   }
   if (!shared) {
-    LeaveLog();
+    if (log_ != nullptr) context_.logs->Leave(log_, from);
+    log_ = nullptr;
     if (own_ == nullptr) own_ = std::make_unique<TerminalView>(kind_.capabilities, kind_.fit);
     ScreenCells cells;
     context_.reel.Cells(due, cells);
     bytes = {context_.scratch, own_->Encode(cells, size_, context_.scratch)};
     ++context_.figures.ownEncodes;
   }
+  if (log_ != nullptr) context_.logs->Moved(log_, from, due);
   if (skipped) {
     skipped_ += static_cast<uint64_t>(missed);
     context_.figures.skipped += static_cast<uint64_t>(missed);
