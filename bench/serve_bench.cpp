@@ -8,8 +8,8 @@
 // the end, all from this one run.
 //
 // Each viewer is shown the whole show (64 s), or CELLSHOW_BENCH_TICKS ticks
-// of it. A run takes about 80 s; all of them about ten minutes. sshd is /usr/sbin/sshd (Debian's openssh-server, which
-// `make bench` installs); without it those runs are skipped.
+// of it. A run takes about 80 s; all of them about ten minutes. sshd is /usr/sbin/sshd (Debian's
+// openssh-server, which `make bench` installs); without it those runs are skipped.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/stat.h>

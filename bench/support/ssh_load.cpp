@@ -70,8 +70,10 @@ Viewer* Connect(const LoadSettings& s, int index, ssh_key key, std::string& erro
 
 // Reads all that has come for `v`; true once its show has ended.
 bool Drain(Viewer& v, ViewerResult& result, char* buffer, size_t size) {
+  bool failed = false;
   for (;;) {
     const int n = ssh_channel_read_nonblocking(v.channel, buffer, static_cast<uint32_t>(size), 0);
+    if (n < 0) failed = true;
     if (n <= 0) break;
     result.bytes += static_cast<uint64_t>(n);
     // Markers cut between two reads are found with the carried bytes, fewer
@@ -86,13 +88,17 @@ bool Drain(Viewer& v, ViewerResult& result, char* buffer, size_t size) {
     v.tail.erase(0, v.tail.size() - std::min(v.tail.size(), sizeof Restore - 1));
     result.restored = v.tail == Restore;
   }
-  // Ended once closed: the exit status may come after the end of the data.
-  if (ssh_channel_is_closed(v.channel)) {
-    result.exitStatus = ssh_channel_get_exit_status(v.channel);
-    result.ended = true;
-    return true;
-  }
-  return false;
+  // Ended at the end of the data once the exit status has come (it may come
+  // after the data), or when the channel or the connection is gone.
+  if (!ssh_channel_is_eof(v.channel) && !failed && !ssh_channel_is_closed(v.channel) &&
+      ssh_is_connected(v.session))
+    return false;
+  result.exitStatus = ssh_channel_get_exit_status(v.channel);
+  if (result.exitStatus == -1 && !failed && !ssh_channel_is_closed(v.channel) &&
+      ssh_is_connected(v.session))
+    return false;
+  result.ended = true;
+  return true;
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <random>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <thread>
 

@@ -98,7 +98,7 @@ class Connection {
   ssh_channel channel_ = nullptr;
   bool remoteClosed_ = false;
   bool pending_ = false;  // see wantsWrite
-  std::string dropped_;  // why the connection was dropped, if it was
+  std::string dropped_;   // why the connection was dropped, if it was
   std::unique_ptr<Viewer> viewer_;
   ssh_server_callbacks_struct serverCallbacks_{};
   ssh_channel_callbacks_struct channelCallbacks_{};
