@@ -24,13 +24,14 @@ int FuzzTerminalView(const uint8_t* data, size_t size);  // both encoders, any g
 int FuzzAnsiArt(const uint8_t* data, size_t size);       // .ANS, .BIN, .XB, SAUCE
 int FuzzPicture(const uint8_t* data, size_t size);       // a picture's size, fit and cells
 int FuzzObjModel(const uint8_t* data, size_t size);      // Wavefront OBJ models
+int FuzzSshViewer(const uint8_t* data, size_t size);     // what an SSH viewer asks for and types
 
 inline constexpr Target Targets[] = {
     {"options", FuzzOptions},     {"console_font", FuzzConsoleFont},
     {"recording", FuzzRecording}, {"mp3_header", FuzzMp3Header},
     {"show_data", FuzzShowData},  {"terminal_view", FuzzTerminalView},
     {"ansi_art", FuzzAnsiArt},    {"picture", FuzzPicture},
-    {"obj_model", FuzzObjModel},
+    {"obj_model", FuzzObjModel},  {"ssh_viewer", FuzzSshViewer},
 };
 
 }  // namespace cellshow::fuzz
