@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/scaled/scaled_view.h"
+#include "support/pane_screen.h"
 #include "support/shell_run.h"
 #include "support/show_recording.h"
 #include "support/timing.h"
@@ -22,8 +23,8 @@ namespace {
 
 using test::ShellQuote;
 using test::SleepMs;
+using test::SteadyPaneScreen;
 using test::TmuxPane;
-using test::VtermScreen;
 
 // The show from the default data, in the pane's UTF-8 locale, with
 // `environment` (assignments for env) over the pane's own (tmux's TERM, no
@@ -59,36 +60,6 @@ class ScaledShow {
   TmuxPane pane_;
   Start start_;
 };
-
-// What the pane shows, replayed into an emulator of its size.
-std::unique_ptr<VtermScreen> Replay(const std::string& capture, int columns, int rows) {
-  auto terminal = std::make_unique<VtermScreen>(rows, columns);
-  std::string bytes;
-  int lines = 0;
-  for (char c : capture) {
-    if (c == '\n') {
-      if (++lines == rows) break;
-      bytes += "\r\n";
-    } else {
-      bytes += c;
-    }
-  }
-  terminal->Feed(bytes);
-  return terminal;
-}
-
-// Polls the pane until it shows the same twice in a row (the show stopped
-// and tmux has taken every byte written).
-std::string SteadyCapture(const TmuxPane& pane) {
-  std::string last = pane.Capture(true);
-  for (int n = 0; n < 100; ++n) {
-    SleepMs(50);
-    std::string now = pane.Capture(true);
-    if (now == last) return now;
-    last = std::move(now);
-  }
-  return last;
-}
 
 // Stopped mid-show, the pane shows the scaled view of a recorded frame, cell
 // for cell with its margins black, on terminal types without background
@@ -129,7 +100,7 @@ TEST(TerminalScaled, AStoppedPaneShowsTheScaledFrameOfItsTick) {
     for (int attempt = 0; attempt < 6 && matchedTick < 0; ++attempt) {
       SleepMs(400);
       kill(show.pid(), SIGSTOP);
-      const auto terminal = Replay(SteadyCapture(pane), 80, 24);
+      const auto terminal = SteadyPaneScreen(pane, 80, 24);
       for (size_t i = 0; i < frames.size() && matchedTick < 0; ++i) {
         if (test::ColourGridMismatch(*terminal, &expected[i * perFrame], place, c.capabilities) ==
             "") {

@@ -23,6 +23,7 @@
 #include "platform/terminal/terminal_modes.h"
 #include "render/scaled/scaled_view.h"
 #include "served_show.h"
+#include "support/pane_screen.h"
 #include "support/shell_run.h"
 #include "support/show_recording.h"
 #include "support/timing.h"
@@ -37,41 +38,12 @@ namespace {
 using test::ServedShow;
 using test::ShellQuote;
 using test::SleepMs;
+using test::SteadyPaneScreen;
 using test::TmuxPane;
 using test::VtermScreen;
 
 // tmux's own terminal type: 256 colours, no background colour erase.
 constexpr TerminalCapabilities PaneCapabilities{ColorDepth::Xterm256, GlyphSet::Unicode, false};
-
-// What the pane shows, replayed into an emulator of its size.
-std::unique_ptr<VtermScreen> Replay(const std::string& capture, int columns, int rows) {
-  auto terminal = std::make_unique<VtermScreen>(rows, columns);
-  std::string bytes;
-  int lines = 0;
-  for (char c : capture) {
-    if (c != '\n') {
-      bytes += c;
-    } else if (++lines == rows) {
-      break;
-    } else {
-      bytes += "\r\n";
-    }
-  }
-  terminal->Feed(bytes);
-  return terminal;
-}
-
-// Polls until the pane shows the same twice in a row.
-std::string SteadyCapture(const TmuxPane& pane) {
-  std::string last = pane.Capture(true);
-  for (int n = 0; n < 100; ++n) {
-    SleepMs(50);
-    std::string now = pane.Capture(true);
-    if (now == last) return now;
-    last = std::move(now);
-  }
-  return last;
-}
 
 // The ticks of the recorded frames the pane shows (as the grid, or scaled to
 // its size): frames a few ticks apart can look alike.
@@ -116,7 +88,7 @@ TEST(ServeSsh, AnOpenSshClientSeesTheFrameOfItsTick) {
       elapsedTicks =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() * 1000 /
           17;
-      for (long tick : ShownTicks(*Replay(SteadyCapture(pane), columns, rows), columns, rows)) {
+      for (long tick : ShownTicks(*SteadyPaneScreen(pane, columns, rows), columns, rows)) {
         if (shown < 0 || std::abs(tick - elapsedTicks) < std::abs(shown - elapsedTicks))
           shown = tick;
       }
