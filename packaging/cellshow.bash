@@ -38,7 +38,7 @@ _cellshow() {
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -P "$prefix" -f -- "$value")
             return ;;
-        --key-after | --at)
+        --key-after | --at | --start | --volume)
             return ;;  # a number
     esac
     if ((${#choices[@]})); then
@@ -48,7 +48,7 @@ _cellshow() {
 
     if [[ $cur == -* || -z $cur ]]; then
         local options="--data --colors= --glyphs= --fit= --window --fullscreen --output= --mute --stats
-            --record --key-after --export --at --help --version"
+            --record --key-after --export --at --volume --loop --start --help --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         # An option that ends in '=' takes its value in the same word.
         if ((${#COMPREPLY[@]} == 1)) && [[ $COMPREPLY == *= ]]; then

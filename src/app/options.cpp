@@ -5,12 +5,14 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "show/playback.h"
+
 namespace cellshow {
 
 #ifdef __EMSCRIPTEN__
 // The WebAssembly build under node records the show; the page plays it.
 const char* const HelpText =
-    "Usage: node cellshow.js --record FILE [--data DIR] [--key-after N]\n"
+    "Usage: node cellshow.js --record FILE [--data DIR] [--start SECONDS] [--key-after N]\n"
     "Plays the show headless, as fast as possible, and writes every frame and\n"
     "media command to FILE, as `cellshow --record` does. To watch the show, serve\n"
     "this folder (python3 -m http.server) and open index.html in a browser.\n"
@@ -19,6 +21,8 @@ const char* const HelpText =
     "  --data DIR        read the show's files from DIR (default: ./data when it\n"
     "                    exists, else the data beside cellshow.js)\n"
     "  --record FILE     the recording to write\n"
+    "  --start SECONDS   begin at that moment of the show (the recording keeps\n"
+    "                    the show's tick numbers)\n"
     "  --key-after N     a key is seen once N ticks have run (0: before the\n"
     "                    first tick)\n"
     "  --help            show this help\n"
@@ -48,6 +52,12 @@ const char* const HelpText =
     "                    scaled), terminal or window\n"
 #endif
     "  --mute            play no music\n"
+#ifndef _WIN32
+    "  --volume N        the music's volume, 0 to 100 (default 100)\n"
+#endif
+    "  --loop            play the show again and again until a key ends it\n"
+    "  --start SECONDS   begin at that moment of the show, such as 30 or 22.5\n"
+    "                    (the music starts as far in as it would be by then)\n"
 #ifdef _WIN32
     "  --stats           print timing and music figures to stderr at the end\n"
 #else
@@ -170,6 +180,24 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.fullscreen = true;
       continue;
     }
+#ifndef __EMSCRIPTEN__
+    if (arg == "--loop") {
+      options.loop = true;
+      continue;
+    }
+#endif
+    if (!TakeValue(argc, argv, i, "--start", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      options.startTick = TickAtSeconds(value);
+      // The show's last tick (64.141 s) shuts it down: the start is before it.
+      static_assert(ShowTicks * 17 == 64141);
+      if (options.startTick < 0 || options.startTick >= ShowTicks) {
+        error = "--start needs a moment of the show in seconds, from 0 to below 64.141, not '" +
+                value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
     if (!TakeValue(argc, argv, i, "--output", value, error, matched)) return ParseResult::Error;
     if (matched) {
       if (!Pick(value, "--output", "auto, terminal or window",
@@ -255,6 +283,19 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.keyAfter = n;
       continue;
     }
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+    if (!TakeValue(argc, argv, i, "--volume", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      char* end = nullptr;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (end == value.c_str() || *end != '\0' || n < 0 || n > 100) {
+        error = "--volume needs a number from 0 to 100, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      options.volume = static_cast<int>(n);
+      continue;
+    }
+#endif
     error = "unknown option '" + arg + "'";
     return ParseResult::Error;
   }
@@ -279,6 +320,14 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
   }
   if (options.atTick >= 0 && options.exportPath.empty()) {
     error = "--at goes with --export";
+    return ParseResult::Error;
+  }
+  // A recording or an export is a file of the show once through, made
+  // without playing the music.
+  const char* file = options.record ? "--record" : !options.exportPath.empty() ? "--export" : "";
+  if (*file != '\0' && (options.loop || options.volume >= 0)) {
+    error = std::string(options.loop ? "--loop" : "--volume") + " is for playing the show, not " +
+            file;
     return ParseResult::Error;
   }
   return ParseResult::Run;

@@ -29,6 +29,12 @@ struct Options {
   bool stats = false;
   OutputChoice output = OutputChoice::Auto;  // --output, --window
   bool fullscreen = false;                   // the window starts fullscreen
+  // The player's options: --loop, --start (the ticks run silently before
+  // the show plays, floor(seconds x 1000 / 17), below the show's 3773) and
+  // --volume (0 to 100; -1 not given).
+  bool loop = false;
+  int64_t startTick = 0;
+  int volume = -1;
 };
 
 enum class ParseResult { Run, Help, Version, Error };

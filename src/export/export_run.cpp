@@ -8,6 +8,7 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -61,10 +62,18 @@ class PlanSink : public ExportSink {
   ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
   ExportStatus Frame(uint32_t, const ScreenCells&) override { return {}; }
   ExportStatus Media(uint32_t tick, const char* command) override {
-    if (std::strcmp(command, PlayMusicCommand) == 0 && timeline.musicTick < 0) {
-      timeline.musicTick = tick;
-      timeline.musicPath = musicPath_;
+    // The show's play command, or, when the export starts later, the same
+    // with where the music is by then: "play data\03.mp3 from 7956".
+    const size_t length = std::strlen(PlayMusicCommand);
+    if (timeline.musicTick >= 0 || std::strncmp(command, PlayMusicCommand, length) != 0) return {};
+    const char* from = command + length;
+    if (std::strncmp(from, " from ", 6) == 0) {
+      timeline.musicFromMs = std::strtoll(from + 6, nullptr, 10);
+    } else if (*from != '\0') {
+      return {};
     }
+    timeline.musicTick = tick;
+    timeline.musicPath = musicPath_;
     return {};
   }
   ExportStatus Finish() override { return {}; }
@@ -200,6 +209,10 @@ int CheckExportUsage(const ExportSettings& settings) {
     std::fputs("cellshow: --at goes with a .png export only\n", stderr);
     return 2;
   }
+  if (kind == ExportKind::Png && settings.startTick > 0) {
+    std::fputs("cellshow: a .png export shows the moment --at names; leave out --start\n", stderr);
+    return 2;
+  }
   return 0;
 }
 
@@ -209,7 +222,8 @@ namespace {
 ShowTimeline Plan(const ExportSettings& settings) {
   PlanSink plan(settings.musicPath);
   SinkFeed feed(plan, -1, &interruptSignal);
-  const uint32_t lastTick = PlayHeadless(settings.dataDir, settings.keyAfter, feed);
+  const uint32_t lastTick = PlayHeadless(settings.dataDir, settings.keyAfter, feed, nullptr,
+                                         HeadlessStart{settings.startTick, true});
   (void)feed.Flush();
   ShowTimeline timeline = plan.timeline;
   timeline.lastTick = lastTick;
@@ -227,7 +241,8 @@ ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const ExportS
       stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
   ProgressLine progress(NameOf(settings.path), frames, isatty(STDERR_FILENO) == 1);
   SinkFeed feed(sink, stopAfter, &interruptSignal, &progress);
-  PlayHeadless(settings.dataDir, settings.keyAfter, feed);
+  PlayHeadless(settings.dataDir, settings.keyAfter, feed, nullptr,
+               HeadlessStart{settings.startTick, true});
   status = feed.Flush();
   if (!status.ok() || interruptSignal != 0) return status;
   return sink.Finish();

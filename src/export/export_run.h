@@ -30,6 +30,9 @@ struct ExportSettings {
   std::string atText;
   int64_t keyAfter = -1;  // a key is seen once this many ticks have run; -1 never
   bool mute = false;      // a video without sound
+  // --start: the file begins at this tick (the ticks before it run silently)
+  // with the screen and the music as they are then.
+  uint32_t startTick = 0;
 };
 
 // By FILE's extension, in any case.

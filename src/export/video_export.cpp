@@ -147,7 +147,8 @@ ExportStatus VideoExport::Impl::Begin(const std::string& path, std::unique_ptr<A
   if (!mute && musicPlays) {
     const unsigned streams = context->nb_streams;
     const std::string why =
-        track->AddStream(timeline.musicPath, context, timeline.musicTick * TickMilliseconds,
+        track->AddStream(timeline.musicPath, context,
+                         timeline.musicTick * TickMilliseconds - timeline.musicFromMs,
                          int64_t{timeline.frameCount()} * TickMilliseconds);
     if (why.empty()) {
       audio = std::move(track);

@@ -25,10 +25,14 @@ class WindowView {
   WindowView(const WindowView&) = delete;
   WindowView& operator=(const WindowView&) = delete;
 
+  // Without a window manager nobody gives a window the whole screen: the
+  // view then makes itself fullscreen, a borderless window that covers the
+  // display, and a window again (X11). Before Open.
+  void SetFullscreenByHand(bool byHand) { byHand_ = byHand; }
   // Makes the window, hidden, titled "cellshow": the largest whole step of
-  // 640x480 that fits the display, centred, or the desktop's size when
-  // `fullscreen`; then its renderer and textures. On failure, `error` says
-  // why.
+  // 640x480 that fits the display (below 640x480, the largest 4:3 size),
+  // centred, or the desktop's size when `fullscreen`; then its renderer and
+  // textures. On failure, `error` says why.
   bool Open(bool fullscreen, std::string& error);
   void Show();
   // Destroys the window and what belongs to it. Safe to repeat.
@@ -40,6 +44,7 @@ class WindowView {
   // Presents the last image again (after a resize or an expose).
   bool Redraw();
   void ToggleFullscreen();
+  bool fullscreen() const;
 
   // What the next present shows, read back from the renderer: RGBA bytes,
   // row-major, `size` pixels. For tests.
@@ -56,6 +61,9 @@ class WindowView {
   bool Compose();
   bool EnsurePrescaled();
 
+  bool byHand_ = false;    // fullscreen made by the view itself
+  bool handFull_ = false;  // ... and it is on
+  PixelRect windowed_;     // where the window was before
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* image_ = nullptr;      // 640x400, streaming, nearest

@@ -24,8 +24,10 @@ class TerminalView {
 
   // The glyph grid and the scaled view are written for a terminal of
   // `capabilities`: the scaled view in its colour depth, as half blocks with
-  // Unicode glyphs, one pixel per blank cell with ASCII.
-  TerminalView(const TerminalCapabilities& capabilities, FitMode fit);
+  // Unicode glyphs, one pixel per blank cell with ASCII. The notice offers
+  // the window when `noticeOffersWindow`.
+  TerminalView(const TerminalCapabilities& capabilities, FitMode fit,
+               bool noticeOffersWindow = true);
 
   // Forgets what the terminal shows: the next frame is a full redraw.
   void Invalidate();
