@@ -129,6 +129,7 @@ bool WindowPlatform::HandleEvent(const SDL_Event& event) {
       return true;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+      view_.FitFrame();
       needsRedraw_ = true;  // resized, exposed, restored...
       return false;
     case SDL_RENDER_TARGETS_RESET:

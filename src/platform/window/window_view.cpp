@@ -102,6 +102,28 @@ void WindowView::Show() {
   if (window_ == nullptr) return;
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
+  FitFrame();
+}
+
+void WindowView::FitFrame() {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (framed_ || window_ == nullptr || fullscreen() ||
+      SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0 ||
+      top + left + bottom + right == 0)
+    return;
+  framed_ = true;
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0) return;
+  const PixelSize room{usable.w - left - right, usable.h - top - bottom};
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_, &width, &height);
+  if ((width <= room.width && height <= room.height) || room.width <= 0 || room.height <= 0)
+    return;
+  const PixelSize size = InitialWindowSize(room);
+  SDL_SetWindowSize(window_, size.width, size.height);
+  SDL_SetWindowPosition(window_, usable.x + left + (room.width - size.width) / 2,
+                        usable.y + top + (room.height - size.height) / 2);
 }
 
 uint32_t WindowView::windowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }

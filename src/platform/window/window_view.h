@@ -35,6 +35,11 @@ class WindowView {
   // textures. On failure, `error` says why.
   bool Open(bool fullscreen, std::string& error);
   void Show();
+  // Once a window manager has framed the window (it tells the frame's size
+  // some time after the show), a window that the frame would push off the
+  // usable area takes the size that fits with it, by Open's rule. Called on
+  // the window's events; does its work once.
+  void FitFrame();
   // Destroys the window and what belongs to it. Safe to repeat.
   void Close();
 
@@ -64,6 +69,7 @@ class WindowView {
   bool byHand_ = false;    // fullscreen made by the view itself
   bool handFull_ = false;  // ... and it is on
   PixelRect windowed_;     // where the window was before
+  bool framed_ = false;    // the window manager's frame was taken into account
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* image_ = nullptr;      // 640x400, streaming, nearest
