@@ -47,10 +47,10 @@ bool windowFailed = false;
 int VolumeOf(const Options& o) { return o.volume < 0 ? 100 : o.volume; }
 
 Host* OpenTerminal(const Options& o, Show&, std::string& error) {
-  return OpenTerminalHost(TerminalSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.colors,
-                                           o.glyphs, o.fit, VolumeOf(o),
-                                           DisplayNamed() && !windowFailed},
-                          error);
+  return OpenTerminalHost(
+      TerminalSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.colors, o.glyphs, o.fit,
+                       VolumeOf(o), DisplayNamed() && !windowFailed},
+      error);
 }
 Host* OpenWindow(const Options& o, Show& show, std::string& error) {
   Host* host = OpenWindowHost(

@@ -326,8 +326,8 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
   // without playing the music.
   const char* file = options.record ? "--record" : !options.exportPath.empty() ? "--export" : "";
   if (*file != '\0' && (options.loop || options.volume >= 0)) {
-    error = std::string(options.loop ? "--loop" : "--volume") + " is for playing the show, not " +
-            file;
+    error =
+        std::string(options.loop ? "--loop" : "--volume") + " is for playing the show, not " + file;
     return ParseResult::Error;
   }
   return ParseResult::Run;

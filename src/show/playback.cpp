@@ -53,8 +53,7 @@ void RunToStart(Show& show) {
 
   play.Silent = true;
   play.HeldPlay = nullptr;
-  for (play.SilentTicks = 1; play.SilentTicks <= play.StartTick; ++play.SilentTicks)
-    TickProc(show);
+  for (play.SilentTicks = 1; play.SilentTicks <= play.StartTick; ++play.SilentTicks) TickProc(show);
   play.Silent = false;
 
   // Every scene presents what it composes in the same tick, so the screen

@@ -32,8 +32,7 @@ int Export(const test::TempDir& dir, const std::string& file) {
 TEST(ExportStart, FramesFromTheStartTickOnWithTheScreenOfThatMoment) {
   const std::vector<test::Screen> whole = test::WholeShowScreens();
   ASSERT_GT(whole.size(), StartTick + Played);
-  std::vector<test::Screen> expected(whole.begin() + StartTick,
-                                     whole.begin() + StartTick + Played);
+  std::vector<test::Screen> expected(whole.begin() + StartTick, whole.begin() + StartTick + Played);
   expected.push_back(test::Screen{});  // the key's black frame
   test::TempDir dir;
   ASSERT_EQ(Export(dir, "start.gif"), 0);

@@ -24,7 +24,8 @@ namespace {
 // The number after `label` in a --stats report; -1 when absent.
 long Figure(const std::string& report, const std::string& label) {
   const size_t at = report.find(label);
-  return at == std::string::npos ? -1 : std::strtol(report.c_str() + at + label.size(), nullptr, 10);
+  return at == std::string::npos ? -1
+                                 : std::strtol(report.c_str() + at + label.size(), nullptr, 10);
 }
 
 TEST(PlayerLoop, InATerminalTheShowGoesOnPastItsEndUntilTheKey) {
@@ -33,8 +34,9 @@ TEST(PlayerLoop, InATerminalTheShowGoesOnPastItsEndUntilTheKey) {
   for (const bool loop : {true, false}) {
     SCOPED_TRACE(loop ? "--loop" : "once");
     test::PtyChild::Setup setup;
-    setup.args = {"--data", CELLSHOW_BUILD_DIR "/data", "--mute", "--stats", "--start", "63.5",
-                  "--key-after", "120"};
+    setup.args = {
+        "--data", CELLSHOW_BUILD_DIR "/data", "--mute", "--stats", "--start", "63.5", "--key-after",
+        "120"};
     if (loop) setup.args.push_back("--loop");
     test::PtyChild show(test::ShowBinary(), setup);
     ASSERT_TRUE(show.WaitExit(20000));

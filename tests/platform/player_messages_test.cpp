@@ -23,7 +23,7 @@ using test::ShellQuote;
 
 constexpr const char* Display = ":9999";  // named, never opened: no window is tried
 constexpr const char* NoDisplay = nullptr;
-constexpr int Pty = 0;                    // columns 0: standard output is no terminal
+constexpr int Pty = 0;  // columns 0: standard output is no terminal
 constexpr const char* ToWindow = "play it in a window with --window";
 constexpr const char* ToVideo = "make a video of it with --export show.mp4";
 
@@ -74,6 +74,7 @@ std::pair<std::string, int> RunCase(const MessageCase& c) {
 
 TEST(PlayerMessages, EachSaysWhatIsWrongAndAWayOutThatWorksHere) {
   const char* xterm = "xterm-256color";
+  // clang-format off
   const std::vector<MessageCase> cases = {
       // The terminal cannot play it: a window where there is a display, a video elsewhere.
       {"TERM unset", Display, nullptr, {"--mute"}, 100, 60, 2, ToWindow, "--record"},
@@ -117,6 +118,7 @@ TEST(PlayerMessages, EachSaysWhatIsWrongAndAWayOutThatWorksHere) {
       {"--start with a picture", NoDisplay, xterm, {"--start", "5", "--export", "x.png", "--at", "6"},
        Pty, 0, 2, "a .png export shows the moment --at names; leave out --start", nullptr},
   };
+  // clang-format on
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.what);
     const auto [text, status] = RunCase(c);

@@ -25,10 +25,10 @@ TEST(WindowPane, KeysTypedInTheTerminalEndTheShowAndReachNoShell) {
   ASSERT_TRUE(pane.ok());
   pane.TypeLine("cd " + ShellQuote(folder.path().string()) + " && stty -g > before");
   pane.TypeLine(ShellQuote(test::ShowBinary()) + " --mute --data " CELLSHOW_BUILD_DIR
-                "/data; echo EXIT=$?; stty -g > after");
+                                                 "/data; echo EXIT=$?; stty -g > after");
   ASSERT_NE(test::FindWindow(server.display(), "cellshow", 20000).id, 0u) << pane.Capture();
-  EXPECT_TRUE(pane.WaitForText("cellshow: playing in a window; any key here or there ends it",
-                               5000))
+  EXPECT_TRUE(
+      pane.WaitForText("cellshow: playing in a window; any key here or there ends it", 5000))
       << pane.Capture();
 
   pane.TypeLiteral("echo LEAKED");

@@ -25,7 +25,7 @@ namespace {
 using test::WindowGeometry;
 
 constexpr int WindowAppearsMs = 20000;
-constexpr int Unknown = -1;           // as a window manager's frame decides
+constexpr int Unknown = -1;  // as a window manager's frame decides
 
 struct Place {
   int x, y, width, height;
@@ -48,9 +48,9 @@ WindowGeometry Settled(const std::string& display, const Place& want) {
   for (int i = 0; i < 100; ++i) {
     window = test::FindWindow(display, "cellshow", WindowAppearsMs);
     if (window.id == 0) break;  // none came
-    if (want.width == Unknown ? i > 0 && window.width == before.width &&
-                                    window.height == before.height
-                              : window.width == want.width && window.height == want.height)
+    if (want.width == Unknown
+            ? i > 0 && window.width == before.width && window.height == before.height
+            : window.width == want.width && window.height == want.height)
       break;
     before = window;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -60,8 +60,8 @@ WindowGeometry Settled(const std::string& display, const Place& want) {
 
 // The window manager's frame: left, right, top, bottom.
 std::vector<int> Frame(const std::string& display, uint64_t window) {
-  const std::string text = test::RunOnDisplay(
-      display, "xprop -id " + std::to_string(window) + " _NET_FRAME_EXTENTS");
+  const std::string text =
+      test::RunOnDisplay(display, "xprop -id " + std::to_string(window) + " _NET_FRAME_EXTENTS");
   std::vector<int> sides;
   for (size_t at = text.find('='); at != std::string::npos && sides.size() < 4;
        at = text.find(',', at + 1))
@@ -109,8 +109,8 @@ void ExpectPicture(const std::string& display, const WindowGeometry& window,
   const auto estimate = static_cast<uint32_t>(ms / 17);
   std::string closest;
   EXPECT_GE(test::ShownTick(shot, window, records, 0, estimate + 30, closest), 0)
-      << "no frame up to tick " << estimate + 30
-      << " fills the window as laid out for " << window.width << "x" << window.height << ":\n"
+      << "no frame up to tick " << estimate + 30 << " fills the window as laid out for "
+      << window.width << "x" << window.height << ":\n"
       << closest;
 }
 
@@ -118,9 +118,19 @@ TEST(WindowScreens, TheWindowFitsTheScreenAndThePictureFitsTheWindow) {
   const ScreenCase cases[] = {
       {"a small screen", 600, 400, false, "--window", {33, 0, 533, 400}, {}},
       {"a small screen, managed", 600, 400, true, "--window", {Unknown, Unknown, Unknown, 0}, {}},
-      {"fullscreen, no manager", 1920, 1080, false, "--fullscreen", {0, 0, 1920, 1080},
+      {"fullscreen, no manager",
+       1920,
+       1080,
+       false,
+       "--fullscreen",
+       {0, 0, 1920, 1080},
        {320, 60, 1280, 960}},
-      {"fullscreen, managed", 1920, 1080, true, "--fullscreen", {0, 0, 1920, 1080},
+      {"fullscreen, managed",
+       1920,
+       1080,
+       true,
+       "--fullscreen",
+       {0, 0, 1920, 1080},
        {Unknown, Unknown, 1280, 960}},
   };
   for (const ScreenCase& c : cases) {
@@ -131,9 +141,8 @@ TEST(WindowScreens, TheWindowFitsTheScreenAndThePictureFitsTheWindow) {
       ASSERT_TRUE(server.StartWindowManager(WindowAppearsMs));
     }
     const auto started = std::chrono::steady_clock::now();
-    test::DisplayChild show(server.display(),
-                            {test::ShowBinary(), "--data", CELLSHOW_BUILD_DIR "/data", "--mute",
-                             c.option});
+    test::DisplayChild show(server.display(), {test::ShowBinary(), "--data",
+                                               CELLSHOW_BUILD_DIR "/data", "--mute", c.option});
     WindowGeometry window = Settled(server.display(), c.opens);
     ASSERT_NE(window.id, 0u);
     ExpectPlace(server.display(), c, window, c.opens);

@@ -46,7 +46,8 @@ class Keep : public HeadlessSink {
   bool BetweenTicks(uint32_t ticksRun) override {
     if (watched == nullptr) return false;
     for (int k = 0; k < ScreenCellCount && unlike < 0; ++k) {
-      if (watched->Screen[k].Char != last[2 * k] || watched->Screen[k].Attributes != last[2 * k + 1])
+      if (watched->Screen[k].Char != last[2 * k] ||
+          watched->Screen[k].Attributes != last[2 * k + 1])
         unlike = static_cast<int64_t>(ticksRun);
     }
     return false;

@@ -201,8 +201,7 @@ void MusicPlayer::Impl::Run() {
   while (!closeRequested.load(std::memory_order_acquire)) {
     uint64_t count = 0;
     if (read(wakeFd, &count, sizeof count) < 0 && errno != EINTR && errno != EAGAIN) break;
-    while (!closeRequested.load(std::memory_order_acquire) &&
-           requests.Pop(request, name, fromMs)) {
+    while (!closeRequested.load(std::memory_order_acquire) && requests.Pop(request, name, fromMs)) {
       if (request == Request::Stop) {
         LoadedMusic::Halt();
         continue;

@@ -39,9 +39,9 @@ struct RecordSettings {
   std::string dataDir;  // the show's files
   std::string path;     // the recording to write
   int64_t keyAfter = -1;
-  bool stats = false;       // the virtual clock's figures on stderr at the end
-  uint32_t startTick = 0;   // --start: the ticks before it run silently, and
-                            // the recording keeps the show's tick numbers
+  bool stats = false;      // the virtual clock's figures on stderr at the end
+  uint32_t startTick = 0;  // --start: the ticks before it run silently, and
+                           // the recording keeps the show's tick numbers
 };
 
 // `cellshow --record FILE`: the whole show headless into a recording.

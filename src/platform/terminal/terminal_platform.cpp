@@ -138,7 +138,7 @@ bool TerminalPlatform::Open(std::string& error) {
   }
   if (!keys_.Open(tty_, RestoreSequence, Length(RestoreSequence), error)) return false;
   hangupIgnored_ = Ignored(SIGHUP);  // started under nohup
-  signal(SIGPIPE, SIG_IGN);  // a closed terminal shows as EPIPE or EIO instead
+  signal(SIGPIPE, SIG_IGN);          // a closed terminal shows as EPIPE or EIO instead
 
   // Blocked before any thread starts, so every thread inherits the mask and
   // the signals wait for the main thread's poll. A signal that was ignored
@@ -156,8 +156,8 @@ bool TerminalPlatform::Open(std::string& error) {
     return false;
   }
 
-  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, settings_.fit,
-                                          settings_.windowOffered);
+  writer_ =
+      std::make_unique<FrameWriter>(tty_, capabilities_, settings_.fit, settings_.windowOffered);
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;

@@ -18,9 +18,8 @@ bool TerminalShowsWholeGrid() {
 }
 
 Host* OpenTerminalHost(const TerminalSettings& settings, std::string& error) {
-  const std::string otherWay = settings.windowOffered
-                                   ? "play it in a window with --window"
-                                   : "make a video of it with --export show.mp4";
+  const std::string otherWay = settings.windowOffered ? "play it in a window with --window"
+                                                      : "make a video of it with --export show.mp4";
   if (!isatty(STDOUT_FILENO)) {
     error = "standard output is not a terminal, so the show cannot play here; " + otherWay;
     return nullptr;
