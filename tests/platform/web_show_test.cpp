@@ -155,23 +155,5 @@ TEST(WebShow, AKeyEndsWithTheBlackFrameOnceAndPlayingAgainStartsAfresh) {
   EXPECT_DOUBLE_EQ(run.page.plays[1].dueMs, again + 17 * 1296);
 }
 
-// The page's loop: at the show's end the music stops and the show goes on
-// from its first tick, the music starting on the play tick of each pass.
-TEST(WebShow, ALoopGoesOnFromTheFirstTickWithTheMusicEachPass) {
-  const std::vector<Record> recording = Recording(DefaultData());
-  WebRun run(DefaultData());
-  run.show->Begin(0, true);
-  const uint32_t last = recording.back().tick;
-  for (double now = 17; run.show->ticks() < last + 1400; now += 17) run.show->Frame(now);
-  EXPECT_TRUE(run.show->running());
-  EXPECT_TRUE(SameImage(run.show->image(), *ImageOf(*NewestPresent(recording, 1400))));
-  ASSERT_EQ(run.page.plays.size(), 2u);
-  EXPECT_EQ(run.page.plays[1].tick, last + 1296);
-  EXPECT_DOUBLE_EQ(run.page.plays[1].dueMs, 17.0 * (last + 1296));
-  EXPECT_EQ(run.page.closes, 1) << "the music stopped at the end of the first pass";
-  run.show->Key();
-  EXPECT_FALSE(run.show->running());
-}
-
 }  // namespace
 }  // namespace cellshow
