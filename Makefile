@@ -117,8 +117,12 @@ test-windows: windows data
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
 
 # The README's pictures: four moments of the default show and the first
-# three seconds as a looping GIF.
+# three seconds as a looping GIF; and a show of one's own: a photograph
+# (from Debian's sample images, tools/sample-images.sh) before and after
+# `cellshow-data convert`, as the show's first animation plays it.
 PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+SAMPLE_IMAGES = $(BUILD)/sample-images
+OWN_SHOW = $(BUILD)/own-show
 pictures: data
 	@mkdir -p docs
 	@$(PICTURES_RUN) docs/plasma.png --at 6
@@ -126,6 +130,11 @@ pictures: data
 	@$(PICTURES_RUN) docs/cube.png --at 58
 	@$(PICTURES_RUN) docs/wireframes.png --at 35
 	@$(PICTURES_RUN) docs/show.gif --key-after 180
+	@./tools/sample-images.sh $(SAMPLE_IMAGES)
+	@rm -rf $(OWN_SHOW) && $(BUILD)/cellshow-data $(OWN_SHOW) >/dev/null
+	@$(BUILD)/cellshow-data convert $(SAMPLE_IMAGES)/chelsea.png $(OWN_SHOW)/img.txt
+	@cp $(SAMPLE_IMAGES)/chelsea.png docs/own-before.png
+	@$(BUILD)/cellshow --data $(OWN_SHOW) --export docs/own-after.png --at 23
 	@du -sh docs
 
 # build-web/: index.html, cellshow.js, cellshow.wasm and the default data.
@@ -148,7 +157,12 @@ test-web: web
 	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
 	  node --test tests/web/record.test.js tests/web/page.test.js
 
+# The benchmarks' own needs: chafa, the converter's quality anchor, and the
+# sample photographs.
+BENCH_PACKAGES := chafa
 bench: build
+	@./tools/install-deps.sh $(BENCH_PACKAGES)
+	@./tools/sample-images.sh $(SAMPLE_IMAGES)
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:

@@ -6,18 +6,22 @@
 set(CELLSHOW_MAINTAINER "cellshow developers <cellshow@example.org>"
   CACHE STRING "Maintainer named in the Debian package")
 
-# The manual page: scdoc source to troff, then compressed as Debian wants.
+# The manual pages: scdoc source to troff, then compressed as Debian wants.
 find_program(SCDOC scdoc REQUIRED)
-set(MAN_SOURCE ${CMAKE_SOURCE_DIR}/docs/cellshow.1.scd)
-set(MAN_PAGE ${CMAKE_BINARY_DIR}/docs/cellshow.1)
-add_custom_command(OUTPUT ${MAN_PAGE} ${MAN_PAGE}.gz
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs
-  COMMAND sh -c "'${SCDOC}' < '${MAN_SOURCE}' > '${MAN_PAGE}'"
-  COMMAND sh -c "gzip -9n < '${MAN_PAGE}' > '${MAN_PAGE}.gz'"
-  DEPENDS ${MAN_SOURCE}
-  COMMENT "Making the manual page"
-  VERBATIM)
-add_custom_target(man-page ALL DEPENDS ${MAN_PAGE} ${MAN_PAGE}.gz)
+set(MAN_PAGES)
+foreach(page cellshow cellshow-data)
+  set(source ${CMAKE_SOURCE_DIR}/docs/${page}.1.scd)
+  set(man ${CMAKE_BINARY_DIR}/docs/${page}.1)
+  add_custom_command(OUTPUT ${man} ${man}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs
+    COMMAND sh -c "'${SCDOC}' < '${source}' > '${man}'"
+    COMMAND sh -c "gzip -9n < '${man}' > '${man}.gz'"
+    DEPENDS ${source}
+    COMMENT "Making the manual page ${page}(1)"
+    VERBATIM)
+  list(APPEND MAN_PAGES ${man} ${man}.gz)
+endforeach()
+add_custom_target(man-page ALL DEPENDS ${MAN_PAGES})
 
 # The changelog names the version and the maintainer.
 set(CHANGELOG ${CMAKE_BINARY_DIR}/docs/changelog)
@@ -44,20 +48,26 @@ add_custom_command(OUTPUT ${ICONS}
   COMMENT "Drawing the icons from the show's title"
   VERBATIM)
 add_custom_target(icons ALL DEPENDS ${ICONS})
+# The data is made by show-data's rule; icons, which reads it, waits for that
+# target, or a parallel make would run the generator twice at once into the
+# same folder.
+add_dependencies(icons show-data)
 
 # Everything the install rules below copy; `make install` and `make deb`
 # build this, so neither needs the tests.
-add_custom_target(installables DEPENDS cellshow show-data man-page changelog icons)
+add_custom_target(installables DEPENDS cellshow cellshow-data show-data man-page changelog icons)
 
 # cmake --install and CPack install what exists; they build nothing.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-install(TARGETS cellshow RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS cellshow cellshow-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_BINARY_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/cellshow/data
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-install(FILES ${MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/cellshow.bash
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME cellshow)
+foreach(page cellshow cellshow-data)
+  install(FILES ${CMAKE_BINARY_DIR}/docs/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/${page}.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${page})
+endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/cellshow.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 256x256 48x48)
@@ -85,5 +95,6 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 A fixed audiovisual show on an 80x50 grid of character cells: a colour\n\
 plasma with overlay pictures and rays, full-screen cell animations, line\n\
 bursts and fixed-point wireframe models in perspective, with music. It\n\
-plays in a terminal, and can record itself headless.")
+plays in a terminal, and can record itself headless. cellshow-data makes\n\
+its files from pictures, video, music, ANSI art and models.")
 include(CPack)

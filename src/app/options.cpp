@@ -71,10 +71,12 @@ const char* const HelpText =
 #ifndef _WIN32
     "  --export FILE     play headless and write the show to FILE, by its\n"
     "                    extension: .mp4 or .mkv (H.264 with the music), .webm\n"
-    "                    (VP9 and Opus), .gif, .png (one frame, needs --at) or\n"
-    "                    .cast (asciicast terminal recording); with --mute a\n"
+    "                    (VP9 and Opus), .gif, .png (one frame, needs --at),\n"
+    "                    .cast (asciicast terminal recording) or .ans, .bin or\n"
+    "                    .xb (ANSI art of one frame, needs --at); with --mute a\n"
     "                    video has no sound\n"
-    "  --at SECONDS      the moment of the show a .png export shows\n"
+    "  --at SECONDS      the moment of the show a .png, .ans, .bin or .xb export\n"
+    "                    shows\n"
 #endif
     "  --help            show this help\n"
     "  --version         show the version\n"

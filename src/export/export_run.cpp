@@ -13,6 +13,7 @@ extern "C" {
 #include <ctime>
 #include <memory>
 
+#include "export/art_export.h"
 #include "export/cast_export.h"
 #include "export/image_export.h"
 #include "export/target_file.h"
@@ -117,6 +118,15 @@ std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const ExportSettings& sett
       return std::make_unique<PngExport>(static_cast<uint32_t>(settings.atTick));
     case ExportKind::Cast:
       return std::make_unique<CastExport>(std::time(nullptr));
+    case ExportKind::Ans:
+    case ExportKind::Bin:
+    case ExportKind::XBin: {
+      const ArtFormat format = kind == ExportKind::Ans   ? ArtFormat::Ansi
+                               : kind == ExportKind::Bin ? ArtFormat::Bin
+                                                         : ArtFormat::XBin;
+      return std::make_unique<ArtExport>(format, static_cast<uint32_t>(settings.atTick),
+                                         std::time(nullptr));
+    }
     case ExportKind::Unknown:
       break;
   }
@@ -141,6 +151,9 @@ ExportKind ExportKindOf(const std::string& path) {
   if (extension == "gif") return ExportKind::Gif;
   if (extension == "png") return ExportKind::Png;
   if (extension == "cast") return ExportKind::Cast;
+  if (extension == "ans") return ExportKind::Ans;
+  if (extension == "bin") return ExportKind::Bin;
+  if (extension == "xb") return ExportKind::XBin;
   return ExportKind::Unknown;
 }
 
@@ -197,16 +210,18 @@ int CheckExportUsage(const ExportSettings& settings) {
   if (kind == ExportKind::Unknown) {
     std::fprintf(stderr,
                  "cellshow: --export: cannot tell the format of '%s'; name it .mp4, .mkv, "
-                 ".webm, .gif, .png or .cast\n",
+                 ".webm, .gif, .png, .cast, .ans, .bin or .xb\n",
                  settings.path.c_str());
     return 2;
   }
-  if (kind == ExportKind::Png && settings.atTick < 0) {
-    std::fputs("cellshow: a .png export needs --at SECONDS, the moment it shows\n", stderr);
+  if (IsStill(kind) && settings.atTick < 0) {
+    std::fputs(
+        "cellshow: a .png, .ans, .bin or .xb export needs --at SECONDS, the moment it shows\n",
+        stderr);
     return 2;
   }
-  if (kind != ExportKind::Png && settings.atTick >= 0) {
-    std::fputs("cellshow: --at goes with a .png export only\n", stderr);
+  if (!IsStill(kind) && settings.atTick >= 0) {
+    std::fputs("cellshow: --at goes with a .png, .ans, .bin or .xb export only\n", stderr);
     return 2;
   }
   if (kind == ExportKind::Png && settings.startTick > 0) {
@@ -261,7 +276,7 @@ int RunExport(const ExportSettings& settings) {
   const ShowTimeline timeline = Plan(settings);
   if (interruptSignal != 0) return Interrupted(target);
   int64_t stopAfter = -1;
-  if (kind == ExportKind::Png) {
+  if (IsStill(kind)) {
     if (settings.atTick > timeline.lastTick) {
       std::fprintf(stderr, "cellshow: --at %s is past the end of the show (%s)\n",
                    settings.atText.c_str(), SecondsText(timeline.frameCount()).c_str());

@@ -17,7 +17,13 @@
 
 namespace cellshow {
 
-enum class ExportKind { Unknown, Mp4, Matroska, WebM, Gif, Png, Cast };
+enum class ExportKind { Unknown, Mp4, Matroska, WebM, Gif, Png, Cast, Ans, Bin, XBin };
+
+// The kinds that write one moment of the show (--at).
+constexpr bool IsStill(ExportKind k) {
+  return k == ExportKind::Png || k == ExportKind::Ans || k == ExportKind::Bin ||
+         k == ExportKind::XBin;
+}
 
 // What the launcher hands an export: the file and the show's resolved paths.
 struct ExportSettings {

@@ -42,6 +42,9 @@ TEST(ExportParts, FormatComesFromTheExtensionInAnyCase) {
   EXPECT_EQ(ExportKindOf("a.b.webm"), ExportKind::WebM);
   EXPECT_EQ(ExportKindOf("/tmp/x.Gif"), ExportKind::Gif);
   EXPECT_EQ(ExportKindOf("x.png"), ExportKind::Png);
+  EXPECT_EQ(ExportKindOf("X.ANS"), ExportKind::Ans);
+  EXPECT_EQ(ExportKindOf("a/b.bin"), ExportKind::Bin);
+  EXPECT_EQ(ExportKindOf("x.xb"), ExportKind::XBin);
   EXPECT_EQ(ExportKindOf("x.cast"), ExportKind::Cast);
   for (const char* other : {"x.avi", "x", "dir.gif/x", ".gif", "x.gif.part", "x."})
     EXPECT_EQ(ExportKindOf(other), ExportKind::Unknown) << other;

@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "help_options.h"
@@ -25,6 +26,9 @@ using test::ShellRun;
 using test::TempDir;
 
 const std::string Completion = std::string(CELLSHOW_SOURCE_DIR) + "/packaging/cellshow.bash";
+const std::string DataTool = std::string(CELLSHOW_BUILD_DIR) + "/cellshow-data";
+const std::string DataCompletion =
+    std::string(CELLSHOW_SOURCE_DIR) + "/packaging/cellshow-data.bash";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -37,14 +41,16 @@ std::vector<std::string> Lines(const std::string& text) {
 // typed, run in `folder`. The words are as bash splits them (by default '='
 // is a word of its own).
 std::vector<std::string> Complete(const std::vector<std::string>& words,
-                                  const std::string& folder = "/") {
+                                  const std::string& folder = "/",
+                                  const std::string& script = Completion,
+                                  const std::string& function = "_cellshow") {
   std::string array;
   for (const std::string& w : words) array += " " + ShellQuote(w);
   const ShellRun run =
       RunShell("cd " + ShellQuote(folder) + " && bash --norc --noprofile -c " +
-               ShellQuote("source " + ShellQuote(Completion) + " && COMP_WORDS=(" + array +
-                          ") && COMP_CWORD=" + std::to_string(words.size() - 1) +
-                          " && _cellshow; printf '%s\\n' \"${COMPREPLY[@]}\""));
+               ShellQuote("source " + ShellQuote(script) + " && COMP_WORDS=(" + array +
+                          ") && COMP_CWORD=" + std::to_string(words.size() - 1) + " && " +
+                          function + "; printf '%s\\n' \"${COMPREPLY[@]}\""));
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::string> offered = Lines(run.out);
   std::erase(offered, "");
@@ -57,22 +63,61 @@ bool Has(const std::vector<std::string>& list, const std::string& item) {
 }
 
 TEST(ManPage, DocumentsEveryOptionThatHelpLists) {
-  const std::vector<HelpOption> options = test::HelpOptions(CELLSHOW_BINARY);
-  ASSERT_GE(options.size(), 8u) << "could not read the options from --help";
-  // Rendered as a reader sees it, on lines wide enough that nothing wraps.
-  const ShellRun man = RunShell("groff -man -Tutf8 -P-cbou -rLL=250n " +
-                                ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/docs/cellshow.1"));
-  ASSERT_EQ(man.status, 0) << man.err;
-  const std::vector<std::string> lines = Lines(man.out);
-  for (const HelpOption& option : options) {
-    // An entry of its own in a list: the option at the start of a line,
-    // maybe after its short form, followed by its value or the line's end.
-    const std::regex entry("^ +(-[a-zA-Z], )?" + option.name + "([= ]|$)");
-    const bool documented = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-      return std::regex_search(l, entry);
-    });
-    EXPECT_TRUE(documented) << "docs/cellshow.1.scd has no entry for " << option.name;
+  for (const auto& [program, page, least] :
+       {std::tuple<std::string, std::string, size_t>{CELLSHOW_BINARY, "cellshow", 8},
+        {DataTool, "cellshow-data", 4}}) {
+    SCOPED_TRACE(page);
+    const std::vector<HelpOption> options = test::HelpOptions(program);
+    ASSERT_GE(options.size(), least) << "could not read the options from --help";
+    // Rendered as a reader sees it, on lines wide enough that nothing wraps.
+    const ShellRun man =
+        RunShell("groff -man -Tutf8 -P-cbou -rLL=250n " +
+                 ShellQuote(std::string(CELLSHOW_BUILD_DIR) + "/docs/" + page + ".1"));
+    ASSERT_EQ(man.status, 0) << man.err;
+    const std::vector<std::string> lines = Lines(man.out);
+    for (const HelpOption& option : options) {
+      // An entry of its own in a list: the option at the start of a line,
+      // maybe after its short form, followed by its value or the line's end.
+      const std::regex entry("^ +(-[a-zA-Z], )?" + option.name + "([= ]|$)");
+      const bool documented = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return std::regex_search(l, entry);
+      });
+      EXPECT_TRUE(documented) << "docs/" << page << ".1.scd has no entry for " << option.name;
+    }
   }
+}
+
+// cellshow-data: the subcommands first, convert's options and --fit's
+// values (each one the program takes), folders after check.
+TEST(BashCompletion, CompletesTheDataToolsSubcommandsAndOptions) {
+  const std::vector<HelpOption> options = test::HelpOptions(DataTool);
+  ASSERT_GE(options.size(), 4u);
+  auto complete = [&](const std::vector<std::string>& words, const std::string& folder = "/") {
+    return Complete(words, folder, DataCompletion, "_cellshow_data");
+  };
+  const std::vector<std::string> offered = complete({"cellshow-data", "convert", "-"});
+  for (const HelpOption& option : options) {
+    const std::string expected = option.name + (option.valueAfterEquals ? "=" : "");
+    EXPECT_TRUE(Has(offered, expected))
+        << "packaging/cellshow-data.bash does not offer " << expected;
+  }
+  EXPECT_TRUE(Has(complete({"cellshow-data", "co"}), "convert"));
+  EXPECT_TRUE(Has(complete({"cellshow-data", "ch"}), "check"));
+  const std::vector<std::string> fits = complete({"cellshow-data", "convert", "--fit", "="});
+  EXPECT_EQ(fits, (std::vector<std::string>{"contain", "cover", "stretch"}));
+  for (const std::string& fit : fits) {
+    EXPECT_EQ(
+        RunShell(ShellQuote(DataTool) + " convert --fit=" + fit + " --help >/dev/null").status, 0);
+  }
+  EXPECT_EQ(RunShell(ShellQuote(DataTool) + " convert --fit=zoom --help 2>/dev/null").status, 2);
+  const TempDir dir;
+  dir.Write("mine/img.txt", {1});
+  dir.Write("cat.gif", {1});
+  const std::string here = dir.path().string();
+  EXPECT_EQ(complete({"cellshow-data", "check", ""}, here), std::vector<std::string>{"mine"});
+  EXPECT_EQ(complete({"cellshow-data", "convert", "c"}, here), std::vector<std::string>{"cat.gif"});
+  EXPECT_EQ(complete({"cellshow-data", "convert", "cat.gif", "mine/"}, here),
+            std::vector<std::string>{"mine/img.txt"});
 }
 
 TEST(BashCompletion, OffersEveryOptionThatHelpLists) {

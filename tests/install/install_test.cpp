@@ -55,10 +55,13 @@ std::set<std::string> FilesUnder(const fs::path& root) {
 // The files that make an installation under a prefix.
 const char* const InstalledFiles[] = {
     "bin/cellshow",
+    "bin/cellshow-data",
     "share/cellshow/data/img.txt",
     "share/cellshow/data/03.mp3",
     "share/man/man1/cellshow.1.gz",
+    "share/man/man1/cellshow-data.1.gz",
     "share/bash-completion/completions/cellshow",
+    "share/bash-completion/completions/cellshow-data",
     "share/applications/cellshow.desktop",
     "share/doc/cellshow/copyright",
     "share/icons/hicolor/256x256/apps/cellshow.png",
@@ -78,10 +81,17 @@ void ExpectAWorkingInstallation(const fs::path& prefix, const fs::path& elsewher
   EXPECT_EQ(installed.run.err, "");
   EXPECT_TRUE(installed.bytes == reference) << "the installed program plays another show";
 
-  const ShellRun man = RunShell("zcat " + ShellQuote(prefix / "share/man/man1/cellshow.1.gz") +
-                                " | groff -ww -man -Tutf8 >/dev/null");
-  EXPECT_EQ(man.status, 0);
-  EXPECT_EQ(man.err, "") << "groff warns about the manual page";
+  for (const char* page : {"cellshow", "cellshow-data"}) {
+    const ShellRun man =
+        RunShell("zcat " + ShellQuote(prefix / "share/man/man1" / (std::string(page) + ".1.gz")) +
+                 " | groff -ww -man -Tutf8 >/dev/null");
+    EXPECT_EQ(man.status, 0) << page;
+    EXPECT_EQ(man.err, "") << "groff warns about the manual page " << page;
+  }
+  // The installed data tool finds its libraries and holds its data complete.
+  const ShellRun check = RunShell(ShellQuote(prefix / "bin/cellshow-data") + " check " +
+                                  ShellQuote(prefix / "share/cellshow/data"));
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
 
   const ShellRun desktop = RunShell("desktop-file-validate " +
                                     ShellQuote(prefix / "share/applications/cellshow.desktop"));
@@ -203,11 +213,12 @@ TEST(Install, TwoPrefixesAndThePackageRecordTheBuildsShowFromAnyFolder) {
   EXPECT_EQ(ControlField(info.out, "Version"), version);
   const ShellRun shown = RunShell(ShellQuote(unpacked / "usr/bin/cellshow") + " --version");
   EXPECT_EQ(shown.out, "cellshow " + version + "\n");
-  // Depends names exactly the packages of the libraries the program links.
+  // Depends names exactly the packages of the libraries the programs link.
   const std::string depends = ControlField(info.out, "Depends");
-  EXPECT_EQ(PackageNames(depends),
-            PackagesOfNeededLibraries((unpacked / "usr/bin/cellshow").string()))
-      << "Depends: " << depends;
+  std::set<std::string> needed =
+      PackagesOfNeededLibraries((unpacked / "usr/bin/cellshow").string());
+  needed.merge(PackagesOfNeededLibraries((unpacked / "usr/bin/cellshow-data").string()));
+  EXPECT_EQ(PackageNames(depends), needed) << "Depends: " << depends;
   EXPECT_NE(depends.find("libc6 (>= "), std::string::npos) << depends;
 
   const ShellRun lintian = RunShell("lintian --fail-on error " + ShellQuote(deb));

@@ -19,6 +19,8 @@ ProgramRun RunDataTool(const std::string& arguments) {
   return run;
 }
 
+CellFile ReadCellFile(const std::string& path) { return CellFile{ReadBytes(path)}; }
+
 std::string BuildDataFolder() { return std::string(CELLSHOW_BUILD_DIR) + "/data"; }
 
 }  // namespace cellshow::test
