@@ -15,14 +15,15 @@ PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
             libvterm-dev libsdl2-mixer-dev libmpg123-dev libmp3lame-dev \
             libncurses-dev tmux locales zlib1g-dev console-setup-linux \
             libsdl2-dev libx11-dev libavformat-dev libavcodec-dev libswscale-dev \
-            libswresample-dev libavutil-dev nlohmann-json3-dev scdoc libpng-dev
+            libswresample-dev libavutil-dev nlohmann-json3-dev scdoc libpng-dev \
+            libssh-dev
 # Where `make install` puts the program; DESTDIR, when set, is put before it.
 PREFIX     ?= /usr/local
 # What the tests need besides the build: for the window, a virtual X display,
 # screenshots (xwd), typed keys (xdotool), xprop and a window manager; for the
 # installation and the package, groff, desktop-file-validate, dpkg-shlibdeps
-# and lintian.
-TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox
+# and lintian; for the server, OpenSSH's client (ssh, sftp, ssh-keygen).
+TEST_PACKAGES := xvfb x11-apps x11-utils xdotool openbox openssh-client
 PACKAGE_PACKAGES := groff-base desktop-file-utils dpkg-dev lintian
 # The Windows build (cross-compiled) and its smoke test under Wine.
 WIN_PACKAGES  := cmake make g++-mingw-w64-x86-64-posix
@@ -157,9 +158,10 @@ test-web: web
 	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
 	  node --test tests/web/record.test.js tests/web/page.test.js
 
-# The benchmarks' own needs: chafa, the converter's quality anchor, and the
-# sample photographs.
-BENCH_PACKAGES := chafa
+# The benchmarks' own needs: chafa, the converter's quality anchor, the
+# sample photographs, and OpenSSH's sshd, which the server bench loads beside
+# it.
+BENCH_PACKAGES := chafa openssh-server
 bench: build
 	@./tools/install-deps.sh $(BENCH_PACKAGES)
 	@./tools/sample-images.sh $(SAMPLE_IMAGES)

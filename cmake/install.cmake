@@ -1,6 +1,7 @@
 # What `cmake --install` and the Debian package put on a Linux machine: the
 # program, its default data, the manual page, the bash completion, the desktop
-# entry with its icons, and the copyright and changelog. Included from the top
+# entry with its icons, the server's systemd unit, and the copyright and
+# changelog. Included from the top
 # CMakeLists.txt after the targets exist.
 
 set(CELLSHOW_MAINTAINER "cellshow developers <cellshow@example.org>"
@@ -53,6 +54,11 @@ add_custom_target(icons ALL DEPENDS ${ICONS})
 # same folder.
 add_dependencies(icons show-data)
 
+# The systemd unit for the server, naming the installed program.
+set(CELLSHOW_BINARY ${CMAKE_INSTALL_FULL_BINDIR}/cellshow)
+set(SERVE_UNIT ${CMAKE_BINARY_DIR}/packaging/cellshow-serve.service)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/cellshow-serve.service.in ${SERVE_UNIT} @ONLY)
+
 # Everything the install rules below copy; `make install` and `make deb`
 # build this, so neither needs the tests.
 add_custom_target(installables DEPENDS cellshow cellshow-data show-data man-page changelog icons)
@@ -70,6 +76,8 @@ foreach(page cellshow cellshow-data)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/cellshow.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Installed, not enabled (no maintainer script enables it).
+install(FILES ${SERVE_UNIT} DESTINATION lib/systemd/system)
 foreach(size 256x256 48x48)
   install(FILES ${ICON_DIR}/${size}/apps/cellshow.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)

@@ -1,6 +1,7 @@
 # bash completion for cellshow                              -*- shell-script -*-
 # Completes the options, the fixed values of --colors=, --output=, --glyphs=
-# and --fit=, a folder after --data and a file after --record and --export.
+# and --fit=, a folder after --data and a file after --record, --export and
+# --host-key.
 # Needs nothing but bash itself; bash-completion loads it by the command's name.
 
 _cellshow() {
@@ -34,12 +35,12 @@ _cellshow() {
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -P "$prefix" -d -- "$value")
             return ;;
-        --record | --export)
+        --record | --export | --host-key)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -P "$prefix" -f -- "$value")
             return ;;
-        --key-after | --at | --start | --volume)
-            return ;;  # a number
+        --key-after | --at | --start | --volume | --max-viewers | --max-per-address | --serve)
+            return ;;  # a number, or an address and port
     esac
     if ((${#choices[@]})); then
         mapfile -t COMPREPLY < <(compgen -P "$prefix" -W "${choices[*]}" -- "$value")
@@ -48,7 +49,8 @@ _cellshow() {
 
     if [[ $cur == -* || -z $cur ]]; then
         local options="--data --colors= --glyphs= --fit= --window --fullscreen --output= --mute --stats
-            --record --key-after --export --at --volume --loop --start --help --version"
+            --record --key-after --export --at --volume --loop --start --serve --host-key
+            --max-viewers --max-per-address --help --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         # An option that ends in '=' takes its value in the same word.
         if ((${#COMPREPLY[@]} == 1)) && [[ $COMPREPLY == *= ]]; then

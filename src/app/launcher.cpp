@@ -1,6 +1,8 @@
 #include "app/launcher.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/files/asset_paths.h"
@@ -10,6 +12,7 @@
 #include "platform/win32/console_platform.h"
 #elif !defined(__EMSCRIPTEN__)
 #include "export/export_run.h"
+#include "platform/ssh/serve_show.h"
 #include "platform/terminal/terminal_show.h"
 #include "platform/window/window_show.h"
 #endif
@@ -82,6 +85,25 @@ int Export(const Options& options) {
   ReportMissingShowFiles(options.dataDir, options.dataSearched);
   return RunExport(settings);
 }
+
+int Serve(const Options& o) {
+  ServeSettings settings;
+  settings.dataDir = o.dataDir;
+  settings.address = o.serveAddress;
+  settings.port = o.servePort;
+  settings.hostKeyPath = o.hostKey;
+  settings.limits.maxViewers = o.maxViewers;
+  settings.limits.maxPerAddress = o.maxPerAddress;
+  settings.keyAfter = o.keyAfter;
+  settings.stats = o.stats;
+  settings.colors = o.colors;
+  settings.glyphs = o.glyphs;
+  settings.fit = o.fit;
+  const char* shared = std::getenv("CELLSHOW_SERVE_SHARED");
+  settings.shareFrames = shared == nullptr || std::strcmp(shared, "0") != 0;
+  ReportMissingShowFiles(o.dataDir, o.dataSearched);
+  return RunServe(settings);
+}
 #endif
 
 // The live host for `options`, opened; nullptr after one line on stderr.
@@ -118,6 +140,7 @@ int Launch(const Options& options) {
   }
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
   if (!options.exportPath.empty()) return Export(options);
+  if (options.serve) return Serve(options);
 #endif
   static Show show;
   Host* host = OpenLiveHost(options, show);

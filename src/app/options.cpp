@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "show/playback.h"
 
@@ -77,6 +78,15 @@ const char* const HelpText =
     "                    video has no sound\n"
     "  --at SECONDS      the moment of the show a .png, .ans, .bin or .xb export\n"
     "                    shows\n"
+    "  --serve [ADDR:]PORT  serve the show over SSH to anyone who connects\n"
+    "                    (ssh -p PORT HOST), each viewer in their own terminal,\n"
+    "                    from the start; PORT 2222 when left out, every address\n"
+    "                    when ADDR is; no sound over SSH; SIGTERM stops it\n"
+    "  --host-key FILE   the server's Ed25519 host key (default: made on first\n"
+    "                    start in $STATE_DIRECTORY, $XDG_STATE_HOME/cellshow or\n"
+    "                    ~/.local/state/cellshow); refused if others may read it\n"
+    "  --max-viewers N   connections served at once (default 1000)\n"
+    "  --max-per-address N  connections from one address (default 8)\n"
 #endif
     "  --help            show this help\n"
     "  --version         show the version\n"
@@ -84,7 +94,8 @@ const char* const HelpText =
 #ifdef _WIN32
     "Keys: any key ends the show (the key is left in the console input).\n"
     "Ctrl-C, Ctrl-Break and closing the window end it too.\n"
-    "This Windows build plays in the console; it has no window output.\n";
+    "This Windows build plays in the console; it has no window output and no\n"
+    "server (--serve).\n";
 #else
     "Keys: any key ends the show; it is discarded with anything typed during the\n"
     "show, and so is anything typed before it started. Ctrl-C, Ctrl-\\ and the\n"
@@ -239,6 +250,44 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       continue;
     }
 #endif
+    if (arg == "--serve" || arg.rfind("--serve=", 0) == 0) {
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
+      error = "this build has no server (--serve); serve the show from a Linux build";
+      return ParseResult::Error;
+#else
+      options.serve = true;
+      // The address is optional: "--serve" alone serves on the usual port.
+      const bool next = arg == "--serve" && i + 1 < argc && argv[i + 1][0] != '-';
+      if (arg != "--serve" || next) {
+        value = next ? argv[++i] : arg.substr(8);
+        if (!ParseServeAddress(value, options.serveAddress, options.servePort, error))
+          return ParseResult::Error;
+      }
+      continue;
+#endif
+    }
+#ifndef _WIN32
+    if (!TakeValue(argc, argv, i, "--host-key", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      options.hostKey = value;
+      continue;
+    }
+    for (auto [name, count] : {std::pair{"--max-viewers", &options.maxViewers},
+                               std::pair{"--max-per-address", &options.maxPerAddress}}) {
+      if (!TakeValue(argc, argv, i, name, value, error, matched)) return ParseResult::Error;
+      if (!matched) continue;
+      char* end = nullptr;
+      errno = 0;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (errno != 0 || end == value.c_str() || *end != '\0' || n < 1 || n > 100000) {
+        error = std::string(name) + " needs a count from 1 to 100000, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      *count = static_cast<int>(n);
+      break;
+    }
+    if (matched) continue;
+#endif
     if (!TakeValue(argc, argv, i, "--colors", value, error, matched)) return ParseResult::Error;
     if (matched) {
       if (!Pick(value, "--colors", "auto, 8, 16, 256 or truecolor",
@@ -319,6 +368,37 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
   if (options.record && !options.exportPath.empty()) {
     error = "--record and --export cannot be used together";
     return ParseResult::Error;
+  }
+  if (options.serve) {
+    const char* other = options.record                             ? "--record"
+                        : !options.exportPath.empty()              ? "--export"
+                        : options.output == OutputChoice::Window   ? "--window"
+                        : options.output == OutputChoice::Terminal ? "--output"
+                                                                   : nullptr;
+    if (other != nullptr) {
+      error = std::string("--serve plays to viewers over SSH; leave out ") + other;
+      return ParseResult::Error;
+    }
+    // Each viewer is shown the show once from its first tick, without sound.
+    const char* player = options.loop            ? "--loop"
+                         : options.startTick > 0 ? "--start"
+                         : options.volume >= 0   ? "--volume"
+                                                 : nullptr;
+    if (player != nullptr) {
+      error = std::string(player) +
+              " does not go with --serve: each viewer sees the show once from its start, "
+              "without sound";
+      return ParseResult::Error;
+    }
+  } else {
+    const char* serverOnly = !options.hostKey.empty()     ? "--host-key"
+                             : options.maxViewers != 1000 ? "--max-viewers"
+                             : options.maxPerAddress != 8 ? "--max-per-address"
+                                                          : nullptr;
+    if (serverOnly != nullptr) {
+      error = std::string(serverOnly) + " goes with --serve";
+      return ParseResult::Error;
+    }
   }
   if (options.atTick >= 0 && options.exportPath.empty()) {
     error = "--at goes with --export";

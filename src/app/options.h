@@ -35,6 +35,13 @@ struct Options {
   bool loop = false;
   int64_t startTick = 0;
   int volume = -1;
+  // --serve [ADDR:]PORT: the show over SSH to anyone who connects.
+  bool serve = false;
+  std::string serveAddress;  // empty: every address
+  int servePort = 2222;
+  std::string hostKey;  // --host-key; empty: the default place
+  int maxViewers = 1000;
+  int maxPerAddress = 8;
 };
 
 enum class ParseResult { Run, Help, Version, Error };
@@ -47,6 +54,12 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
 // floor(seconds x 1000 / 17), computed exactly. -1 when the text is not such
 // a number or the time is past a million seconds.
 int64_t TickAtSeconds(const std::string& seconds);
+
+// "[ADDR:]PORT" as --serve takes it: "2222", "127.0.0.1:2222",
+// "[::1]:2222" or "localhost:2222"; the port from 0 (one the system picks)
+// to 65535. False with `error` set otherwise.
+bool ParseServeAddress(const std::string& value, std::string& address, int& port,
+                       std::string& error);
 
 extern const char* const HelpText;
 

@@ -90,6 +90,13 @@ TerminalCapabilities ChooseCapabilities(const TerminfoFacts& facts, const char* 
   return caps;
 }
 
+std::string CodesetOfLocaleName(const char* name) {
+  const char* dot = std::strchr(name, '.');
+  if (dot == nullptr) return "ANSI_X3.4-1968";
+  std::string codeset(dot + 1);
+  return codeset.substr(0, codeset.find('@'));
+}
+
 std::string LocaleCodeset() {
   if (std::setlocale(LC_CTYPE, "") == nullptr) {
     // The environment names a locale this machine has not generated (common
@@ -97,10 +104,7 @@ std::string LocaleCodeset() {
     for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
       const char* value = std::getenv(name);
       if (value == nullptr || *value == '\0') continue;
-      const char* dot = std::strchr(value, '.');
-      if (dot == nullptr) return "ANSI_X3.4-1968";
-      std::string codeset(dot + 1);
-      return codeset.substr(0, codeset.find('@'));
+      return CodesetOfLocaleName(value);
     }
     return "ANSI_X3.4-1968";
   }

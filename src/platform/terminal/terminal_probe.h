@@ -18,7 +18,8 @@ struct TerminfoFacts {
   bool directColor = false;           // the RGB or Tc flag
 };
 
-// Reads the entry for `term` (nullptr: TERM unset). `fd` is the terminal.
+// Reads the entry for `term` (nullptr: TERM unset). `fd` is the terminal;
+// -1 when there is none here (a viewer's terminal over the network).
 TerminfoFacts ReadTerminfo(const char* term, int fd);
 
 // "" when the show can play in a terminal of this type; otherwise why not, as
@@ -32,6 +33,11 @@ std::string Unsuitable(const char* term, const TerminfoFacts& facts, const std::
 // Unicode when the locale's character set (`codeset`) is UTF-8, else ASCII.
 TerminalCapabilities ChooseCapabilities(const TerminfoFacts& facts, const char* colorterm,
                                         const char* codeset, ColorMode colors, GlyphMode glyphs);
+
+// The character set a locale's name gives: what follows its dot, up to any
+// '@' ("en_US.UTF-8" gives "UTF-8"); a name without one ("C", "POSIX")
+// gives "ANSI_X3.4-1968".
+std::string CodesetOfLocaleName(const char* name);
 
 // The character set of the user's locale (LC_CTYPE from the environment),
 // e.g. "UTF-8", "ISO-8859-1" or "ANSI_X3.4-1968". Sets LC_CTYPE: call it on
