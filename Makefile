@@ -2,6 +2,10 @@
 # Both first install the Debian packages that are missing (locales: the
 # terminal tests make a Latin-1 locale of their own with localedef).
 
+# The builds under this make (cmake --build runs make again) do not announce
+# every folder they enter.
+MAKEFLAGS += --no-print-directory
+
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -117,8 +121,8 @@ test-windows: windows data
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
 
 # The README's pictures: four moments of the default show and the first
-# three seconds as a looping GIF.
-PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+# three seconds as a looping GIF, at 4:3.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --aspect=4:3 --export
 pictures: data
 	@mkdir -p docs
 	@$(PICTURES_RUN) docs/plasma.png --at 6

@@ -59,10 +59,11 @@ constexpr LiveOutput Outputs[] = {
 constexpr const char* NoSuchOutput = "this build has no such output";
 
 int Export(const Options& options) {
-  const ExportSettings settings{
+  ExportSettings settings{
       options.exportPath, options.dataDir, MapAssetName(options.dataDir, MusicFileName),
       options.atTick,     options.atText,  options.keyAfter,
       options.mute};
+  settings.aspect = options.aspect;
   if (const int usage = CheckExportUsage(settings)) return usage;
   ReportMissingShowFiles(options.dataDir, options.dataSearched);
   return RunExport(settings);

@@ -65,6 +65,9 @@ const char* const HelpText =
     "                    .cast (asciicast terminal recording); with --mute a\n"
     "                    video has no sound\n"
     "  --at SECONDS      the moment of the show a .png export shows\n"
+    "  --aspect=RATIO    the shape of a .png or .gif export: 16:10 (default:\n"
+    "                    640x400, the pixels as they are) or 4:3 (1280x960,\n"
+    "                    as a display showed them, in whole pixels)\n"
 #endif
     "  --help            show this help\n"
     "  --version         show the version\n"
@@ -208,6 +211,16 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       }
       continue;
     }
+    if (!TakeValue(argc, argv, i, "--aspect", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      if (!Pick(value, "--aspect", "16:10 or 4:3",
+                {{"16:10", ImageAspect::Square}, {"4:3", ImageAspect::FourThree}}, options.aspect,
+                error)) {
+        return ParseResult::Error;
+      }
+      options.aspectGiven = true;
+      continue;
+    }
 #endif
     if (!TakeValue(argc, argv, i, "--colors", value, error, matched)) return ParseResult::Error;
     if (matched) {
@@ -279,6 +292,10 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
   }
   if (options.atTick >= 0 && options.exportPath.empty()) {
     error = "--at goes with --export";
+    return ParseResult::Error;
+  }
+  if (options.aspectGiven && options.exportPath.empty()) {
+    error = "--aspect goes with --export";
     return ParseResult::Error;
   }
   return ParseResult::Run;
