@@ -38,7 +38,7 @@ void PaintRevealed(Show& show) {
   WalkPointList(
       show.points,
       [&](uint16_t k) {
-        if (b.PointOrdinal <= b.RevealLength && k < ScreenCellCount) show.Screen[k] = {219, 15};
+        if (b.PointOrdinal <= b.RevealLength && k < ScreenCellCount) show.Screen[k] = WhiteBlock;
         b.PointOrdinal = static_cast<uint8_t>(b.PointOrdinal + 1);
       },
       [&] { b.PointOrdinal = 0; });

@@ -107,7 +107,7 @@ void DrawPlasma(Show& show, int d) {
 }
 
 void DrawBand(Show& show) {
-  for (int k = BandFirstRow * ScreenWidth; k < ScreenCellCount; ++k) show.Screen[k] = {32, 64};
+  for (int k = BandFirstRow * ScreenWidth; k < ScreenCellCount; ++k) show.Screen[k] = RedBlank;
 }
 
 // Chooses the overlay picture for step d and records in OverlayState whether
@@ -154,7 +154,7 @@ void DrawRays(Show& show, int d) {
   }
   // The ray tips lie on row 50, below the screen, and are not painted.
   WalkPointList(show.points, [&](uint16_t k) {
-    if (k < ScreenCellCount) show.Screen[k] = {219, 0};
+    if (k < ScreenCellCount) show.Screen[k] = BlackBlock;
   });
   ResetPointList(show.points);
 }

@@ -57,7 +57,7 @@ void ProjectAndTrace(Show& show) {
 
 void PaintPresentAndEmpty(Show& show) {
   WalkPointList(show.points, [&](uint16_t k) {
-    if (k < ScreenCellCount) show.Screen[k] = {219, 15};
+    if (k < ScreenCellCount) show.Screen[k] = WhiteBlock;
   });
   PresentScreen(show);
   ResetPointList(show.points);

@@ -17,6 +17,12 @@ struct Cell {
 
 using ScreenCells = Cell[ScreenCellCount];
 
+// The cells the scenes draw with: character 219 is a full block, 32 a blank;
+// attribute 15 is bright white on black, 64 black on red.
+constexpr Cell WhiteBlock{219, 15};
+constexpr Cell BlackBlock{219, 0};
+constexpr Cell RedBlank{32, 64};
+
 // Console geometry: the window, the buffer and the rectangle of every present
 // are always exactly the grid.
 struct ConsoleCoord {

@@ -16,25 +16,25 @@ void TickProc(Show& show) {
     seq.AdvancePending = 0;
   }
   switch (seq.CurrentScene) {
-    case 0:
+    case PlasmaId:
       PlasmaScene(show);
       break;
-    case 1:
+    case ImgId:
       ImgScene(show);
       break;
-    case 2:
+    case BurstId:
       BurstScene(show);
       break;
-    case 3:
+    case HitId:
       HitScene(show);
       break;
-    case 4:
+    case BlId:
       BlScene(show);
       break;
-    case 6:
+    case SpinId:
       SpinScene(show);
       break;
-    case 8:
+    case FlightId:
       FlightScene(show);
       break;
     default:

@@ -5,6 +5,19 @@
 
 namespace cellshow {
 
+// The scene ids; every id without a scene of its own (5, 7, 9 to 255) runs
+// the closing scene, and the script uses 7 for it.
+enum SceneId : uint8_t {
+  PlasmaId = 0,   // plasma with overlay pictures and rays; starts the music
+  ImgId = 1,      // playback of img.txt
+  BurstId = 2,    // line burst: the first line set, then the second
+  HitId = 3,      // playback of hit.img
+  BlId = 4,       // playback of bl.img
+  SpinId = 6,     // wireframe models A and B
+  ClosingId = 7,  // the closing scene
+  FlightId = 8,   // wireframe model C, with its fly-off
+};
+
 constexpr int ScriptLength = 14;
 constexpr uint8_t SceneScript[ScriptLength] = {0, 1, 2, 3, 4, 2, 6, 1, 8, 3, 4, 4, 4, 7};
 // The closing scene waits this many ticks, then ends the show in the next.

@@ -34,7 +34,7 @@ struct Pace {
 };
 
 TEST(FrameExchangeThreads, FramesArriveWholeInOrderAndTheNewestLast) {
-  constexpr uint32_t Frames = 20000;
+  constexpr uint32_t Frames = 5000;
   for (const Pace& pace : {Pace{"eager consumer", 0}, Pace{"lagging consumer", 1}}) {
     SCOPED_TRACE(pace.name);
     const auto owned = std::make_unique<FrameExchange>();
