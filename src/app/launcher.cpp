@@ -80,7 +80,8 @@ int Export(const Options& options) {
                                 options.atText,
                                 options.keyAfter,
                                 options.mute,
-                                static_cast<uint32_t>(options.startTick)};
+                                static_cast<uint32_t>(options.startTick),
+                                options.aspect};
   if (const int usage = CheckExportUsage(settings)) return usage;
   ReportMissingShowFiles(options.dataDir, options.dataSearched);
   return RunExport(settings);

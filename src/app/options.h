@@ -4,6 +4,7 @@
 #include <string>
 
 #include "render/ansi/terminal_capabilities.h"
+#include "render/pixels/image_aspect.h"
 
 namespace cellshow {
 
@@ -21,6 +22,8 @@ struct Options {
   // 17); -1 when not given. atText is the value as written.
   int64_t atTick = -1;
   std::string atText;
+  ImageAspect aspect = ImageAspect::Square;  // --aspect, for a .png or .gif export
+  bool aspectGiven = false;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
   GlyphMode glyphs = GlyphMode::Auto;
