@@ -83,7 +83,7 @@ TEST(TerminalPty, NotATerminalIsOneClearLineAndExitCode2) {
     std::fclose(f);
     const std::string message(text, n);
     EXPECT_NE(message.find("standard output is not a terminal"), std::string::npos) << message;
-    EXPECT_NE(message.find("--record FILE"), std::string::npos) << message;
+    EXPECT_NE(message.find("--export show.mp4"), std::string::npos) << message;
     EXPECT_EQ(message.find('\n'), message.size() - 1) << "one line: " << message;
   }
 }
