@@ -69,6 +69,8 @@ TEST(ExportCli, UsageErrorsExitTwoWithOneLineAndWriteNothing) {
       {"--export show.png --at 64.159", "past the end of the show (64.158 s)"},
       {"--export show.png --at 64.1581", "past the end of the show (64.158 s)"},
       {"--export show.png --at 2 --key-after 100", "past the end of the show (1.717 s)"},
+      {"--export show.xb --at 64.159", "past the end of the show (64.158 s)"},
+      {"--export show.ans --at 5 --start 3", "a .ans export shows the moment --at names"},
       {"--at 3", "--at goes with --export"},
       {"--export show.gif --record r.bin", "cannot be used together"},
       {"--export show.mp4 --aspect=4:3", "--aspect goes with a .png or .gif export"},
