@@ -2,6 +2,10 @@
 # Both first install the Debian packages that are missing (locales: the
 # terminal tests make a Latin-1 locale of their own with localedef).
 
+# The builds under this make (cmake --build runs make again) do not announce
+# every folder they enter.
+MAKEFLAGS += --no-print-directory
+
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -122,10 +126,10 @@ test-windows: windows data
 	@tests/windows/wine_smoke.sh $(WIN_BUILD)/cellshow.exe $(BUILD)
 
 # The README's pictures: four moments of the default show and the first
-# three seconds as a looping GIF; and a show of one's own: a photograph
-# (from Debian's sample images, tools/sample-images.sh) before and after
-# `cellshow-data convert`, as the show's first animation plays it.
-PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --export
+# three seconds as a looping GIF, at 4:3; and a show of one's own: a
+# photograph (from Debian's sample images, tools/sample-images.sh) before and
+# after `cellshow-data convert`, as the show's first animation plays it.
+PICTURES_RUN = $(BUILD)/cellshow --data $(BUILD)/data --aspect=4:3 --export
 SAMPLE_IMAGES = $(BUILD)/sample-images
 OWN_SHOW = $(BUILD)/own-show
 pictures: data
@@ -139,7 +143,7 @@ pictures: data
 	@rm -rf $(OWN_SHOW) && $(BUILD)/cellshow-data $(OWN_SHOW) >/dev/null
 	@$(BUILD)/cellshow-data convert $(SAMPLE_IMAGES)/chelsea.png $(OWN_SHOW)/img.txt
 	@cp $(SAMPLE_IMAGES)/chelsea.png docs/own-before.png
-	@$(BUILD)/cellshow --data $(OWN_SHOW) --export docs/own-after.png --at 23
+	@$(BUILD)/cellshow --data $(OWN_SHOW) --aspect=4:3 --export docs/own-after.png --at 23
 	@du -sh docs
 
 # build-web/: index.html, cellshow.js, cellshow.wasm and the default data.

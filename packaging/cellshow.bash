@@ -1,7 +1,7 @@
 # bash completion for cellshow                              -*- shell-script -*-
-# Completes the options, the fixed values of --colors=, --output=, --glyphs=
-# and --fit=, a folder after --data and a file after --record, --export and
-# --host-key.
+# Completes the options, the fixed values of --colors=, --output=, --glyphs=,
+# --fit= and --aspect=, a folder after --data and a file after --record,
+# --export and --host-key.
 # Needs nothing but bash itself; bash-completion loads it by the command's name.
 
 _cellshow() {
@@ -31,6 +31,7 @@ _cellshow() {
         --output) choices=(auto terminal window) ;;
         --glyphs) choices=(auto unicode ascii) ;;
         --fit) choices=(auto always never) ;;
+        --aspect) choices=(16:10 4:3) ;;
         --data)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -P "$prefix" -d -- "$value")
@@ -39,7 +40,7 @@ _cellshow() {
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -P "$prefix" -f -- "$value")
             return ;;
-        --key-after | --at | --max-viewers | --max-per-address | --serve)
+        --key-after | --at | --start | --volume | --max-viewers | --max-per-address | --serve)
             return ;;  # a number, or an address and port
     esac
     if ((${#choices[@]})); then
@@ -49,8 +50,8 @@ _cellshow() {
 
     if [[ $cur == -* || -z $cur ]]; then
         local options="--data --colors= --glyphs= --fit= --window --fullscreen --output= --mute --stats
-            --record --key-after --export --at --serve --host-key --max-viewers
-            --max-per-address --help --version"
+            --record --key-after --export --at --aspect= --volume --loop --start --serve
+            --host-key --max-viewers --max-per-address --help --version"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         # An option that ends in '=' takes its value in the same word.
         if ((${#COMPREPLY[@]} == 1)) && [[ $COMPREPLY == *= ]]; then

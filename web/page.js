@@ -1,6 +1,7 @@
 // The page around the WebAssembly build: loads the module and the show's
-// files, shows the start and end screens, draws each presented frame on the
-// canvas and plays the music with WebAudio on the AudioContext clock.
+// files, shows the start and end screens (with the loop and volume
+// controls), draws each presented frame on the canvas and plays the music
+// with WebAudio on the AudioContext clock.
 //
 // The module (src/platform/web/) runs the show: cellshow_begin starts it,
 // cellshow_frame runs the ticks that are due on the page clock and draws the
@@ -25,6 +26,9 @@
   const message = document.getElementById('message');
   const hint = document.getElementById('hint');
   const again = document.getElementById('again');
+  const options = document.getElementById('options');
+  const loopBox = document.getElementById('loop');
+  const volume = document.getElementById('volume');
 
   const params = new URLSearchParams(location.search);
   const testing = params.has('test');
@@ -57,6 +61,7 @@
     state = 'failed';
     document.body.classList.remove('playing');
     again.hidden = true;
+    options.hidden = true;
     show(text, extra);
   }
 
@@ -127,6 +132,7 @@
     }
     state = 'ready';
     show('click or press a key to start');
+    options.hidden = false;
   }
 
   // --- music -----------------------------------------------------------------
@@ -137,9 +143,14 @@
       audio = new AudioContext();
       musicOut = audio.createGain();
       musicOut.connect(audio.destination);
+      setVolume();
     } catch (e) {
       audio = null;  // no sound on this machine: the show plays silently
     }
+  }
+
+  function setVolume() {
+    if (musicOut) musicOut.gain.value = Number(volume.value) / 100;
   }
 
   function closeAllMusic() {
@@ -215,7 +226,9 @@
     requestAnimationFrame(() => {
       state = 'playing';
       startedAt = clock();
-      Module._cellshow_begin(startedAt);
+      // With loop checked the show plays again from its first tick at its
+      // end, music included, until a key or a click.
+      Module._cellshow_begin(startedAt, loopBox.checked ? 1 : 0);
       requestAnimationFrame(frame);
     });
   }
@@ -244,6 +257,7 @@
     state = 'ended';
     document.body.classList.remove('playing');
     show('the show has ended');
+    options.hidden = false;
     again.hidden = false;
     again.focus();
   }
@@ -266,7 +280,16 @@
   const Modifiers = new Set(['Shift', 'Control', 'Alt', 'AltGraph', 'Meta', 'OS', 'CapsLock',
                              'NumLock', 'ScrollLock', 'Fn', 'Dead', 'Unidentified']);
 
+  // Keys that work the controls on the start and end screens (Tab reaches
+  // them); everywhere else, and during the show, a key is a key.
+  const ControlKeys = new Set([' ', 'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home',
+                               'End', 'PageUp', 'PageDown']);
+
   window.addEventListener('keydown', (event) => {
+    if (state !== 'playing' &&
+        (event.key === 'Tab' || (options.contains(event.target) && ControlKeys.has(event.key)))) {
+      return;
+    }
     if (event.key === 'F11') {
       event.preventDefault();
       toggleFullscreen();
@@ -284,7 +307,7 @@
   });
 
   window.addEventListener('click', (event) => {
-    if (event.target === again) return;
+    if (event.target === again || options.contains(event.target)) return;
     if (state === 'ready') {
       start();
     } else if (state === 'playing') {
@@ -294,12 +317,14 @@
   });
 
   window.addEventListener('dblclick', (event) => {
-    if (event.target === again) return;
+    if (event.target === again || options.contains(event.target)) return;
     clearTimeout(pendingClick);
     toggleFullscreen();
   });
 
   again.addEventListener('click', () => start());
+  volume.addEventListener('input', setVolume);
+  options.addEventListener('submit', (event) => event.preventDefault());
 
   if (testing) {
     window.cellshowTest = {
@@ -311,6 +336,7 @@
       startedAt: () => startedAt,
       audio: () => audio,
       musicOut: () => musicOut,
+      loop: () => loopBox.checked,
       music: (file) => music.get(file),
       worstLatenessMs: () => Module._cellshow_worst_lateness_ms() / speed,
       droppedTicks: () => Module._cellshow_dropped_ticks(),

@@ -43,13 +43,24 @@ constexpr LiveOutput Outputs[] = {{OutputChoice::Auto, nullptr, nullptr}};
 constexpr const char* NoSuchOutput =
     "under node only --record plays the show; serve the page to watch it (try --help)";
 #else
+// Set when the window was tried and could not open: the terminal's messages
+// then do not send the user to it.
+bool windowFailed = false;
+
+int VolumeOf(const Options& o) { return o.volume < 0 ? 100 : o.volume; }
+
 Host* OpenTerminal(const Options& o, Show&, std::string& error) {
   return OpenTerminalHost(
-      TerminalSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.colors, o.glyphs, o.fit}, error);
+      TerminalSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.colors, o.glyphs, o.fit,
+                       VolumeOf(o), DisplayNamed() && !windowFailed},
+      error);
 }
 Host* OpenWindow(const Options& o, Show& show, std::string& error) {
-  return OpenWindowHost(WindowSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.fullscreen}, show,
-                        error);
+  Host* host = OpenWindowHost(
+      WindowSettings{o.dataDir, o.keyAfter, o.mute, o.stats, o.fullscreen, VolumeOf(o)}, show,
+      error);
+  windowFailed = host == nullptr;
+  return host;
 }
 // A terminal that shows the whole grid plays there; otherwise a display
 // gets a window.
@@ -62,10 +73,15 @@ constexpr LiveOutput Outputs[] = {
 constexpr const char* NoSuchOutput = "this build has no such output";
 
 int Export(const Options& options) {
-  const ExportSettings settings{
-      options.exportPath, options.dataDir, MapAssetName(options.dataDir, MusicFileName),
-      options.atTick,     options.atText,  options.keyAfter,
-      options.mute};
+  const ExportSettings settings{options.exportPath,
+                                options.dataDir,
+                                MapAssetName(options.dataDir, MusicFileName),
+                                options.atTick,
+                                options.atText,
+                                options.keyAfter,
+                                options.mute,
+                                static_cast<uint32_t>(options.startTick),
+                                options.aspect};
   if (const int usage = CheckExportUsage(settings)) return usage;
   ReportMissingShowFiles(options.dataDir, options.dataSearched);
   return RunExport(settings);
@@ -120,8 +136,8 @@ Host* OpenLiveHost(const Options& options, Show& show) {
 int Launch(const Options& options) {
   if (options.record) {
     ReportMissingShowFiles(options.dataDir, options.dataSearched);
-    return RunRecord(
-        RecordSettings{options.dataDir, options.recordPath, options.keyAfter, options.stats});
+    return RunRecord(RecordSettings{options.dataDir, options.recordPath, options.keyAfter,
+                                    options.stats, static_cast<uint32_t>(options.startTick)});
   }
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
   if (!options.exportPath.empty()) return Export(options);
@@ -132,6 +148,8 @@ int Launch(const Options& options) {
   if (host == nullptr) return 2;
   ReportMissingShowFiles(options.dataDir, options.dataSearched);
   show.host = host;
+  show.play.StartTick = static_cast<uint32_t>(options.startTick);
+  show.play.Loop = options.loop;
   Start(show);  // a live host ends the process in the show's shutdown
   return 0;
 }

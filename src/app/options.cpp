@@ -6,100 +6,9 @@
 #include <initializer_list>
 #include <utility>
 
-namespace cellshow {
+#include "show/playback.h"
 
-#ifdef __EMSCRIPTEN__
-// The WebAssembly build under node records the show; the page plays it.
-const char* const HelpText =
-    "Usage: node cellshow.js --record FILE [--data DIR] [--key-after N]\n"
-    "Plays the show headless, as fast as possible, and writes every frame and\n"
-    "media command to FILE, as `cellshow --record` does. To watch the show, serve\n"
-    "this folder (python3 -m http.server) and open index.html in a browser.\n"
-    "\n"
-    "Options:\n"
-    "  --data DIR        read the show's files from DIR (default: ./data when it\n"
-    "                    exists, else the data beside cellshow.js)\n"
-    "  --record FILE     the recording to write\n"
-    "  --key-after N     a key is seen once N ticks have run (0: before the\n"
-    "                    first tick)\n"
-    "  --help            show this help\n"
-    "  --version         show the version\n";
-#else
-const char* const HelpText =
-    "Usage: cellshow [OPTIONS]\n"
-    "Plays a self-running text-mode show on an 80x50 grid of character cells,\n"
-    "with music. Any key ends it.\n"
-    "\n"
-    "Options:\n"
-    "  --data DIR        read the show's files from DIR (default: ./data when it\n"
-    "                    exists, else the data installed with cellshow)\n"
-#ifndef _WIN32
-    "  --colors=MODE     auto (default: as terminfo and COLORTERM say), 8, 16,\n"
-    "                    256 or truecolor\n"
-    "  --glyphs=SET      auto (default: UTF-8 glyphs when the locale is UTF-8,\n"
-    "                    else ASCII), unicode or ascii\n"
-    "  --fit=WHEN        scale the whole show into a terminal smaller than\n"
-    "                    80x50 (from 40x12 up): auto (default, when it is\n"
-    "                    smaller), always, or never (a notice instead)\n"
-    "  --window          play in a window (640x400 at 4:3, as the VGA text mode\n"
-    "                    showed it); Alt+Enter or F11 toggles fullscreen\n"
-    "  --fullscreen      play in a window that starts fullscreen\n"
-    "  --output=WHERE    auto (default: the terminal when it has 80x50 cells, else\n"
-    "                    a window when there is a display, else the terminal,\n"
-    "                    scaled), terminal or window\n"
-#endif
-    "  --mute            play no music\n"
-#ifdef _WIN32
-    "  --stats           print timing and music figures to stderr at the end\n"
-#else
-    "  --stats           print timing and output figures to stderr at the end\n"
-#endif
-    "                    (with --record: ticks, frames and media commands)\n"
-    "  --record FILE     play headless, as fast as possible, and write every\n"
-    "                    frame and media command to FILE\n"
-    "  --key-after N     a key is seen once N ticks have run (0: before the\n"
-    "                    first tick)\n"
-#ifndef _WIN32
-    "  --export FILE     play headless and write the show to FILE, by its\n"
-    "                    extension: .mp4 or .mkv (H.264 with the music), .webm\n"
-    "                    (VP9 and Opus), .gif, .png (one frame, needs --at),\n"
-    "                    .cast (asciicast terminal recording) or .ans, .bin or\n"
-    "                    .xb (ANSI art of one frame, needs --at); with --mute a\n"
-    "                    video has no sound\n"
-    "  --at SECONDS      the moment of the show a .png, .ans, .bin or .xb export\n"
-    "                    shows\n"
-    "  --serve [ADDR:]PORT  serve the show over SSH to anyone who connects\n"
-    "                    (ssh -p PORT HOST), each viewer in their own terminal,\n"
-    "                    from the start; PORT 2222 when left out, every address\n"
-    "                    when ADDR is; no sound over SSH; SIGTERM stops it\n"
-    "  --host-key FILE   the server's Ed25519 host key (default: made on first\n"
-    "                    start in $STATE_DIRECTORY, $XDG_STATE_HOME/cellshow or\n"
-    "                    ~/.local/state/cellshow); refused if others may read it\n"
-    "  --max-viewers N   connections served at once (default 1000)\n"
-    "  --max-per-address N  connections from one address (default 8)\n"
-#endif
-    "  --help            show this help\n"
-    "  --version         show the version\n"
-    "\n"
-#ifdef _WIN32
-    "Keys: any key ends the show (the key is left in the console input).\n"
-    "Ctrl-C, Ctrl-Break and closing the window end it too.\n"
-    "This Windows build plays in the console; it has no window output and no\n"
-    "server (--serve).\n";
-#else
-    "Keys: any key ends the show; it is discarded with anything typed during the\n"
-    "show, and so is anything typed before it started. Ctrl-C, Ctrl-\\ and the\n"
-    "signals that end a program (SIGTERM, SIGHUP, ...) end it too, and it then\n"
-    "dies by that signal (exit status 128+n, so a shell loop stops). Ctrl-Z gives\n"
-    "the terminal back until `fg`. The terminal is always given back as it was.\n"
-    "In the window, any key but Alt+Enter and F11, a mouse click or closing it\n"
-    "ends the show.\n"
-    "\n"
-    "Exit status: 0 when the show ends or a key ends it, 1 when an output file\n"
-    "cannot be written, 2 for a usage error, no display for --window, or a\n"
-    "terminal that cannot show it (TERM unset, or no cursor addressing).\n";
-#endif
-#endif
+namespace cellshow {
 
 namespace {
 
@@ -183,6 +92,24 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.fullscreen = true;
       continue;
     }
+#ifndef __EMSCRIPTEN__
+    if (arg == "--loop") {
+      options.loop = true;
+      continue;
+    }
+#endif
+    if (!TakeValue(argc, argv, i, "--start", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      options.startTick = TickAtSeconds(value);
+      // The show's last tick (64.141 s) shuts it down: the start is before it.
+      static_assert(ShowTicks * 17 == 64141);
+      if (options.startTick < 0 || options.startTick >= ShowTicks) {
+        error = "--start needs a moment of the show in seconds, from 0 to below 64.141, not '" +
+                value + "'";
+        return ParseResult::Error;
+      }
+      continue;
+    }
     if (!TakeValue(argc, argv, i, "--output", value, error, matched)) return ParseResult::Error;
     if (matched) {
       if (!Pick(value, "--output", "auto, terminal or window",
@@ -219,6 +146,16 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
         error = "--at needs a time in seconds such as 22.5, not '" + value + "'";
         return ParseResult::Error;
       }
+      continue;
+    }
+    if (!TakeValue(argc, argv, i, "--aspect", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      if (!Pick(value, "--aspect", "16:10 or 4:3",
+                {{"16:10", ImageAspect::Square}, {"4:3", ImageAspect::FourThree}}, options.aspect,
+                error)) {
+        return ParseResult::Error;
+      }
+      options.aspectGiven = true;
       continue;
     }
 #endif
@@ -306,6 +243,19 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       options.keyAfter = n;
       continue;
     }
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+    if (!TakeValue(argc, argv, i, "--volume", value, error, matched)) return ParseResult::Error;
+    if (matched) {
+      char* end = nullptr;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (end == value.c_str() || *end != '\0' || n < 0 || n > 100) {
+        error = "--volume needs a number from 0 to 100, not '" + value + "'";
+        return ParseResult::Error;
+      }
+      options.volume = static_cast<int>(n);
+      continue;
+    }
+#endif
     error = "unknown option '" + arg + "'";
     return ParseResult::Error;
   }
@@ -338,6 +288,17 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
       error = std::string("--serve plays to viewers over SSH; leave out ") + other;
       return ParseResult::Error;
     }
+    // Each viewer is shown the show once from its first tick, without sound.
+    const char* player = options.loop            ? "--loop"
+                         : options.startTick > 0 ? "--start"
+                         : options.volume >= 0   ? "--volume"
+                                                 : nullptr;
+    if (player != nullptr) {
+      error = std::string(player) +
+              " does not go with --serve: each viewer sees the show once from its start, "
+              "without sound";
+      return ParseResult::Error;
+    }
   } else {
     const char* serverOnly = !options.hostKey.empty()     ? "--host-key"
                              : options.maxViewers != 1000 ? "--max-viewers"
@@ -350,6 +311,18 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& options, st
   }
   if (options.atTick >= 0 && options.exportPath.empty()) {
     error = "--at goes with --export";
+    return ParseResult::Error;
+  }
+  // A recording or an export is a file of the show once through, made
+  // without playing the music.
+  const char* file = options.record ? "--record" : !options.exportPath.empty() ? "--export" : "";
+  if (*file != '\0' && (options.loop || options.volume >= 0)) {
+    error =
+        std::string(options.loop ? "--loop" : "--volume") + " is for playing the show, not " + file;
+    return ParseResult::Error;
+  }
+  if (options.aspectGiven && options.exportPath.empty()) {
+    error = "--aspect goes with --export";
     return ParseResult::Error;
   }
   return ParseResult::Run;

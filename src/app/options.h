@@ -4,6 +4,7 @@
 #include <string>
 
 #include "render/ansi/terminal_capabilities.h"
+#include "render/pixels/image_aspect.h"
 
 namespace cellshow {
 
@@ -21,6 +22,8 @@ struct Options {
   // 17); -1 when not given. atText is the value as written.
   int64_t atTick = -1;
   std::string atText;
+  ImageAspect aspect = ImageAspect::Square;  // --aspect, for a .png or .gif export
+  bool aspectGiven = false;
   int64_t keyAfter = -1;  // the key is seen once this many ticks have run; -1 never
   ColorMode colors = ColorMode::Auto;
   GlyphMode glyphs = GlyphMode::Auto;
@@ -29,6 +32,12 @@ struct Options {
   bool stats = false;
   OutputChoice output = OutputChoice::Auto;  // --output, --window
   bool fullscreen = false;                   // the window starts fullscreen
+  // The player's options: --loop, --start (the ticks run silently before
+  // the show plays, floor(seconds x 1000 / 17), below the show's 3773) and
+  // --volume (0 to 100; -1 not given).
+  bool loop = false;
+  int64_t startTick = 0;
+  int volume = -1;
   // --serve [ADDR:]PORT: the show over SSH to anyone who connects.
   bool serve = false;
   std::string serveAddress;  // empty: every address

@@ -21,7 +21,9 @@ class AudioTrack {
  public:
   virtual ~AudioTrack() = default;
   // Opens the music file and adds a stream for it to `output`; startMs and
-  // endMs are where the music starts and the video ends. "" on success.
+  // endMs are where the music starts and the video ends. A startMs below 0
+  // (the video starts after the music) drops what comes before the video.
+  // "" on success.
   virtual std::string AddStream(const std::string& musicPath, AVFormatContext* output,
                                 int64_t startMs, int64_t endMs) = 0;
   virtual int OpenCodec() = 0;

@@ -25,6 +25,8 @@ double Seconds(int64_t tick) { return static_cast<double>(tick * TickMillisecond
 
 struct CastExport::Impl {
   std::time_t timestamp;
+  uint32_t lastTick = 0;
+  int64_t lastEvent = -1;  // the tick of the last event written
   std::FILE* file = nullptr;
   FrameEncoder encoder{true};
   std::vector<char> bytes = std::vector<char>(FrameEncoder::MaxFrameBytes);
@@ -55,6 +57,7 @@ CastExport::~CastExport() = default;
 
 ExportStatus CastExport::Begin(const ShowTimeline& timeline, const std::string& path) {
   Impl& m = *impl_;
+  m.lastTick = timeline.lastTick;
   m.file = std::fopen(path.c_str(), "wb");
   if (m.file == nullptr) return ExportStatus::Fail(std::strerror(errno));
   // A player's palette is indexed by ANSI colour; the console numbers red and
@@ -83,12 +86,20 @@ ExportStatus CastExport::Frame(uint32_t tick, const ScreenCells& cells) {
   const size_t size =
       m.encoder.Encode(cells, TerminalSize{ScreenWidth, ScreenHeight}, m.bytes.data());
   if (size == 0) return {};  // the terminal shows this already
+  m.lastEvent = tick;
   return m.WriteLine(
       nlohmann::json::array({Seconds(tick), "o", std::string_view(m.bytes.data(), size)}));
 }
 
 ExportStatus CastExport::Finish() {
   Impl& m = *impl_;
+  // Players end a recording at its last event: when the last frames showed
+  // nothing new (the show ends on the black it had), an empty event keeps
+  // the recording's end on the show's last tick.
+  if (m.lastEvent < int64_t{m.lastTick}) {
+    const ExportStatus status = m.WriteLine(nlohmann::json::array({Seconds(m.lastTick), "o", ""}));
+    if (!status.ok()) return status;
+  }
   const bool flushed = std::fflush(m.file) == 0;
   const int saved = errno;
   const bool closed = std::fclose(m.file) == 0;

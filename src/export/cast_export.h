@@ -4,7 +4,9 @@
 // "cellshow", TERM xterm-256color and a theme whose palette is the 16 VGA
 // colours in terminal (ANSI) order, foreground AAAAAA on 000000. Each present
 // is an output event at tick x 0.017 s carrying the terminal encoder's
-// truecolour bytes for it (only what changed, as on a real terminal).
+// truecolour bytes for it (only what changed, as on a real terminal). The
+// last event is at the show's last tick, empty when that frame changed
+// nothing, so that players play the recording to the show's end.
 #include <ctime>
 #include <memory>
 #include <string>

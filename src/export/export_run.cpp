@@ -8,8 +8,10 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
 #include "export/art_export.h"
@@ -62,10 +64,18 @@ class PlanSink : public ExportSink {
   ExportStatus Begin(const ShowTimeline&, const std::string&) override { return {}; }
   ExportStatus Frame(uint32_t, const ScreenCells&) override { return {}; }
   ExportStatus Media(uint32_t tick, const char* command) override {
-    if (std::strcmp(command, PlayMusicCommand) == 0 && timeline.musicTick < 0) {
-      timeline.musicTick = tick;
-      timeline.musicPath = musicPath_;
+    // The show's play command, or, when the export starts later, the same
+    // with where the music is by then: "play data\03.mp3 from 7956".
+    const size_t length = std::strlen(PlayMusicCommand);
+    if (timeline.musicTick >= 0 || std::strncmp(command, PlayMusicCommand, length) != 0) return {};
+    const char* from = command + length;
+    if (std::strncmp(from, " from ", 6) == 0) {
+      timeline.musicFromMs = std::strtoll(from + 6, nullptr, 10);
+    } else if (*from != '\0') {
+      return {};
     }
+    timeline.musicTick = tick;
+    timeline.musicPath = musicPath_;
     return {};
   }
   ExportStatus Finish() override { return {}; }
@@ -104,9 +114,9 @@ std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const ExportSettings& sett
     case ExportKind::WebM:
       return std::make_unique<VideoExport>(VideoFormat::WebM, settings.mute);
     case ExportKind::Gif:
-      return std::make_unique<GifExport>();
+      return std::make_unique<GifExport>(settings.aspect);
     case ExportKind::Png:
-      return std::make_unique<PngExport>(static_cast<uint32_t>(settings.atTick));
+      return std::make_unique<PngExport>(static_cast<uint32_t>(settings.atTick), settings.aspect);
     case ExportKind::Cast:
       return std::make_unique<CastExport>(std::time(nullptr));
     case ExportKind::Ans:
@@ -122,6 +132,60 @@ std::unique_ptr<ExportSink> MakeSink(ExportKind kind, const ExportSettings& sett
       break;
   }
   return nullptr;
+}
+
+// Whether the decimal `seconds` (digits, maybe a point and more digits) is
+// exactly `ticks` x 17 ms.
+bool IsMoment(const std::string& seconds, int64_t ticks) {
+  int64_t milliseconds = 0;
+  int decimals = -1;  // digits after the point; -1 before it
+  for (const char c : seconds) {
+    if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9' && milliseconds < INT64_MAX / 100) {
+      if (decimals >= 3 && c != '0') return false;
+      if (decimals < 3) milliseconds = milliseconds * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  for (int d = std::max(decimals, 0); d < 3; ++d) milliseconds *= 10;
+  return !seconds.empty() && milliseconds == ticks * TickMilliseconds;
+}
+
+std::string SizeText(uintmax_t bytes) {
+  char text[32];
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%ju bytes", bytes);
+  } else {
+    const double kilo = static_cast<double>(bytes) / 1000;
+    std::snprintf(text, sizeof text, kilo < 1000 ? "%.1f kB" : "%.1f MB",
+                  kilo < 1000 ? kilo : kilo / 1000);
+  }
+  return text;
+}
+
+// The line that ends an export on a terminal: the file, what of the show it
+// holds, and its size, e.g. "cellshow: wrote show.mp4: 64.158 s, 3774 frames,
+// 11.3 MB".
+void ReportWritten(const ExportSettings& settings, ExportKind kind, const ShowTimeline& timeline,
+                   int64_t stopAfter) {
+  std::error_code error;
+  const uintmax_t bytes = std::filesystem::file_size(settings.path, error);
+  std::string held;
+  if (IsStill(kind)) {
+    held = "the screen at " + SecondsText(stopAfter) + " (frame " + std::to_string(stopAfter) + ")";
+  } else {
+    const int64_t frames = stopAfter >= 0 ? stopAfter + 1 : timeline.frameCount();
+    held = SecondsText(frames) + ", " + std::to_string(frames) + " frames";
+  }
+  if (kind == ExportKind::Png || kind == ExportKind::Gif) {
+    const ImageShape shape = ShapeOf(settings.aspect);
+    held += ", " + std::to_string(shape.width) + "x" + std::to_string(shape.height);
+  }
+  std::fprintf(stderr, "cellshow: wrote %s: %s%s%s\n", settings.path.c_str(), held.c_str(),
+               error ? "" : ", ", error ? "" : SizeText(bytes).c_str());
 }
 
 int Interrupted(const std::string& target) {
@@ -215,6 +279,18 @@ int CheckExportUsage(const ExportSettings& settings) {
     std::fputs("cellshow: --at goes with a .png, .ans, .bin or .xb export only\n", stderr);
     return 2;
   }
+  if (IsStill(kind) && settings.startTick > 0) {
+    const std::string name = NameOf(settings.path);
+    std::fprintf(stderr, "cellshow: a %s export shows the moment --at names; leave out --start\n",
+                 Lowercase(name.substr(name.rfind('.'))).c_str());
+    return 2;
+  }
+  if (kind != ExportKind::Png && kind != ExportKind::Gif &&
+      settings.aspect != ImageAspect::Square) {
+    std::fputs("cellshow: --aspect goes with a .png or .gif export (a video is shown at 4:3)\n",
+               stderr);
+    return 2;
+  }
   return 0;
 }
 
@@ -224,7 +300,8 @@ namespace {
 ShowTimeline Plan(const ExportSettings& settings) {
   PlanSink plan(settings.musicPath);
   SinkFeed feed(plan, -1, &interruptSignal);
-  const uint32_t lastTick = PlayHeadless(settings.dataDir, settings.keyAfter, feed);
+  const uint32_t lastTick = PlayHeadless(settings.dataDir, settings.keyAfter, feed, nullptr,
+                                         HeadlessStart{settings.startTick, true});
   (void)feed.Flush();
   ShowTimeline timeline = plan.timeline;
   timeline.lastTick = lastTick;
@@ -242,7 +319,8 @@ ExportStatus Write(ExportSink& sink, const ShowTimeline& timeline, const ExportS
       stopAfter >= 0 ? static_cast<uint32_t>(stopAfter) + 1 : timeline.frameCount();
   ProgressLine progress(NameOf(settings.path), frames, isatty(STDERR_FILENO) == 1);
   SinkFeed feed(sink, stopAfter, &interruptSignal, &progress);
-  PlayHeadless(settings.dataDir, settings.keyAfter, feed);
+  PlayHeadless(settings.dataDir, settings.keyAfter, feed, nullptr,
+               HeadlessStart{settings.startTick, true});
   status = feed.Flush();
   if (!status.ok() || interruptSignal != 0) return status;
   return sink.Finish();
@@ -262,12 +340,14 @@ int RunExport(const ExportSettings& settings) {
   if (interruptSignal != 0) return Interrupted(target);
   int64_t stopAfter = -1;
   if (IsStill(kind)) {
-    if (settings.atTick > timeline.lastTick) {
+    // The show's end itself (its length, as said below) shows the last frame.
+    const bool atEnd = IsMoment(settings.atText, timeline.frameCount());
+    if (settings.atTick > timeline.lastTick && !atEnd) {
       std::fprintf(stderr, "cellshow: --at %s is past the end of the show (%s)\n",
                    settings.atText.c_str(), SecondsText(timeline.frameCount()).c_str());
       return 2;
     }
-    stopAfter = settings.atTick;
+    stopAfter = atEnd ? timeline.lastTick : settings.atTick;
   }
 
   TargetFile file;
@@ -289,6 +369,7 @@ int RunExport(const ExportSettings& settings) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", target.c_str(), status.error.c_str());
     return 1;
   }
+  if (isatty(STDERR_FILENO) == 1) ReportWritten(settings, kind, timeline, stopAfter);
   return 0;
 }
 

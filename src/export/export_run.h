@@ -14,6 +14,7 @@
 #include "export/export_sink.h"
 #include "export/progress_line.h"
 #include "platform/headless/headless_sink.h"
+#include "render/pixels/image_aspect.h"
 
 namespace cellshow {
 
@@ -36,6 +37,10 @@ struct ExportSettings {
   std::string atText;
   int64_t keyAfter = -1;  // a key is seen once this many ticks have run; -1 never
   bool mute = false;      // a video without sound
+  // --start: the file begins at this tick (the ticks before it run silently)
+  // with the screen and the music as they are then.
+  uint32_t startTick = 0;
+  ImageAspect aspect = ImageAspect::Square;  // --aspect: a .png or .gif's shape
 };
 
 // By FILE's extension, in any case.

@@ -33,7 +33,10 @@ struct [[nodiscard]] ExportStatus {
 struct ShowTimeline {
   uint32_t lastTick = 0;   // frames 0..lastTick
   int64_t musicTick = -1;  // the tick of the show's play command; -1: none
-  std::string musicPath;   // the file that command names, in the data folder
+  // How far into the music that command starts it, in milliseconds: more
+  // than 0 when the export starts after the music (--start).
+  int64_t musicFromMs = 0;
+  std::string musicPath;  // the file that command names, in the data folder
   uint32_t frameCount() const { return lastTick + 1; }
 };
 

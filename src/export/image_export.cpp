@@ -8,6 +8,7 @@ extern "C" {
 
 #include "export/av_util.h"
 #include "render/pixels/cell_image.h"
+#include "render/pixels/image_aspect.h"
 #include "render/pixels/vga_palette.h"
 
 namespace cellshow {
@@ -17,15 +18,15 @@ ExportStatus Failed(const std::string& what, int code) {
   return ExportStatus::Fail(what + ": " + av::ErrorText(code));
 }
 
-// Sets up a stream's encoder for 640x400 palette frames and its frame, with
-// the VGA colours as the palette (the rest of it opaque black).
+// Sets up a stream's encoder for palette frames of the image at `aspect`
+// and its frame.
 int StartPaletteStream(AVFormatContext* output, const char* encoder, av::OutputStream& out,
-                       AVRational timeBase) {
+                       AVRational timeBase, ImageAspect aspect) {
   int result = av::StartStream(output, encoder, out);
   if (result < 0) return result;
   AVCodecContext* c = out.codec.get();
-  c->width = ImageWidth;
-  c->height = ImageHeight;
+  c->width = ShapeOf(aspect).width;
+  c->height = ShapeOf(aspect).height;
   c->pix_fmt = AV_PIX_FMT_PAL8;
   c->time_base = timeBase;
   if ((result = av::OpenEncoder(out, nullptr)) < 0) return result;
@@ -36,13 +37,12 @@ int StartPaletteStream(AVFormatContext* output, const char* encoder, av::OutputS
   return av_frame_get_buffer(f, 0);
 }
 
-// Copies the colour indices and the palette into `frame`.
-int FillPaletteFrame(AVFrame* frame, const IndexImage& image) {
+// Copies the colour indices at `aspect` and the palette (the VGA colours,
+// the rest of it opaque black) into `frame`.
+int FillPaletteFrame(AVFrame* frame, const IndexImage& image, ImageAspect aspect) {
   const int result = av_frame_make_writable(frame);
   if (result < 0) return result;
-  for (int row = 0; row < ImageHeight; ++row)
-    std::memcpy(frame->data[0] + row * frame->linesize[0], image.pixels + row * ImageWidth,
-                ImageWidth);
+  ShapeIndexImage(image, aspect, frame->data[0], frame->linesize[0]);
   // FFmpeg's palette: 256 native-endian 0xAARRGGBB words.
   auto* palette = reinterpret_cast<uint32_t*>(frame->data[1]);
   for (int i = 0; i < 256; ++i) {
@@ -55,6 +55,7 @@ int FillPaletteFrame(AVFrame* frame, const IndexImage& image) {
 }  // namespace
 
 struct GifExport::Impl {
+  ImageAspect aspect = ImageAspect::Square;
   uint32_t lastTick = 0;
   av::OutputPtr output;
   av::OutputStream stream;
@@ -74,14 +75,16 @@ struct GifExport::Impl {
   // Encodes what is shown as the GIF frame from shownFrom on.
   int Emit() {
     AVFrame* f = stream.frame.get();
-    int result = FillPaletteFrame(f, *shown);
+    int result = FillPaletteFrame(f, *shown, aspect);
     if (result < 0) return result;
     f->pts = GifCentiseconds(shownFrom);
     return av::EncodeAndWrite(output.get(), stream, f);
   }
 };
 
-GifExport::GifExport() : impl_(std::make_unique<Impl>()) {}
+GifExport::GifExport(ImageAspect aspect) : impl_(std::make_unique<Impl>()) {
+  impl_->aspect = aspect;
+}
 GifExport::~GifExport() = default;
 
 ExportStatus GifExport::Begin(const ShowTimeline& timeline, const std::string& path) {
@@ -93,7 +96,7 @@ ExportStatus GifExport::Begin(const ShowTimeline& timeline, const std::string& p
   int result = avformat_alloc_output_context2(&context, nullptr, "gif", url.c_str());
   if (result < 0) return Failed("cannot make the output", result);
   m.output.reset(context);
-  if ((result = StartPaletteStream(context, "gif", m.stream, AVRational{1, 100})) < 0)
+  if ((result = StartPaletteStream(context, "gif", m.stream, AVRational{1, 100}, m.aspect)) < 0)
     return Failed("the GIF encoder", result);
   if ((result = avio_open(&context->pb, url.c_str(), AVIO_FLAG_WRITE)) < 0)
     return ExportStatus::Fail(av::ErrorText(result));
@@ -143,12 +146,16 @@ ExportStatus GifExport::Finish() {
 
 struct PngExport::Impl {
   uint32_t atTick;
+  ImageAspect aspect;
   std::string url;
   av::OutputStream stream;
   std::unique_ptr<IndexImage> image = std::make_unique<IndexImage>();
 };
 
-PngExport::PngExport(uint32_t atTick) : impl_(std::make_unique<Impl>()) { impl_->atTick = atTick; }
+PngExport::PngExport(uint32_t atTick, ImageAspect aspect) : impl_(std::make_unique<Impl>()) {
+  impl_->atTick = atTick;
+  impl_->aspect = aspect;
+}
 PngExport::~PngExport() = default;
 
 ExportStatus PngExport::Begin(const ShowTimeline&, const std::string& path) {
@@ -164,8 +171,8 @@ ExportStatus PngExport::Begin(const ShowTimeline&, const std::string& path) {
   if (!m.stream.codec || !m.stream.frame || !m.stream.packet)
     return ExportStatus::Fail(av::ErrorText(AVERROR(ENOMEM)));
   AVCodecContext* c = m.stream.codec.get();
-  c->width = ImageWidth;
-  c->height = ImageHeight;
+  c->width = ShapeOf(m.aspect).width;
+  c->height = ShapeOf(m.aspect).height;
   c->pix_fmt = AV_PIX_FMT_PAL8;
   c->time_base = AVRational{TickMilliseconds, 1000};
   int result = avcodec_open2(c, png, nullptr);
@@ -186,7 +193,7 @@ ExportStatus PngExport::Frame(uint32_t tick, const ScreenCells& cells) {
 ExportStatus PngExport::Finish() {
   Impl& m = *impl_;
   AVFrame* f = m.stream.frame.get();
-  int result = FillPaletteFrame(f, *m.image);
+  int result = FillPaletteFrame(f, *m.image, m.aspect);
   if (result < 0) return Failed("no frame", result);
   f->pts = 0;
   AVCodecContext* c = m.stream.codec.get();

@@ -1,6 +1,7 @@
 #pragma once
 // Picture exports: the pixel model's 640x400 image, losslessly, with the
-// exact 16-colour palette.
+// exact 16-colour palette, as it is or at 4:3 in whole pixels (1280x960,
+// see image_aspect.h).
 //   .gif  every change of the screen, looping forever. GIF delays are in
 //         centiseconds: frame n ends at round((n + 1) x 1.7) cs, so the running
 //         total stays exact and the whole matches the show's length. Frames
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "export/export_sink.h"
+#include "render/pixels/image_aspect.h"
 
 namespace cellshow {
 
@@ -24,7 +26,7 @@ constexpr int64_t GifShortestDelay = 2;
 
 class GifExport : public ExportSink {
  public:
-  GifExport();
+  explicit GifExport(ImageAspect aspect = ImageAspect::Square);
   ~GifExport() override;
   ExportStatus Begin(const ShowTimeline& timeline, const std::string& path) override;
   ExportStatus Frame(uint32_t tick, const ScreenCells& cells) override;
@@ -38,7 +40,7 @@ class GifExport : public ExportSink {
 class PngExport : public ExportSink {
  public:
   // The screen after tick `atTick` (the last present at or before it).
-  explicit PngExport(uint32_t atTick);
+  explicit PngExport(uint32_t atTick, ImageAspect aspect = ImageAspect::Square);
   ~PngExport() override;
   ExportStatus Begin(const ShowTimeline& timeline, const std::string& path) override;
   ExportStatus Frame(uint32_t tick, const ScreenCells& cells) override;

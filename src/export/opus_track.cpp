@@ -51,7 +51,8 @@ class OpusTrack : public AudioTrack {
     av_channel_layout_default(&c->ch_layout, channels);
     startSample_ = startMs * OpusRate / 1000;
     endSample_ = endMs * OpusRate / 1000;
-    out_.nextPts = startSample_;
+    leadIn_ = startSample_ < 0 ? -startSample_ : 0;
+    out_.nextPts = startSample_ + leadIn_;
     decoded_.reset(av_frame_alloc());
     readPacket_.reset(av_packet_alloc());
     if (!decoded_ || !readPacket_) return av::ErrorText(AVERROR(ENOMEM));
@@ -83,6 +84,18 @@ class OpusTrack : public AudioTrack {
   int WriteUntil(AVFormatContext* output, int64_t untilMs) override {
     const int64_t until = std::min(untilMs * OpusRate / 1000, endSample_);
     const int frameSize = out_.codec->frame_size;
+    // The music from before the video's start is decoded and dropped.
+    while (leadIn_ > 0 && !(drained_ && av_audio_fifo_size(fifo_.get()) == 0)) {
+      const int queued = av_audio_fifo_size(fifo_.get());
+      if (queued == 0) {
+        const int result = DecodeMore();
+        if (result < 0) return result;
+        continue;
+      }
+      const int n = static_cast<int>(std::min<int64_t>(leadIn_, queued));
+      av_audio_fifo_drain(fifo_.get(), n);
+      leadIn_ -= n;
+    }
     while (!flushed_ && out_.nextPts < until) {
       // Fill the queue with a whole frame, unless the music runs out first.
       while (!drained_ && av_audio_fifo_size(fifo_.get()) < frameSize) {
@@ -179,6 +192,7 @@ class OpusTrack : public AudioTrack {
   std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
   av::OutputStream out_;
   int64_t startSample_ = 0, endSample_ = 0;
+  int64_t leadIn_ = 0;  // samples of the music still to drop before the video's start
   bool inputEnded_ = false, drained_ = false, flushed_ = false;
 };
 

@@ -146,9 +146,9 @@ ExportStatus VideoExport::Impl::Begin(const std::string& path, std::unique_ptr<A
   const bool musicPlays = timeline.musicTick >= 0 && timeline.musicTick <= timeline.lastTick;
   if (!mute && musicPlays) {
     const unsigned streams = context->nb_streams;
-    const std::string why =
-        track->AddStream(timeline.musicPath, context, timeline.musicTick * TickMilliseconds,
-                         int64_t{timeline.frameCount()} * TickMilliseconds);
+    const std::string why = track->AddStream(
+        timeline.musicPath, context, timeline.musicTick * TickMilliseconds - timeline.musicFromMs,
+        int64_t{timeline.frameCount()} * TickMilliseconds);
     if (why.empty()) {
       audio = std::move(track);
     } else {

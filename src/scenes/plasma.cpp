@@ -178,7 +178,7 @@ void PlasmaScene(Show& show) {
     seq.PlasmaDivider = 0;
     ClearScreen(show.Screen);
     PresentScreen(show);
-    show.host->SendMediaCommand(PlayMusicCommand);
+    SendMediaCommand(show, PlayMusicCommand);
     return;
   }
   LayOverlay(show, ChooseOverlay(show.plasma, d));

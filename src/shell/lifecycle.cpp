@@ -15,6 +15,7 @@ void StartUp(Show& show) {
   host.PrepareConsole();
   ClearScreen(show.Screen);
   LoadAssets(show);
+  RunToStart(show);
   host.BeginTimerPeriod(TimerResolution);
   show.shell.TimerId = host.StartTimer(TimerDelay, TimerResolution, TickThunk, &show);
 }

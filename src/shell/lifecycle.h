@@ -15,7 +15,8 @@ struct Lifecycle {
 };
 
 struct Show;
-// Start-up up to and including the start of the 17 ms tick.
+// Start-up up to and including the start of the 17 ms tick (after the
+// ticks before a later start, show/playback.h).
 void StartUp(Show& show);
 // Prepares everything, starts the 17 ms tick, waits for a key and shuts down.
 // Returns only where the platform's ExitProcess returns (headless and tests).

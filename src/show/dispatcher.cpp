@@ -45,7 +45,11 @@ void TickProc(Show& show) {
 
 void ClosingScene(Show& show) {
   if (show.seq.TickPhase == ClosingIdleTicks) {
-    Shutdown(show);
+    if (show.play.Loop) {
+      RestartShow(show);
+    } else {
+      Shutdown(show);
+    }
     return;
   }
   ++show.seq.TickPhase;

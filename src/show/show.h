@@ -11,6 +11,7 @@
 #include "shell/host.h"
 #include "shell/lifecycle.h"
 #include "shell/screen.h"
+#include "show/playback.h"
 #include "show/sequencer.h"
 
 namespace cellshow {
@@ -32,9 +33,12 @@ struct Show {
   FramePlayback frames;
   BurstState burst;
   Wireframes wire;
+  Playback play;
 };
 
-// Shows the grid as it stands.
-inline void PresentScreen(Show& show) { show.host->PresentScreen(show.Screen); }
+// Shows the grid as it stands (held back while start-up runs silently).
+inline void PresentScreen(Show& show) {
+  if (!show.play.Silent) show.host->PresentScreen(show.Screen);
+}
 
 }  // namespace cellshow

@@ -21,7 +21,8 @@ namespace {
 TEST(ArtExport, EachFormatHoldsTheScreenAtItsMoment) {
   const test::TempDir dir;
   const std::vector<Record> records = test::RecordDefaultShow();
-  for (const char* at : {"6", "42.5"}) {
+  // 64.158, the show's length, is its last frame.
+  for (const char* at : {"6", "42.5", "64.158"}) {
     auto expected = std::make_unique<test::Frame>();
     ASSERT_TRUE(
         FrameAt(records, static_cast<uint32_t>(std::stod(at) * 1000 / 17), expected->cells));

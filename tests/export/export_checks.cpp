@@ -112,10 +112,16 @@ std::vector<Screen> WholeShowScreens() {
   return std::move(capture.screens);
 }
 
-std::vector<uint32_t> PixelsOf(const Screen& screen) {
+std::vector<uint32_t> PixelsOf(const Screen& screen, ImageAspect aspect) {
   static PixelImage image;
   RenderCells(*reinterpret_cast<const ScreenCells*>(screen.data()), image);
-  return {image.pixels, image.pixels + ImagePixels};
+  if (aspect == ImageAspect::Square) return {image.pixels, image.pixels + ImagePixels};
+  std::vector<uint32_t> picture(size_t{1280} * 960);
+  for (int y = 0; y < 960; ++y) {
+    const auto row = static_cast<int>((y + 0.5) * 400 / 960);
+    for (int x = 0; x < 1280; ++x) picture[y * size_t{1280} + x] = image.pixels[row * 640 + x / 2];
+  }
+  return picture;
 }
 
 std::vector<uint8_t> DoubledRgb(const Screen& screen) {
@@ -230,14 +236,15 @@ void CheckVideoFile(const std::string& path, const std::vector<Screen>& screens,
     ASSERT_EQ(heard[delay * channels + i], music[i]) << "sample " << i / channels;
 }
 
-void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick) {
+void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick,
+                  ImageAspect aspect) {
   MediaReader file(path);
   ASSERT_TRUE(file.ok()) << file.error();
   ASSERT_EQ(file.context()->nb_streams, 1u);
   const AVStream* stream = file.Stream(AVMEDIA_TYPE_VIDEO);
   EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_GIF);
-  EXPECT_EQ(stream->codecpar->width, 640);
-  EXPECT_EQ(stream->codecpar->height, 400);
+  EXPECT_EQ(stream->codecpar->width, aspect == ImageAspect::Square ? 640 : 1280);
+  EXPECT_EQ(stream->codecpar->height, aspect == ImageAspect::Square ? 400 : 960);
   const auto packets = file.ReadPackets();
   const std::vector<PacketCopy>& frames = packets[stream->index];
   ASSERT_GT(frames.size(), 10u);
@@ -259,8 +266,8 @@ void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, u
     while (GifCentiseconds(n) < start) ++n;
     ASSERT_EQ(GifCentiseconds(n), start);
     const std::vector<uint32_t> picture = RgbaOf(f);
-    EXPECT_TRUE(picture == PixelsOf(screens[n]) ||
-                (n + 1 < screens.size() && picture == PixelsOf(screens[n + 1])))
+    EXPECT_TRUE(picture == PixelsOf(screens[n], aspect) ||
+                (n + 1 < screens.size() && picture == PixelsOf(screens[n + 1], aspect)))
         << "picture at " << start << " cs";
     EXPECT_NE(picture, previous) << "picture at " << start << " cs repeats the one before";
     previous = picture;
@@ -268,7 +275,7 @@ void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, u
   EXPECT_EQ(index, frames.size());
 }
 
-void CheckPngFile(const std::string& path, const Screen& screen) {
+void CheckPngFile(const std::string& path, const Screen& screen, ImageAspect aspect) {
   MediaReader picture(path);
   ASSERT_TRUE(picture.ok()) << picture.error();
   const AVStream* stream = picture.Stream(AVMEDIA_TYPE_VIDEO);
@@ -278,9 +285,9 @@ void CheckPngFile(const std::string& path, const Screen& screen) {
   int decoded = 0;
   ASSERT_TRUE(MediaReader::Decode(stream, packets[stream->index], true, [&](const AVFrame& f) {
     ++decoded;
-    EXPECT_EQ(f.width, 640);
-    EXPECT_EQ(f.height, 400);
-    EXPECT_EQ(RgbaOf(f), PixelsOf(screen));
+    EXPECT_EQ(f.width, aspect == ImageAspect::Square ? 640 : 1280);
+    EXPECT_EQ(f.height, aspect == ImageAspect::Square ? 400 : 960);
+    EXPECT_EQ(RgbaOf(f), PixelsOf(screen, aspect));
   }));
   EXPECT_EQ(decoded, 1);
 }
@@ -308,6 +315,7 @@ void CheckCastFile(const std::string& path, const std::vector<Screen>& screens, 
   std::vector<bool> evented(screens.size());
   double previousTime = 0;
   int events = 0;
+  uint32_t lastEvent = 0;
   while (std::getline(in, line)) {
     const nlohmann::json event = nlohmann::json::parse(line);
     ASSERT_TRUE(event.is_array() && event.size() == 3) << line.substr(0, 80);
@@ -324,9 +332,12 @@ void CheckCastFile(const std::string& path, const std::vector<Screen>& screens, 
         "")
         << "after the event at tick " << tick;
     evented[tick] = true;
+    lastEvent = tick;
     ++events;
   }
   EXPECT_GT(events, 10);
+  // Players end the recording at its last event.
+  EXPECT_EQ(lastEvent, lastTick) << "the recording ends before the show";
   EXPECT_EQ(terminal.scrolledLines(), 0);
   for (size_t t = 1; t < screens.size(); ++t) {
     bool changed = false;

@@ -11,6 +11,7 @@ extern "C" {
 #include <vector>
 
 #include "export/export_sink.h"
+#include "render/pixels/image_aspect.h"
 
 namespace cellshow::test {
 
@@ -32,7 +33,9 @@ std::vector<Screen> ExportShow(ExportSink& sink, const std::string& path, uint32
 // The screen of every frame of the whole default show, as an export sees it.
 std::vector<Screen> WholeShowScreens();
 
-std::vector<uint32_t> PixelsOf(const Screen& screen);   // PackRgba values
+// PackRgba values of the pixel model's image; at 4:3 every pixel x, y of the
+// 1280x960 picture is image pixel x / 2, the row under y's centre.
+std::vector<uint32_t> PixelsOf(const Screen& screen, ImageAspect aspect = ImageAspect::Square);
 std::vector<uint8_t> DoubledRgb(const Screen& screen);  // 1280x800 RGB24, nearest
 std::vector<uint32_t> RgbaOf(const AVFrame& frame);     // any picture as PackRgba values
 
@@ -53,19 +56,23 @@ struct VideoExpectation {
 void CheckVideoFile(const std::string& path, const std::vector<Screen>& screens,
                     const VideoExpectation& want);
 
-// Reads the GIF back: 640x400, delays that add up to round((lastTick + 1) x
-// 1.7) cs with none but the last under 2 cs, and every picture the pixel
-// model's image of the frame it starts at (or of the next, when that frame
-// alone would have lasted under 2 cs), bit for bit, no two in a row equal.
-void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick);
+// Reads the GIF back: 640x400 (1280x960 at 4:3), delays that add up to
+// round((lastTick + 1) x 1.7) cs with none but the last under 2 cs, and every
+// picture the pixel model's image of the frame it starts at (or of the next,
+// when that frame alone would have lasted under 2 cs), bit for bit, no two
+// in a row equal.
+void CheckGifFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick,
+                  ImageAspect aspect = ImageAspect::Square);
 
-// Reads the PNG back: one 640x400 picture, the pixel model's image of
-// `screen` bit for bit.
-void CheckPngFile(const std::string& path, const Screen& screen);
+// Reads the PNG back: one picture, the pixel model's image of `screen` at
+// `aspect` bit for bit.
+void CheckPngFile(const std::string& path, const Screen& screen,
+                  ImageAspect aspect = ImageAspect::Square);
 
 // Parses the cast back (header and events) and replays its events through
 // libvterm: after each, the emulator shows the frame of its tick; every tick
-// whose screen looks different from the one before has its event.
+// whose screen looks different from the one before has its event, and the
+// last event is at lastTick.
 void CheckCastFile(const std::string& path, const std::vector<Screen>& screens, uint32_t lastTick);
 
 }  // namespace cellshow::test

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,9 +66,17 @@ TEST(ExportCli, UsageErrorsExitTwoWithOneLineAndWriteNothing) {
       {"--export show.png --at -1", "--at"},
       {"--export show.png --at 1e3", "--at"},
       {"--export show.png --at 64.2", "past the end of the show (64.158 s)"},
+      {"--export show.png --at 64.159", "past the end of the show (64.158 s)"},
+      {"--export show.png --at 64.1581", "past the end of the show (64.158 s)"},
       {"--export show.png --at 2 --key-after 100", "past the end of the show (1.717 s)"},
+      {"--export show.xb --at 64.159", "past the end of the show (64.158 s)"},
+      {"--export show.ans --at 5 --start 3", "a .ans export shows the moment --at names"},
       {"--at 3", "--at goes with --export"},
       {"--export show.gif --record r.bin", "cannot be used together"},
+      {"--export show.mp4 --aspect=4:3", "--aspect goes with a .png or .gif export"},
+      {"--export show.cast --aspect 4:3", "--aspect goes with a .png or .gif export"},
+      {"--export show.gif --aspect=5:4", "--aspect must be 16:10 or 4:3, not '5:4'"},
+      {"--aspect=4:3", "--aspect goes with --export"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -163,26 +173,68 @@ TEST(ExportCli, CtrlCLeavesNoPartialFile) {
   EXPECT_EQ(test::ReadBytes(dir.path() / "show.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
-// On a terminal the progress line is redrawn in place and erased at the end;
-// elsewhere an export says nothing.
-TEST(ExportCli, ProgressOnlyOnATerminal) {
-  TempDir dir;
-  test::PtyChild::Setup setup;
-  setup.args = {"--data", test::DataDir(), "--export", "show.mp4", "--key-after", "200"};
-  setup.workingDirectory = dir.path().string();
-  test::PtyChild child(CELLSHOW_BINARY, setup);
-  ASSERT_TRUE(child.WaitExit(120000));
-  EXPECT_EQ(child.status(), 0);
-  const std::string& out = child.output();
-  EXPECT_NE(out.find("\rshow.mp4  "), std::string::npos) << out;
-  EXPECT_NE(out.find("/201 frames  0:"), std::string::npos) << out;
-  EXPECT_NE(out.find(" elapsed  0:"), std::string::npos) << out;
-  EXPECT_NE(out.find(" left"), std::string::npos) << out;
-  EXPECT_EQ(out.substr(out.size() - 4), "\r\x1b[K") << out;
+// On a terminal the progress line is redrawn in place and erased at the end,
+// and one line names the file, its length, frames and size; elsewhere an
+// export says nothing.
+TEST(ExportCli, ProgressAndTheLastLineOnlyOnATerminal) {
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* progress;  // nullptr: too quick for one
+    const char* written;   // the last line, up to the size
+  };
+  const Case cases[] = {
+      {{"--export", "show.mp4", "--key-after", "200"},
+       "/201 frames  0:",
+       "cellshow: wrote show.mp4: 3.417 s, 201 frames, "},
+      {{"--export", "show.png", "--at", "64.158", "--aspect=4:3"},
+       nullptr,
+       "cellshow: wrote show.png: the screen at 64.141 s (frame 3773), 1280x960, "},
+      {{"--export", "show.cast", "--key-after", "100"},
+       nullptr,
+       "cellshow: wrote show.cast: 1.717 s, 101 frames, "},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    test::PtyChild::Setup setup;
+    setup.args = {"--data", test::DataDir()};
+    setup.args.insert(setup.args.end(), c.arguments.begin(), c.arguments.end());
+    setup.workingDirectory = dir.path().string();
+    test::PtyChild child(CELLSHOW_BINARY, setup);
+    ASSERT_TRUE(child.WaitExit(120000)) << c.written;
+    EXPECT_EQ(child.status(), 0) << c.written;
+    const std::string& out = child.output();
+    if (c.progress != nullptr) {
+      EXPECT_NE(out.find("\rshow.mp4  "), std::string::npos) << out;
+      EXPECT_NE(out.find(c.progress), std::string::npos) << out;
+      EXPECT_NE(out.find(" elapsed  0:"), std::string::npos) << out;
+      EXPECT_NE(out.find(" left\x1b[K"), std::string::npos) << out;
+    }
+    // The line comes after the progress line is erased, and its size is the
+    // file's.
+    const size_t at = out.rfind(c.written);
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+    const std::string size = out.substr(at + std::strlen(c.written));
+    const uintmax_t bytes = fs::file_size(dir.path() / c.arguments[1]);
+    char want[32];
+    std::snprintf(want, sizeof want, bytes < 1000000 ? "%.1f kB\r\n" : "%.1f MB\r\n",
+                  static_cast<double>(bytes) / (bytes < 1000000 ? 1e3 : 1e6));
+    EXPECT_EQ(size, want) << out;
+  }
 
+  TempDir dir;
   const Outcome quiet = Cellshow(dir, "--export quiet.gif --key-after 600");
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
+}
+
+// --at at the show's end itself (the length the messages give) is its last
+// frame.
+TEST(ExportCli, AtTheShowsEndIsItsLastFrame) {
+  TempDir dir;
+  const Outcome run = Cellshow(dir, "--export end.png --at 64.158000");
+  ASSERT_EQ(run.status, 0) << run.err;
+  test::CheckPngFile((dir.path() / "end.png").string(), test::WholeShowScreens().back());
 }
 
 // A finished export replaces the target whole: a new file gets the usual

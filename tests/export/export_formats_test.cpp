@@ -78,9 +78,25 @@ const FormatCase Formats[] = {
      [](const std::string& path, const std::vector<Screen>& screens) {
        test::CheckPngFile(path, screens[200]);
      }},
+    // At 4:3: 1280x960 in whole pixels.
+    {"png", [] { return std::make_unique<PngExport>(200, ImageAspect::FourThree); }, 200, -1,
+     test::RunEnd::Stop,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckPngFile(path, screens[200], ImageAspect::FourThree);
+     }},
+    {"gif", [] { return std::make_unique<GifExport>(ImageAspect::FourThree); }, 240, -1,
+     test::RunEnd::Key,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckGifFile(path, screens, 240, ImageAspect::FourThree);
+     }},
     {"cast", [] { return std::make_unique<CastExport>(1700000000); }, 600, -1, test::RunEnd::Key,
      [](const std::string& path, const std::vector<Screen>& screens) {
        test::CheckCastFile(path, screens, 600);
+     }},
+    // The whole show, whose last frame shows nothing new.
+    {"cast", [] { return std::make_unique<CastExport>(1700000000); }, 3773, -1, test::RunEnd::Stop,
+     [](const std::string& path, const std::vector<Screen>& screens) {
+       test::CheckCastFile(path, screens, 3773);
      }},
 };
 

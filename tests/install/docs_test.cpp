@@ -84,6 +84,12 @@ TEST(ManPage, DocumentsEveryOptionThatHelpLists) {
       });
       EXPECT_TRUE(documented) << "docs/" << page << ".1.scd has no entry for " << option.name;
     }
+    // No markup is left for the reader: scdoc underlines only whole words,
+    // so "128+_n_" would show its underscores.
+    const std::regex markup("(^|[^A-Za-z0-9])_[^_ ]+_");
+    for (const std::string& line : lines) {
+      EXPECT_FALSE(std::regex_search(line, markup)) << "literal underscores: " << line;
+    }
   }
 }
 

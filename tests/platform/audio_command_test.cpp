@@ -5,6 +5,7 @@
 
 #include "platform/audio/media_command.h"
 #include "shell/assets.h"
+#include "show/playback.h"
 
 namespace cellshow {
 namespace {
@@ -12,10 +13,11 @@ namespace {
 struct ParseCase {
   const char* command;
   MediaVerb verb;
-  const char* name;  // for plays
+  const char* name;  // for plays and stops
+  uint32_t fromMs = 0;
 };
 
-TEST(MediaCommandTest, ParsesPlayAndCloseAllAndIgnoresTheRest) {
+TEST(MediaCommandTest, ParsesPlayStopAndCloseAllAndIgnoresTheRest) {
   const ParseCase cases[] = {
       {"play data\\03.mp3", MediaVerb::Play, "data\\03.mp3"},
       {"PLAY data/03.mp3", MediaVerb::Play, "data/03.mp3"},
@@ -27,12 +29,21 @@ TEST(MediaCommandTest, ParsesPlayAndCloseAllAndIgnoresTheRest) {
       {"play   ", MediaVerb::Ignored, nullptr},
       {"play \"\"", MediaVerb::Ignored, nullptr},
       {"play \"data\\03.mp3", MediaVerb::Ignored, nullptr},
-      {"play data\\03.mp3 from 0", MediaVerb::Ignored, nullptr},
+      {"play data\\03.mp3 from 0", MediaVerb::Play, "data\\03.mp3", 0},
+      {"play data\\03.mp3 from 7956", MediaVerb::Play, "data\\03.mp3", 7956},
+      {"Play \"a b.mp3\"  FROM  4294967295 ", MediaVerb::Play, "a b.mp3", 4294967295u},
+      {"play data\\03.mp3 from 4294967296", MediaVerb::Ignored, nullptr},
+      {"play data\\03.mp3 from", MediaVerb::Ignored, nullptr},
+      {"play data\\03.mp3 from -1", MediaVerb::Ignored, nullptr},
+      {"play data\\03.mp3 from 12 to 20", MediaVerb::Ignored, nullptr},
+      {"play data\\03.mp3 repeat", MediaVerb::Ignored, nullptr},
       {"playdata\\03.mp3", MediaVerb::Ignored, nullptr},
       {"close", MediaVerb::Ignored, nullptr},
       {"close alls", MediaVerb::Ignored, nullptr},
       {"close all now", MediaVerb::Ignored, nullptr},
-      {"stop data\\03.mp3", MediaVerb::Ignored, nullptr},
+      {"stop data\\03.mp3", MediaVerb::Stop, "data\\03.mp3"},
+      {"stop", MediaVerb::Ignored, nullptr},
+      {"stop data\\03.mp3 from 5", MediaVerb::Ignored, nullptr},
       {"", MediaVerb::Ignored, nullptr},
       {nullptr, MediaVerb::Ignored, nullptr},
   };
@@ -40,8 +51,9 @@ TEST(MediaCommandTest, ParsesPlayAndCloseAllAndIgnoresTheRest) {
     SCOPED_TRACE(c.command != nullptr ? c.command : "(null)");
     const MediaCommand parsed = ParseMediaCommand(c.command);
     EXPECT_EQ(parsed.verb, c.verb);
-    if (c.verb == MediaVerb::Play) {
+    if (c.name != nullptr) {
       EXPECT_EQ(std::string(parsed.name, parsed.nameLength), c.name);
+      EXPECT_EQ(parsed.fromMs, c.fromMs);
     }
   }
 }
@@ -49,6 +61,7 @@ TEST(MediaCommandTest, ParsesPlayAndCloseAllAndIgnoresTheRest) {
 TEST(MediaCommandTest, TheShowsCommandsAreUnderstood) {
   EXPECT_EQ(ParseMediaCommand(PlayMusicCommand).verb, MediaVerb::Play);
   EXPECT_EQ(ParseMediaCommand(CloseAllCommand).verb, MediaVerb::CloseAll);
+  EXPECT_EQ(ParseMediaCommand(StopMusicCommand).verb, MediaVerb::Stop);
 }
 
 TEST(MediaCommandTest, NamesMatchAcrossSeparators) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <sstream>
 
 namespace cellshow::test {
@@ -62,6 +63,38 @@ std::string ScaledImageMismatch(const ShownPixels& shown, PixelRect content, Pix
     }
   }
   return out.str();
+}
+
+int64_t ShownTick(const Screenshot& shot, const WindowGeometry& window,
+                  const std::vector<Record>& records, uint32_t first, uint32_t last,
+                  std::string& closest) {
+  if (window.x < 0 || window.y < 0 || window.x + window.width > shot.width ||
+      window.y + window.height > shot.height || window.width <= 0 || window.height <= 0) {
+    closest = "the window is not all on the screen";
+    return -1;
+  }
+  std::vector<uint8_t> pixels(static_cast<size_t>(window.width) * window.height * 3);
+  for (int y = 0; y < window.height; ++y)
+    std::copy_n(&shot.rgb[(static_cast<size_t>(window.y + y) * shot.width + window.x) * 3],
+                window.width * 3, &pixels[static_cast<size_t>(y) * window.width * 3]);
+  const PixelRect content = ContentRect({window.width, window.height});
+  const PixelSize prescale = PrescaleFactors(content, 1 << 14);
+  auto image = std::make_unique<PixelImage>();
+  closest = "no frame of more than one colour";
+  for (const Record& r : records) {
+    if (r.kind != PresentRecord || r.tick < first || r.tick > last) continue;
+    ScreenCells cells;
+    CellsOf(r, cells);
+    RenderCells(cells, *image);
+    if (std::all_of(image->pixels, image->pixels + ImagePixels,
+                    [&](uint32_t p) { return p == image->pixels[0]; }))
+      continue;
+    const std::string mismatch = ScaledImageMismatch(
+        {pixels.data(), window.width, window.height, 3}, content, prescale, *image);
+    if (mismatch.empty()) return r.tick;
+    closest = mismatch;
+  }
+  return -1;
 }
 
 }  // namespace cellshow::test

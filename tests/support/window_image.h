@@ -8,6 +8,7 @@
 #include "platform/window/window_geometry.h"
 #include "render/pixels/cell_image.h"
 #include "support/show_recording.h"
+#include "support/x_display.h"
 
 namespace cellshow::test {
 
@@ -25,5 +26,14 @@ struct ShownPixels {
 // 2), and is black outside the content. Otherwise the first few mismatches.
 std::string ScaledImageMismatch(const ShownPixels& shown, PixelRect content, PixelSize prescale,
                                 const PixelImage& image);
+
+// What a window shows in a screenshot of its screen: the tick of the first
+// present in `records` from `first` to `last` that the window shows (laid
+// out for the window's own size, as ScaledImageMismatch checks), leaving out
+// frames of one colour, which prove nothing; -1 when none, with the last
+// mismatch in `closest` (or why nothing could be compared).
+int64_t ShownTick(const Screenshot& shot, const WindowGeometry& window,
+                  const std::vector<Record>& records, uint32_t first, uint32_t last,
+                  std::string& closest);
 
 }  // namespace cellshow::test

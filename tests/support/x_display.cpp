@@ -171,18 +171,18 @@ WindowGeometry FindWindow(const std::string& display, const std::string& title, 
                                 ShellQuote("^" + title + "$") + " 2>/dev/null | head -n 1");
   found.id = std::strtoull(id.c_str(), nullptr, 10);
   if (found.id == 0) return found;
-  std::istringstream shell(
-      RunOnDisplay(display, "xdotool getwindowgeometry --shell " + std::to_string(found.id)));
+  // xwininfo, as xdotool counts a window manager's frame twice in the place.
+  std::istringstream info(RunOnDisplay(display, "xwininfo -id " + std::to_string(found.id)));
   std::string line;
-  while (std::getline(shell, line)) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const int value = std::atoi(line.c_str() + eq + 1);
-    if (key == "X") found.x = value;
-    if (key == "Y") found.y = value;
-    if (key == "WIDTH") found.width = value;
-    if (key == "HEIGHT") found.height = value;
+  while (std::getline(info, line)) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string key = line.substr(line.find_first_not_of(' '), colon);
+    const int value = std::atoi(line.c_str() + colon + 1);
+    if (key.starts_with("Absolute upper-left X")) found.x = value;
+    if (key.starts_with("Absolute upper-left Y")) found.y = value;
+    if (key.starts_with("Width")) found.width = value;
+    if (key.starts_with("Height")) found.height = value;
   }
   return found;
 }

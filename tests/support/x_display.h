@@ -64,7 +64,8 @@ struct WindowGeometry {
   int x = 0, y = 0, width = 0, height = 0;
 };
 // The visible window titled exactly `title`, waiting up to timeoutMs for it
-// to appear; id 0 when none did.
+// to appear, with its place on the screen and its size (without a window
+// manager's frame); id 0 when none did.
 WindowGeometry FindWindow(const std::string& display, const std::string& title, int timeoutMs);
 
 // Sends the close request a window manager sends when the user closes a

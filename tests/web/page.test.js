@@ -289,6 +289,47 @@ describe('the music', () => {
   });
 });
 
+describe('the start screen\'s loop and volume', () => {
+  test('loop plays the show again from tick 1, music included; the volume sets the music\'s gain',
+       async () => {
+         const rec = record('loop.rec', path.join(w.site, 'data'));
+         const page = await w.openPage(browser, server.url + '?test&speed=16');
+         await ready(page);
+         assert.strictEqual(await page.evaluate(() => cellshowTest.loop()), false);
+         // Working the controls starts nothing.
+         await page.click('#loop');
+         await page.click('#volume');
+         await page.$eval('#volume', (slider) => {
+           slider.value = '30';
+           slider.dispatchEvent(new Event('input'));
+         });
+         await page.focus('#loop');
+         await page.keyboard.press('Space');
+         await page.keyboard.press('Space');
+         assert.strictEqual(await page.evaluate(() => cellshowTest.state()), 'ready');
+         assert.strictEqual(await page.evaluate(() => cellshowTest.loop()), true);
+
+         await start(page, () => page.keyboard.press('KeyL'));
+         assert.strictEqual(await page.evaluate(() => cellshowTest.musicOut().gain.value),
+                            Math.fround(0.3));
+         await runTo(page, 300);
+         await assertCanvasIs(page, rec, 300);
+         // Past the end (3773) the show goes on from its first tick.
+         await runTo(page, 3773 + 300);
+         await assertCanvasIs(page, rec, 300);
+         assert.strictEqual(await page.evaluate(() => cellshowTest.musicStarts().length), 1);
+         await runTo(page, 3773 + 1300);
+         const starts = await page.evaluate(() => cellshowTest.musicStarts());
+         assert.strictEqual(starts.length, 2);
+         assert.strictEqual(starts[1].file, 'data/03.mp3');
+         await page.keyboard.press('KeyX');
+         await ended(page);
+         assert.strictEqual(await page.evaluate(() => cellshowTest.ticks()), 3773 + 1300);
+         assert.deepStrictEqual(page.errors, []);
+         await page.close();
+       });
+});
+
 describe('the page', () => {
   test('opened from a file, it says the files cannot be fetched and how to serve them',
        async () => {

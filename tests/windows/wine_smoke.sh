@@ -1,12 +1,14 @@
 #!/bin/bash
 # Smoke test of the Windows build under Wine:
 #   imports    the executable needs only kernel32, msvcrt and winmm
-#   headless   --record writes the same bytes as the Linux build
+#   headless   --record writes the same bytes as the Linux build, from the
+#              first tick and from a later one (--start)
 #   console    in an 80x50 tmux pane the plasma is drawn, --key-after ends the
 #              show with exit code 0, and a key press ends it too
 #   timer      the mean tick period is 16.5 to 17.5 ms
 #   music      with GStreamer's plugins and a null sound device the play
-#              command succeeds; without them the show still runs to exit 0
+#              command succeeds, from its start and from a later position
+#              (--start); without them the show still runs to exit 0
 # Usage: wine_smoke.sh WINDOWS_EXE LINUX_BUILD_DIR
 # Every step is bounded by a timeout; the Wine prefix, HOME and tmux server
 # are private to the run and removed after it.
@@ -149,7 +151,7 @@ check_exit 2 "'nowhere' is not a folder" --data nowhere
 check_exit 2 "standard output is not a console" --key-after 5
 
 # Headless: the whole show, and one ended by --key-after, byte for byte.
-for args in "" "--key-after 100"; do
+for args in "" "--key-after 100" "--start 30 --key-after 100"; do
   (cd "$work/show" && timeout 60 wine "$exe" --record win.bin $args >/dev/null 2>"$work/rec.err")
   win=$?
   (cd "$work/show" && timeout 60 "$build/cellshow" --record linux.bin $args)
@@ -169,6 +171,8 @@ start_in_pane music --key-after 1320 --stats
 start_in_pane silent "HOME=$work/silent-home" "GST_PLUGIN_SYSTEM_PATH_1_0=$work/no-plugins" \
   "GST_PLUGIN_PATH_1_0=$work/no-plugins" "GST_REGISTRY_1_0=$work/no-plugins/registry.bin" \
   --key-after 1320 --stats
+# Started 30 s in: the music is sent "from" where it is by then.
+start_in_pane late --start 30 --key-after 120 --stats
 
 if wait_for_band music 20; then
   pass "console: the plasma's red band fills rows 35 to 39 of the pane"
@@ -204,6 +208,14 @@ for name in music silent; do
     *) fail "$name: music '$music'" ;;
   esac
 done
+
+if wait_for_file "$work/late.rc" 60 && [ "$(cat "$work/late.rc")" = 0 ] &&
+  [ "$(stat_value late "ticks run")" = 120 ] &&
+  [ "$(tr -d '\r' <"$work/late.err" | sed -n 's/^  music *//p')" = playing ]; then
+  pass "late: --start 30 played 120 ticks, the music's play from its position succeeded"
+else
+  fail "late: exit code $(cat "$work/late.rc" 2>/dev/null), $(tr -d '\r' <"$work/late.err")"
+fi
 
 # A key press ends the show at once, and the key stays in the input.
 start_in_pane key --stats

@@ -33,22 +33,40 @@ MediaCommand ParseMediaCommand(const char* command) {
     if (rest != nullptr && *SkipBlanks(rest) == '\0') parsed.verb = MediaVerb::CloseAll;
     return parsed;
   }
+  MediaVerb verb = MediaVerb::Play;
   const char* rest = TakeKeyword(at, "play");
+  if (rest == nullptr) {
+    verb = MediaVerb::Stop;
+    rest = TakeKeyword(at, "stop");
+  }
   if (rest == nullptr) return parsed;
   const char* name = SkipBlanks(rest);
   const char* end = nullptr;
   if (*name == '"') {
     ++name;
     end = std::strchr(name, '"');
-    if (end == nullptr || *SkipBlanks(end + 1) != '\0') return parsed;
+    if (end == nullptr) return parsed;
+    rest = end + 1;
   } else {
     end = name;
     while (*end != '\0' && !IsBlank(*end)) ++end;
-    // A second word would be a play option; only plain plays are carried out.
-    if (*SkipBlanks(end) != '\0') return parsed;
+    rest = end;
   }
   if (end == name) return parsed;
-  parsed.verb = MediaVerb::Play;
+  rest = SkipBlanks(rest);
+  // Of the play options, only a start position is carried out.
+  if (*rest != '\0') {
+    const char* from = verb == MediaVerb::Play ? TakeKeyword(rest, "from") : nullptr;
+    if (from == nullptr) return parsed;
+    from = SkipBlanks(from);
+    uint64_t ms = 0;
+    const char* digit = from;
+    for (; *digit >= '0' && *digit <= '9' && ms <= UINT32_MAX; ++digit)
+      ms = ms * 10 + static_cast<uint64_t>(*digit - '0');
+    if (digit == from || ms > UINT32_MAX || *SkipBlanks(digit) != '\0') return parsed;
+    parsed.fromMs = static_cast<uint32_t>(ms);
+  }
+  parsed.verb = verb;
   parsed.name = name;
   parsed.nameLength = static_cast<size_t>(end - name);
   return parsed;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "platform/audio/media_command.h"
+#include "platform/audio/request_queue.h"
 #include "platform/files/asset_paths.h"
 #include "shell/assets.h"
 
@@ -30,7 +32,6 @@ constexpr int DeviceChannels = 2;
 // stdio stream behind SDL's disk driver passes on at once (a 4096-byte write
 // can sit in its buffer for a period, which would blur the tests' timing).
 constexpr int DeviceBufferFrames = 2048;
-constexpr size_t MaxNameBytes = 256;
 constexpr int CloseWaitMs = 2000;
 
 // Only one player in the process may own SDL's audio at a time.
@@ -108,69 +109,13 @@ void Signal(int fd) {
   [[maybe_unused]] const ssize_t n = write(fd, &one, sizeof one);
 }
 
-enum class Request : uint8_t { PlayShowMusic, PlayFile };
-
-// Bounded lock-free queue of requests (many producers, one consumer): a slot
-// is claimed by its sequence number, so no producer ever waits for another.
-class RequestQueue {
- public:
-  static constexpr size_t Capacity = 8;
-
-  RequestQueue() {
-    for (size_t k = 0; k < Capacity; ++k) slots_[k].sequence.store(k, std::memory_order_relaxed);
-  }
-
-  bool Push(Request request, const char* name, size_t nameLength) {
-    size_t position = tail_.load(std::memory_order_relaxed);
-    Slot* slot = nullptr;
-    for (;;) {
-      slot = &slots_[position % Capacity];
-      const size_t sequence = slot->sequence.load(std::memory_order_acquire);
-      const auto lag = static_cast<intptr_t>(sequence - position);
-      if (lag == 0) {
-        if (tail_.compare_exchange_weak(position, position + 1, std::memory_order_relaxed)) break;
-      } else if (lag < 0) {
-        return false;  // full
-      } else {
-        position = tail_.load(std::memory_order_relaxed);
-      }
-    }
-    slot->request = request;
-    std::memcpy(slot->name, name, nameLength);
-    slot->name[nameLength] = '\0';
-    slot->sequence.store(position + 1, std::memory_order_release);
-    return true;
-  }
-
-  // Consumer side only.
-  bool Pop(Request& request, char (&name)[MaxNameBytes]) {
-    const size_t position = head_;
-    Slot& slot = slots_[position % Capacity];
-    if (slot.sequence.load(std::memory_order_acquire) != position + 1) return false;
-    request = slot.request;
-    std::memcpy(name, slot.name, MaxNameBytes);
-    head_ = position + 1;
-    slot.sequence.store(position + Capacity, std::memory_order_release);
-    return true;
-  }
-
- private:
-  struct Slot {
-    std::atomic<size_t> sequence{0};
-    Request request = Request::PlayFile;
-    char name[MaxNameBytes] = {};
-  };
-  Slot slots_[Capacity];
-  std::atomic<size_t> tail_{0};
-  size_t head_ = 0;
-};
-
 // Music held for playback: decoded into memory when small enough (playback
 // then never decodes, so a damaged file cannot make the decoder print in the
 // middle of the show), otherwise streamed.
 struct LoadedMusic {
   Mix_Chunk* chunk = nullptr;
   Mix_Music* stream = nullptr;
+  Mix_Chunk tail{};  // what plays of `chunk` when it starts late
 
   bool loaded() const { return chunk != nullptr || stream != nullptr; }
 
@@ -186,12 +131,30 @@ struct LoadedMusic {
     }
   }
 
-  // Halts whatever plays, then starts this music from its beginning, once.
-  void Play() const {
+  // Halts whatever plays, then starts this music `fromMs` in, once.
+  void Play(uint32_t fromMs) {
+    Halt();
+    if (chunk != nullptr) {
+      // A chunk cannot seek: the samples from the position on play as a
+      // chunk of their own (it owns nothing; `chunk` keeps the samples).
+      int rate = 0, channels = 0;
+      uint16_t format = 0;
+      if (Mix_QuerySpec(&rate, &format, &channels) == 0) return;
+      const uint64_t frameBytes = uint64_t{SDL_AUDIO_BITSIZE(format)} / 8 * channels;
+      const uint64_t skip = uint64_t{fromMs} * rate / 1000 * frameBytes;
+      if (skip >= chunk->alen) return;
+      tail = *chunk;
+      tail.allocated = 0;
+      tail.abuf += skip;
+      tail.alen -= static_cast<uint32_t>(skip);
+      Mix_PlayChannel(0, &tail, 0);
+    }
+    if (stream != nullptr) Mix_FadeInMusicPos(stream, 1, 0, fromMs / 1000.0);
+  }
+
+  static void Halt() {
     Mix_HaltChannel(-1);
     Mix_HaltMusic();
-    if (chunk != nullptr) Mix_PlayChannel(0, chunk, 0);
-    if (stream != nullptr) Mix_PlayMusic(stream, 1);
   }
 
   void Free() {
@@ -213,6 +176,8 @@ struct MusicPlayer::Impl {
   // so the player leaks it rather than free it under the thread.
   bool abandoned = false;
   size_t preloadLimit = MusicPlayer::DefaultPreloadLimit;
+  int volume = MIX_MAX_VOLUME;
+  std::string failure;  // why there is no device
 
   std::string dataDir;
   const char* showName = nullptr;  // the show's music as named in its play command
@@ -232,18 +197,23 @@ struct MusicPlayer::Impl {
 void MusicPlayer::Impl::Run() {
   char name[MaxNameBytes];
   Request request;
+  uint32_t fromMs = 0;
   while (!closeRequested.load(std::memory_order_acquire)) {
     uint64_t count = 0;
     if (read(wakeFd, &count, sizeof count) < 0 && errno != EINTR && errno != EAGAIN) break;
-    while (!closeRequested.load(std::memory_order_acquire) && requests.Pop(request, name)) {
+    while (!closeRequested.load(std::memory_order_acquire) && requests.Pop(request, name, fromMs)) {
+      if (request == Request::Stop) {
+        LoadedMusic::Halt();
+        continue;
+      }
       if (request == Request::PlayShowMusic) {
-        showMusic.Play();
+        showMusic.Play(fromMs);
         continue;
       }
       LoadedMusic next;
       next.Load(MapAssetName(dataDir, name), preloadLimit);
       if (!next.loaded()) continue;
-      next.Play();
+      next.Play(fromMs);
       otherMusic.Free();
       otherMusic = next;
     }
@@ -281,6 +251,17 @@ MusicPlayer::~MusicPlayer() {
 
 void MusicPlayer::setPreloadLimit(size_t bytes) { impl_->preloadLimit = bytes; }
 
+void MusicPlayer::setVolume(int percent) {
+  impl_->volume = MIX_MAX_VOLUME * std::clamp(percent, 0, 100) / 100;
+}
+
+std::string MusicPlayer::NoSoundLine() const {
+  if (status() != Status::NoDevice) return "";
+  const std::string& why = impl_->failure;
+  return "cellshow: no sound" + (why.empty() ? std::string() : " (" + why + ")") +
+         "; the show plays without music\n";
+}
+
 MusicPlayer::Status MusicPlayer::status() const {
   return impl_->status.load(std::memory_order_acquire);
 }
@@ -297,6 +278,7 @@ void MusicPlayer::Open(const std::string& dataDir, bool mute) {
     return;
   }
   if (DeviceTaken.exchange(true)) {
+    impl.failure = "another player has the sound device";
     impl.status.store(Status::NoDevice);
     return;
   }
@@ -315,11 +297,14 @@ void MusicPlayer::Open(const std::string& dataDir, bool mute) {
   {
     QuietStderr quiet;
     // The audio subsystem alone: a window's video lives on after "close all".
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      impl.failure = SDL_GetError();
+    } else {
       SilenceAlsa();
       Mix_Init(MIX_INIT_MP3);
       opened = Mix_OpenAudio(DeviceRate, AUDIO_S16SYS, DeviceChannels, DeviceBufferFrames) == 0;
       if (!opened) {
+        impl.failure = SDL_GetError();
         Mix_Quit();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
       }
@@ -331,6 +316,8 @@ void MusicPlayer::Open(const std::string& dataDir, bool mute) {
     return;
   }
   Mix_AllocateChannels(1);
+  Mix_Volume(-1, impl.volume);
+  Mix_VolumeMusic(impl.volume);
   impl.showMusic.Load(MapAssetName(dataDir, std::string(show.name, show.nameLength).c_str()),
                       impl.preloadLimit);
   impl.showMusicLoaded.store(impl.showMusic.loaded());
@@ -346,6 +333,7 @@ void MusicPlayer::Open(const std::string& dataDir, bool mute) {
     }
   }
   if (!started) {
+    impl.failure = "no thread for the music";
     impl.ShutDownAudio();
     impl.showMusicLoaded.store(false);
     impl.status.store(Status::NoDevice);
@@ -361,15 +349,19 @@ void MusicPlayer::Command(const char* command) {
     return;
   }
   Impl& impl = *impl_;
-  if (parsed.verb != MediaVerb::Play ||
+  if (parsed.verb == MediaVerb::Ignored ||
       impl.status.load(std::memory_order_acquire) != Status::Ready)
     return;
-  if (impl.showMusicLoaded.load(std::memory_order_acquire) &&
-      SameAssetName(parsed.name, parsed.nameLength, impl.showName, impl.showNameLength)) {
-    if (!impl.requests.Push(Request::PlayShowMusic, parsed.name, 0)) return;
+  if (parsed.verb == MediaVerb::Stop) {
+    // Whatever plays stops: the show plays one file at a time.
+    if (!impl.requests.Push(Request::Stop, parsed.name, 0)) return;
+  } else if (impl.showMusicLoaded.load(std::memory_order_acquire) &&
+             SameAssetName(parsed.name, parsed.nameLength, impl.showName, impl.showNameLength)) {
+    if (!impl.requests.Push(Request::PlayShowMusic, parsed.name, 0, parsed.fromMs)) return;
   } else {
     if (parsed.nameLength >= MaxNameBytes) return;
-    if (!impl.requests.Push(Request::PlayFile, parsed.name, parsed.nameLength)) return;
+    if (!impl.requests.Push(Request::PlayFile, parsed.name, parsed.nameLength, parsed.fromMs))
+      return;
   }
   Signal(impl.wakeFd);
 }

@@ -34,18 +34,25 @@ class MusicPlayer {
   // nothing. Only one player in a process has the device at a time.
   void Open(const std::string& dataDir, bool mute);
   // "play <file>" starts the loaded file (another file is loaded first, on the
-  // control thread); "close all" halts and closes everything (safe to repeat).
-  // Anything else is ignored. Plays take no lock and allocate nothing.
+  // control thread), "play <file> from <ms>" that far in; "stop <file>" halts
+  // what plays; "close all" halts and closes everything (safe to repeat).
+  // Anything else is ignored. Plays and stops take no lock and allocate
+  // nothing.
   void Command(const char* command);
 
   // Music files up to this size are decoded into memory at load; larger ones
   // are streamed. Set before Open.
   static constexpr size_t DefaultPreloadLimit = size_t{4} << 20;
   void setPreloadLimit(size_t bytes);
+  // The music's volume, 0 to 100 (the file as it is). Set before Open.
+  void setVolume(int percent);
 
   Status status() const;
   // True while the show's music is loaded and can start at once.
   bool musicLoaded() const;
+  // With NoDevice, the line that says so for stderr, with the sound
+  // system's reason ("" in every other state, muted included).
+  std::string NoSoundLine() const;
 
  private:
   struct Impl;

@@ -2,8 +2,13 @@
 
 namespace cellshow {
 
-HeadlessPlatform::HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter)
-    : NativeFilePlatform(std::move(dataDir)), sink_(sink), keyAfter_(keyAfter) {}
+HeadlessPlatform::HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter,
+                                   uint32_t firstTick)
+    : NativeFilePlatform(std::move(dataDir)),
+      sink_(sink),
+      keyAfter_(keyAfter),
+      firstTick_(firstTick),
+      ticks_(firstTick) {}
 
 void HeadlessPlatform::PresentScreen(const ScreenCells& screen) {
   sink_.Present(ticks_, screen);
@@ -25,7 +30,7 @@ void HeadlessPlatform::KillTimer(uint32_t) { tick_ = nullptr; }
 
 int32_t HeadlessPlatform::KeyHit() {
   if (ended_) return 1;
-  if (keyAfter_ >= 0 && ticks_ >= keyAfter_) return 1;
+  if (keyAfter_ >= 0 && ticksRun() >= keyAfter_) return 1;
   if (sink_.BetweenTicks(ticks_)) return 1;
   if (tick_ == nullptr || !ticksAllowed_) return ended_ ? 1 : 0;
   ++ticks_;

@@ -12,8 +12,11 @@ namespace cellshow {
 class HeadlessPlatform : public NativeFilePlatform {
  public:
   // keyAfter: the key is seen once this many ticks have completed; -1 never.
-  // The sink outlives the platform.
-  HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter);
+  // firstTick: the number the sink gets during start-up; the ticks that run
+  // then are numbered on from it (a show that starts later keeps its own
+  // tick numbers). The sink outlives the platform.
+  HeadlessPlatform(std::string dataDir, HeadlessSink& sink, int64_t keyAfter,
+                   uint32_t firstTick = 0);
 
   void PrepareConsole() override {}
   void PresentScreen(const ScreenCells& screen) override;
@@ -29,13 +32,16 @@ class HeadlessPlatform : public NativeFilePlatform {
 
   bool ended() const { return ended_; }
   int exitCode() const { return exitCode_; }
+  // The number of the last tick run (firstTick when none ran).
   uint32_t ticks() const { return ticks_; }
+  uint32_t ticksRun() const { return ticks_ - firstTick_; }
   uint64_t presents() const { return presents_; }
   uint64_t mediaCommands() const { return mediaCommands_; }
 
  private:
   HeadlessSink& sink_;
   int64_t keyAfter_;
+  uint32_t firstTick_;
   TickCallback tick_ = nullptr;
   void* context_ = nullptr;
   uint32_t ticks_ = 0;

@@ -13,12 +13,14 @@
 namespace cellshow {
 
 uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink,
-                      HeadlessFigures* figures) {
-  HeadlessPlatform host(dataDir, sink, keyAfter);
+                      HeadlessFigures* figures, HeadlessStart start) {
+  const uint32_t startTick = start.tick < ShowTicks ? start.tick : ShowTicks - 1;
+  HeadlessPlatform host(dataDir, sink, keyAfter, start.renumbered ? 0 : startTick);
   auto show = std::make_unique<Show>(host);
+  show->play.StartTick = startTick;
   Start(*show);
   if (figures != nullptr) {
-    figures->ticks = host.ticks();
+    figures->ticks = host.ticksRun();
     figures->presents = host.presents();
     figures->mediaCommands = host.mediaCommands();
     figures->exitCode = host.exitCode();
@@ -37,7 +39,8 @@ int RunRecord(const RecordSettings& settings) {
   std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
   RecordingWriter writer(out);
   HeadlessFigures figures;
-  PlayHeadless(settings.dataDir, settings.keyAfter, writer, &figures);
+  PlayHeadless(settings.dataDir, settings.keyAfter, writer, &figures,
+               HeadlessStart{settings.startTick, false});
   const bool closed = std::fclose(out) == 0;
   if (writer.failed() || !closed) {
     std::fprintf(stderr, "cellshow: writing %s failed: %s\n", settings.path.c_str(),

@@ -12,23 +12,36 @@ namespace cellshow {
 
 // What a headless run did.
 struct HeadlessFigures {
-  uint32_t ticks = 0;
+  uint32_t ticks = 0;  // run from the start
   uint64_t presents = 0;
   uint64_t mediaCommands = 0;
   int exitCode = -1;  // -1 when the run was ended before the show's shutdown
 };
 
+// Where a headless run begins: the show's first tick, or a later one (the
+// ticks before it run silently at start-up, show/playback.h). The sink sees
+// the show's own tick numbers (start-up is tick `tick`, and the next tick
+// tick + 1), or, renumbered, the start as tick 0, as if the show began there.
+struct HeadlessStart {
+  uint32_t tick = 0;
+  bool renumbered = false;
+};
+
 // Plays the show from `dataDir` headless into `sink` (an unfinished run is
-// not an error). keyAfter: the key is seen once this many ticks have run; -1
-// never. Returns the number of ticks run; `figures`, when given, gets the rest.
+// not an error). keyAfter: the key is seen once this many ticks have run
+// (from the start); -1 never. Returns the number the sink got for the last
+// tick: the ticks run, from the first tick; `figures`, when given, gets the
+// rest.
 uint32_t PlayHeadless(const std::string& dataDir, int64_t keyAfter, HeadlessSink& sink,
-                      HeadlessFigures* figures = nullptr);
+                      HeadlessFigures* figures = nullptr, HeadlessStart start = {});
 
 struct RecordSettings {
   std::string dataDir;  // the show's files
   std::string path;     // the recording to write
   int64_t keyAfter = -1;
-  bool stats = false;  // the virtual clock's figures on stderr at the end
+  bool stats = false;      // the virtual clock's figures on stderr at the end
+  uint32_t startTick = 0;  // --start: the ticks before it run silently, and
+                           // the recording keeps the show's tick numbers
 };
 
 // `cellshow --record FILE`: the whole show headless into a recording.

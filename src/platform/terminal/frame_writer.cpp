@@ -54,9 +54,10 @@ FrameWriter::FrameWriter(int fd, bool trueColor)
     : FrameWriter(fd,
                   TerminalCapabilities{trueColor ? ColorDepth::TrueColor : ColorDepth::Sixteen}) {}
 
-FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit)
+FrameWriter::FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit,
+                         bool noticeOffersWindow)
     : fd_(fd),
-      view_(capabilities, fit),
+      view_(capabilities, fit, noticeOffersWindow),
       size_(PackSize(TerminalSize{})),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ackFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),

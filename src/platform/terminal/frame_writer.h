@@ -34,8 +34,10 @@ class FrameWriter {
   // `fd` is the terminal, best opened non-blocking (a blocking one works, but
   // then a stuck terminal can hold the writer). Not owned. Frames are
   // written for a terminal of `capabilities`, and shown at each size as
-  // `fit` says (terminal_view.h).
-  FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit = FitMode::Auto);
+  // `fit` says (terminal_view.h); the size notice offers the window when
+  // `noticeOffersWindow`.
+  FrameWriter(int fd, const TerminalCapabilities& capabilities, FitMode fit = FitMode::Auto,
+              bool noticeOffersWindow = true);
   // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
   FrameWriter(int fd, bool trueColor);
   ~FrameWriter();

@@ -5,18 +5,6 @@
 
 namespace cellshow {
 
-termios MakeShowModes(const termios& saved) {
-  termios modes = saved;
-  modes.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF);
-  modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | IEXTEN);
-  modes.c_lflag |= ISIG | NOFLSH;
-  modes.c_cc[VMIN] = 1;
-  modes.c_cc[VTIME] = 0;
-  return modes;
-}
-
 size_t FormatSizeRequest(TerminalSize size, char* out) {
   const int n =
       std::snprintf(out, 32, "%s8;%d;%d%c", escape::Csi, size.rows, size.columns, escape::WindowOp);

@@ -9,6 +9,7 @@
 #include "platform/stats/stats_text.h"
 #include "platform/terminal/frame_writer.h"
 #include "platform/ticks/tick_timer.h"
+#include "platform/tty/tty_keyboard.h"  // the show's input modes
 #include "render/ansi/frame_encoder.h"
 #include "render/ansi/terminal_sequences.h"
 
@@ -28,12 +29,6 @@ template <size_t N>
 constexpr size_t Length(const char (&)[N]) {
   return N - 1;
 }
-
-// The show's input modes: no echo, no line editing, no flow control (Ctrl-S
-// is a key like any other), bytes written as they are. Ctrl-C, Ctrl-\ and
-// Ctrl-Z keep their signals, and those signals flush no queue, so a frame on
-// its way is never cut.
-termios MakeShowModes(const termios& saved);
 
 // The request to xterm-style terminals to become `size` (no reply comes
 // back): CSI 8 ; rows ; columns t. Returns its length; `out` has 32 bytes.

@@ -20,10 +20,6 @@
 namespace cellshow {
 namespace {
 
-// Faults (and signals that usually come as one): a handler restores the
-// terminal, then the default action runs.
-constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
-
 // Read from a signalfd on the main thread and blocked on every thread: the
 // size changes, job control, and every other signal whose default action
 // ends the process (the real-time ones are added at run time).
@@ -66,48 +62,6 @@ sigset_t OneSignal(int sig) {
   sigemptyset(&set);
   sigaddset(&set, sig);
   return set;
-}
-
-// What the fatal-signal handler restores.
-volatile sig_atomic_t restoreArmed = 0;
-int restoreFd = -1;
-termios restoreModes{};
-
-// Writes all of `bytes` to a non-blocking descriptor, waiting at most
-// timeoutMs for room. Async-signal-safe.
-bool WriteAllWithin(int fd, const char* bytes, size_t count, int timeoutMs) {
-  timespec start{};
-  clock_gettime(CLOCK_MONOTONIC, &start);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = write(fd, bytes + done, count - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const long elapsed =
-        (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-    if (elapsed >= timeoutMs) return false;
-    pollfd wait{fd, POLLOUT, 0};
-    poll(&wait, 1, static_cast<int>(timeoutMs - elapsed));
-  }
-  return true;
-}
-
-void OnFatalSignal(int sig) {
-  const int savedErrno = errno;
-  if (restoreArmed) {
-    restoreArmed = 0;
-    WriteAllWithin(restoreFd, RestoreSequence, Length(RestoreSequence), 200);
-    tcsetattr(restoreFd, TCSANOW, &restoreModes);
-    tcflush(restoreFd, TCIFLUSH);
-  }
-  errno = savedErrno;
-  raise(sig);  // SA_RESETHAND has put the default action back: it ends the process
 }
 
 // Ends the process by `sig`'s default action, so that the parent sees the
@@ -182,22 +136,9 @@ bool TerminalPlatform::Open(std::string& error) {
     error = std::string("cannot open the terminal: ") + std::strerror(errno);
     return false;
   }
-  if (tcgetattr(tty_, &saved_) != 0) {
-    error = std::string("cannot read the terminal's modes: ") + std::strerror(errno);
-    return false;
-  }
-  show_ = MakeShowModes(saved_);
-  restoreFd = tty_;
-  restoreModes = saved_;
-
+  if (!keys_.Open(tty_, RestoreSequence, Length(RestoreSequence), error)) return false;
   hangupIgnored_ = Ignored(SIGHUP);  // started under nohup
-
-  struct sigaction fatal {};
-  fatal.sa_handler = OnFatalSignal;
-  fatal.sa_flags = SA_RESETHAND;
-  sigemptyset(&fatal.sa_mask);
-  for (int sig : FatalSignals) sigaction(sig, &fatal, nullptr);
-  signal(SIGPIPE, SIG_IGN);  // a closed terminal shows as EPIPE or EIO instead
+  signal(SIGPIPE, SIG_IGN);          // a closed terminal shows as EPIPE or EIO instead
 
   // Blocked before any thread starts, so every thread inherits the mask and
   // the signals wait for the main thread's poll. A signal that was ignored
@@ -215,7 +156,8 @@ bool TerminalPlatform::Open(std::string& error) {
     return false;
   }
 
-  writer_ = std::make_unique<FrameWriter>(tty_, capabilities_, settings_.fit);
+  writer_ =
+      std::make_unique<FrameWriter>(tty_, capabilities_, settings_.fit, settings_.windowOffered);
   if (!writer_->Start()) {
     error = "cannot start the terminal writer thread";
     return false;
@@ -235,8 +177,13 @@ void TerminalPlatform::PrepareConsole() {
     startSize_ = size;
     enterCount_ += FormatSizeRequest(wanted, enterText_ + enterCount_);
   }
-  Take();
+  // The music first: a line about missing sound then lands on the shell's
+  // screen, where it stays, not on the show's.
+  music_.setVolume(settings_.volume);
   music_.Open(dataDir(), settings_.mute);
+  const std::string noSound = music_.NoSoundLine();
+  WriteAllTo(STDERR_FILENO, noSound.data(), noSound.size());
+  Take();
 }
 
 void TerminalPlatform::PresentScreen(const ScreenCells& screen) { writer_->Present(screen); }
@@ -295,7 +242,7 @@ bool TerminalPlatform::HandleSignals() {
 // and once continued it takes the terminal again.
 void TerminalPlatform::Stop() {
   if (ExitRequested()) return;
-  if (taken_) GiveBack();
+  if (keys_.taken()) GiveBack();
   StopBy(SIGTSTP);
   Take();
 }
@@ -317,10 +264,7 @@ void TerminalPlatform::Take() {
   }
   // The shell may have changed the modes while the show was stopped; input
   // typed before the show began is not a key.
-  SetModes(show_);
-  if (!started_) tcflush(tty_, TCIFLUSH);
-  taken_ = true;
-  restoreArmed = 1;
+  keys_.Take(!started_);
   if (started_) {
     writer_->Resume(EnterSequence, Length(EnterSequence));
   } else {
@@ -333,9 +277,7 @@ void TerminalPlatform::Take() {
 void TerminalPlatform::GiveBack() {
   // The frame in flight goes out whole, then the terminal is given back.
   writer_->Suspend(RestoreSequence, Length(RestoreSequence), FinishTimeoutMs);
-  SetModes(saved_);
-  restoreArmed = 0;
-  taken_ = false;
+  keys_.GiveBack(false);
 }
 
 TerminalSize TerminalPlatform::KernelSize() const {
@@ -350,14 +292,6 @@ void TerminalPlatform::ReadSize() {
       SizeFromKernel(static_cast<unsigned>(size.columns), static_cast<unsigned>(size.rows)));
 }
 
-bool TerminalPlatform::SetModes(const termios& modes) {
-  // TCSANOW: no wait for output that a stuck terminal may never take.
-  while (tcsetattr(tty_, TCSANOW, &modes) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
 void TerminalPlatform::EndProcess(int code) {
   size_t exitCount = Length(RestoreSequence);
   std::memcpy(exitText_, RestoreSequence, exitCount);
@@ -365,14 +299,8 @@ void TerminalPlatform::EndProcess(int code) {
     exitCount += FormatSizeRequest(startSize_, exitText_ + exitCount);
   }
   const bool whole = writer_->Finish(exitText_, exitCount, FinishTimeoutMs);
-  if (taken_) {
-    if (!whole && !writer_->gone()) WriteAllWithin(tty_, exitText_, exitCount, 50);
-    SetModes(saved_);
-    // The ending key, and anything typed during the show, are not for the
-    // shell (Ctrl-D would end it, Esc would eat the next key).
-    tcflush(tty_, TCIFLUSH);
-  }
-  restoreArmed = 0;
+  if (keys_.taken() && !whole && !writer_->gone()) WriteAllWithin(tty_, exitText_, exitCount, 50);
+  keys_.GiveBack(true);
   if (settings_.stats) WriteStats();
   if (endSignal_ != 0) DieBy(endSignal_);
   _exit(code);

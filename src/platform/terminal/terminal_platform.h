@@ -23,6 +23,7 @@
 #include "platform/terminal/frame_writer.h"
 #include "platform/terminal/terminal_show.h"
 #include "platform/ticks/timed_platform.h"
+#include "platform/tty/tty_keyboard.h"
 #include "render/ansi/terminal_capabilities.h"
 
 namespace cellshow {
@@ -63,19 +64,16 @@ class TerminalPlatform : public TimedPlatform {
   void Stop();
   TerminalSize KernelSize() const;
   void ReadSize();
-  bool SetModes(const termios& modes);
   void WriteStats();
 
   TerminalSettings settings_;
   TerminalCapabilities capabilities_;
   int tty_ = -1;
   int signalFd_ = -1;
-  termios saved_{};
-  termios show_{};
+  TtyKeyboard keys_;  // the show's modes while it has the terminal
   std::unique_ptr<FrameWriter> writer_;
   MusicPlayer music_;
   // Main thread only.
-  bool taken_ = false;            // the show's modes and screen are on
   bool started_ = false;          // the terminal was taken once
   bool hangupIgnored_ = false;    // SIGHUP was ignored when the show started (nohup)
   int endSignal_ = 0;             // the signal that ends the show; 0: a key or its own end

@@ -28,19 +28,19 @@ TerminfoFacts ReadTerminfo(const char* term, int fd) {
   return facts;
 }
 
-std::string Unsuitable(const char* term, const TerminfoFacts& facts) {
+std::string Unsuitable(const char* term, const TerminfoFacts& facts, const std::string& otherWay) {
   if (term == nullptr || *term == '\0') {
     return "TERM is not set, so this terminal's type is unknown; play the show in a real "
-           "terminal, or use --record FILE";
+           "terminal, or " +
+           otherWay;
   }
   if (!facts.known) {
     return std::string("the terminal type '") + term +
-           "' (TERM) has no terminfo entry; set TERM to your terminal's type, or use --record "
-           "FILE";
+           "' (TERM) has no terminfo entry; set TERM to your terminal's type, or " + otherWay;
   }
   if (!facts.cursorAddress) {
     return std::string("the terminal type '") + term +
-           "' cannot place the cursor; play the show in a real terminal, or use --record FILE";
+           "' cannot place the cursor; play the show in a real terminal, or " + otherWay;
   }
   return "";
 }

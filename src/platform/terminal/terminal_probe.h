@@ -23,8 +23,9 @@ struct TerminfoFacts {
 TerminfoFacts ReadTerminfo(const char* term, int fd);
 
 // "" when the show can play in a terminal of this type; otherwise why not, as
-// one line without the program's name.
-std::string Unsuitable(const char* term, const TerminfoFacts& facts);
+// one line without the program's name, ending with `otherWay` (what else the
+// user can do: "play it in a window with --window").
+std::string Unsuitable(const char* term, const TerminfoFacts& facts, const std::string& otherWay);
 
 // The encoder's capabilities. Colours: the option, else 24-bit when
 // COLORTERM is "truecolor" or "24bit" or terminfo has RGB or Tc, else 256

@@ -18,13 +18,15 @@ bool TerminalShowsWholeGrid() {
 }
 
 Host* OpenTerminalHost(const TerminalSettings& settings, std::string& error) {
+  const std::string otherWay = settings.windowOffered ? "play it in a window with --window"
+                                                      : "make a video of it with --export show.mp4";
   if (!isatty(STDOUT_FILENO)) {
-    error = "standard output is not a terminal; to play the show without one, use --record FILE";
+    error = "standard output is not a terminal, so the show cannot play here; " + otherWay;
     return nullptr;
   }
   const char* term = std::getenv("TERM");
   const TerminfoFacts facts = ReadTerminfo(term, STDOUT_FILENO);
-  error = Unsuitable(term, facts);
+  error = Unsuitable(term, facts, otherWay);
   if (!error.empty()) return nullptr;
   const std::string codeset = LocaleCodeset();
   const TerminalCapabilities capabilities = ChooseCapabilities(

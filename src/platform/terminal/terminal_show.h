@@ -18,6 +18,10 @@ struct TerminalSettings {
   ColorMode colors = ColorMode::Auto;
   GlyphMode glyphs = GlyphMode::Auto;
   FitMode fit = FitMode::Auto;
+  int volume = 100;  // the music's, 0 to 100
+  // A window could play the show instead: messages and the size notice
+  // name --window; otherwise a video (--export show.mp4).
+  bool windowOffered = false;
 };
 
 // The terminal host, ready for Start (it ends the process in the show's

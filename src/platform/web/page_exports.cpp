@@ -57,7 +57,9 @@ EMSCRIPTEN_KEEPALIVE const char* cellshow_asset(int i) {
   return path;
 }
 
-EMSCRIPTEN_KEEPALIVE void cellshow_begin(double nowMs) { TheShow().Begin(nowMs); }
+EMSCRIPTEN_KEEPALIVE void cellshow_begin(double nowMs, int loop) {
+  TheShow().Begin(nowMs, loop != 0);
+}
 EMSCRIPTEN_KEEPALIVE uint32_t cellshow_frame(double nowMs, uint32_t tickLimit) {
   return TheShow().Frame(nowMs, tickLimit);
 }

@@ -13,7 +13,9 @@ void WebPlatform::PresentScreen(const ScreenCells& screen) {
 
 void WebPlatform::SendMediaCommand(const char* command) {
   const MediaCommand parsed = ParseMediaCommand(command);
-  if (parsed.verb == MediaVerb::CloseAll) {
+  // A stop (the show about to play again) silences the music as "close all"
+  // does; the next play starts it anew.
+  if (parsed.verb == MediaVerb::CloseAll || parsed.verb == MediaVerb::Stop) {
     hooks_.CloseAllMusic();
     return;
   }
@@ -25,7 +27,8 @@ void WebPlatform::SendMediaCommand(const char* command) {
   for (size_t k = 0; k < parsed.nameLength; ++k)
     file[k] = parsed.name[k] == '\\' ? '/' : parsed.name[k];
   file[parsed.nameLength] = '\0';
-  hooks_.PlayMusic(file, dueMs_);
+  // A play "from" a position sounds as one that was due that much earlier.
+  hooks_.PlayMusic(file, dueMs_ - parsed.fromMs);
 }
 
 uint32_t WebPlatform::StartTimer(int32_t delay, int32_t, TickCallback tick, void* context) {
@@ -50,10 +53,11 @@ bool WebPlatform::RunTick(double dueMs) {
   return true;
 }
 
-void WebShow::Begin(double nowMs) {
+void WebShow::Begin(double nowMs, bool loop) {
   Key();
   platform_.emplace(dataDir_, hooks_);
   show_.emplace(*platform_);
+  show_->play.Loop = loop;
   StartUp(*show_);
   schedule_.Start(nowMs, platform_->delayMs());
 }

@@ -85,8 +85,9 @@ class WebShow {
   WebShow(std::string dataDir, PageHooks& hooks) : dataDir_(std::move(dataDir)), hooks_(hooks) {}
 
   // Start-up (files read), then the tick grid starts at `nowMs`. A show that
-  // is still running is shut down first.
-  void Begin(double nowMs);
+  // is still running is shut down first. `loop`: the show plays again from
+  // its first tick at its end, until a key (show/playback.h).
+  void Begin(double nowMs, bool loop = false);
   // Runs the ticks due at `nowMs` and draws the newest grid into image() when
   // one was presented. Returns FrameFlags. No tick runs past the tick count
   // `tickLimit` (tests hold the show at a tick with it).

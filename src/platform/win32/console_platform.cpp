@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files/asset_paths.h"
 #include "platform/stats/stats_text.h"
 #include "shell/assets.h"
 #include "shell/lifecycle.h"
+#include "show/playback.h"
 
 namespace cellshow {
 namespace {
@@ -34,9 +36,10 @@ ConsolePlatform::ConsolePlatform(const ConsoleSettings& settings)
   LARGE_INTEGER hz;
   if (QueryPerformanceFrequency(&hz) && hz.QuadPart > 0) counterHz_ = hz.QuadPart;
   playEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  stopEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   closeEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   closedEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (playEvent_ && closeEvent_ && closedEvent_)
+  if (playEvent_ && stopEvent_ && closeEvent_ && closedEvent_)
     mediaThread_ = CreateThread(nullptr, 0, MediaThread, this, 0, nullptr);
 }
 
@@ -77,13 +80,26 @@ void ConsolePlatform::PresentScreen(const ScreenCells& screen) {
 }
 
 void ConsolePlatform::SendMediaCommand(const char* command) {
-  // The show sends two commands: play, and "close all".
-  const bool play = std::strcmp(command, PlayMusicCommand) == 0;
-  if (play && settings_.mute) return;
+  // The show sends its play (with "from <ms>" after a late start), a stop
+  // when it plays again, and "close all".
+  const size_t playLength = std::strlen(PlayMusicCommand);
+  Media request = Media::CloseAll;
+  if (std::strncmp(command, PlayMusicCommand, playLength) == 0) {
+    request = Media::Play;
+    const char* from = command + playLength;
+    playFromMs_.store(std::strncmp(from, " from ", 6) == 0
+                          ? static_cast<uint32_t>(std::strtoul(from + 6, nullptr, 10))
+                          : 0);
+  } else if (std::strcmp(command, StopMusicCommand) == 0) {
+    request = Media::Stop;
+  }
+  if (request != Media::CloseAll && settings_.mute) return;
   if (mediaThread_ == nullptr) {  // no thread could be made: send it here
-    RunMediaCommand(play);
-  } else if (play) {
+    RunMediaCommand(request);
+  } else if (request == Media::Play) {
     SetEvent(playEvent_);
+  } else if (request == Media::Stop) {
+    SetEvent(stopEvent_);
   } else {
     // Waits until the devices are closed, but not for ever: a media system
     // that hangs must not keep the show from ending.
@@ -92,23 +108,30 @@ void ConsolePlatform::SendMediaCommand(const char* command) {
   }
 }
 
-void ConsolePlatform::RunMediaCommand(bool play) {
-  if (play) {
-    playResult_.store(static_cast<long>(mciSendStringA(playCommand_.c_str(), nullptr, 0, nullptr)));
+void ConsolePlatform::RunMediaCommand(Media request) {
+  if (request == Media::Play) {
+    // The file's device opens with the play; its time format is milliseconds.
+    const uint32_t from = playFromMs_.load();
+    const std::string play =
+        from == 0 ? playCommand_ : playCommand_ + " from " + std::to_string(from);
+    playResult_.store(static_cast<long>(mciSendStringA(play.c_str(), nullptr, 0, nullptr)));
   } else {
+    // A stop closes the device too: the next play opens it again.
     mciSendStringA(CloseAllCommand, nullptr, 0, nullptr);
   }
 }
 
 DWORD WINAPI ConsolePlatform::MediaThread(void* context) {
   auto& self = *static_cast<ConsolePlatform*>(context);
-  // A play request that comes with the close still runs first: the lower
-  // index wins when both events are set.
-  HANDLE waits[2] = {self.playEvent_, self.closeEvent_};
+  // A play or stop request that comes with the close still runs first: the
+  // lower index wins when several events are set.
+  HANDLE waits[3] = {self.playEvent_, self.stopEvent_, self.closeEvent_};
+  constexpr Media requests[3] = {Media::Play, Media::Stop, Media::CloseAll};
   for (;;) {
-    const bool play = WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0;
-    self.RunMediaCommand(play);
-    if (!play) {
+    const DWORD woke = WaitForMultipleObjects(3, waits, FALSE, INFINITE) - WAIT_OBJECT_0;
+    const Media request = woke < 3 ? requests[woke] : Media::CloseAll;
+    self.RunMediaCommand(request);
+    if (request == Media::CloseAll) {
       SetEvent(self.closedEvent_);
       return 0;
     }
@@ -226,7 +249,7 @@ void ConsolePlatform::ExitProcess(int code) {
 Host* OpenConsoleHost(const ConsoleSettings& settings, std::string& error) {
   DWORD mode = 0;
   if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
-    error = "standard output is not a console (use --record FILE to play headless)";
+    error = "standard output is not a console; run cellshow in a console window";
     return nullptr;
   }
   static ConsolePlatform host(settings);

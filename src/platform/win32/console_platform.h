@@ -42,8 +42,9 @@ class ConsolePlatform : public NativeFilePlatform {
   static BOOL WINAPI ControlHandler(DWORD type);
   bool OnMainThread() const { return GetCurrentThreadId() == mainThread_; }
   bool KeyDue() const { return settings_.keyAfter >= 0 && ticksRun_.load() >= settings_.keyAfter; }
+  enum class Media { Play, Stop, CloseAll };
   static DWORD WINAPI MediaThread(void* self);
-  void RunMediaCommand(bool play);
+  void RunMediaCommand(Media request);
   void CountTick();
   void WriteStats();
 
@@ -73,7 +74,9 @@ class ConsolePlatform : public NativeFilePlatform {
   // a tick never waits for a device to open and every command comes from
   // the thread that opened the device. The tick only sets an event.
   HANDLE playEvent_ = nullptr;
+  HANDLE stopEvent_ = nullptr;
   HANDLE closeEvent_ = nullptr;
+  std::atomic<uint32_t> playFromMs_{0};  // where the next play starts
   HANDLE closedEvent_ = nullptr;
   HANDLE mediaThread_ = nullptr;
   // The play command's result; -1 until it has run.

@@ -8,8 +8,11 @@
 namespace cellshow {
 
 PixelSize InitialWindowSize(PixelSize usable) {
-  const int factor = std::max(1, std::min(usable.width / 640, usable.height / 480));
-  return {640 * factor, 480 * factor};
+  const int factor = std::min(usable.width / 640, usable.height / 480);
+  if (factor >= 1) return {640 * factor, 480 * factor};
+  const PixelRect fit = ContentRect(usable);
+  if (fit.width <= 0) return {640, 480};  // no usable area known
+  return {fit.width, fit.height};
 }
 
 PixelRect ContentRect(PixelSize output) {

@@ -19,7 +19,8 @@ struct PixelRect {
 };
 
 // The window's size when it opens: 640x480 times the largest whole factor
-// that fits `usable` (the display without panels), at least 1.
+// that fits `usable` (the display without panels); on a smaller display, the
+// largest 4:3 size that fits it.
 PixelSize InitialWindowSize(PixelSize usable);
 
 // The largest 4:3 rectangle that fits `output`, centred (black bars fill the

@@ -75,9 +75,23 @@ bool WindowPlatform::WatchEndingSignals() {
   return signalFd_ >= 0;
 }
 
+bool WindowPlatform::WatchTerminal(int fd, std::string& error) {
+  if (!keys_.Open(fd, nullptr, 0, error)) return false;
+  // The terminal cannot be given back while the window plays: Ctrl-Z there
+  // ends the show like any key.
+  keys_.SuspendIsAKey();
+  return true;
+}
+
 void WindowPlatform::PrepareConsole() {
   view_.Show();
+  music_.setVolume(settings_.volume);
   music_.Open(dataDir(), settings_.mute);
+  std::string lines = music_.NoSoundLine();
+  // Before the keys are taken, while the terminal still ends lines itself.
+  if (keys_.fd() >= 0) lines += "cellshow: playing in a window; any key here or there ends it\n";
+  WriteAllTo(STDERR_FILENO, lines.data(), lines.size());
+  if (keys_.fd() >= 0) keys_.Take(true);
 }
 
 void WindowPlatform::PresentScreen(const ScreenCells& screen) {
@@ -96,6 +110,7 @@ int32_t WindowPlatform::KeyHit() {
       return 1;
     }
     if (EndingSignal()) return 1;
+    if (keys_.taken() && (keys_.KeyWaiting() || keys_.hungUp())) return 1;
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, EventWaitMs)) {
       do {
@@ -114,6 +129,7 @@ bool WindowPlatform::HandleEvent(const SDL_Event& event) {
       return true;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+      view_.FitFrame();
       needsRedraw_ = true;  // resized, exposed, restored...
       return false;
     case SDL_RENDER_TARGETS_RESET:
@@ -179,6 +195,7 @@ void WindowPlatform::EndProcess(int code) {
   endCode_ = code;
   ending_.store(true, std::memory_order_release);
   CloseWindow();
+  GiveTerminalBack();
   if (settings_.stats) WriteStats();
   _exit(code);
 }

@@ -8,7 +8,9 @@
 // newest frame whenever one is waiting. Keys: Alt+Enter and F11 toggle
 // fullscreen; modifier keys alone do nothing; any other key, a mouse click,
 // closing the window or an ending signal ends the show as a key does in the
-// terminal.
+// terminal. Started from a terminal, the window takes that terminal's keys
+// as the terminal host does (platform/tty): no echo while it plays, a key
+// there ends the show too, and nothing typed reaches the shell.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -16,6 +18,7 @@
 #include "platform/audio/music.h"
 #include "platform/ticks/frame_exchange.h"
 #include "platform/ticks/timed_platform.h"
+#include "platform/tty/tty_keyboard.h"
 #include "platform/window/window_show.h"
 #include "platform/window/window_view.h"
 
@@ -43,8 +46,15 @@ class WindowPlatform : public TimedPlatform {
   // every thread from here on and read by the main loop. Call before the
   // tick thread starts.
   bool WatchEndingSignals();
+  // The terminal `fd` (standard input, when the show started from one in
+  // the foreground) is a keyboard of the show's as well. Before Start.
+  bool WatchTerminal(int fd, std::string& error);
+  // The terminal's modes back, what was typed there discarded. Safe to
+  // repeat; the display-lost handler calls it too.
+  void GiveTerminalBack() { keys_.GiveBack(true); }
 
-  // Shows the window and opens the music.
+  // Shows the window and opens the music; says in the terminal, if there
+  // is one, where the show plays and how to end it, then takes its keys.
   void PrepareConsole() override;
   // Tick thread: hands the cells over and returns.
   void PresentScreen(const ScreenCells& screen) override;
@@ -80,6 +90,7 @@ class WindowPlatform : public TimedPlatform {
   WindowView view_;
   MusicPlayer music_;
   FrameExchange frames_;  // tick -> main thread
+  TtyKeyboard keys_;      // main thread: the terminal it was started from, if any
   bool videoStarted_ = false;
   bool needsRedraw_ = false;  // main thread: the window changed size or was exposed
   int signalFd_ = -1;

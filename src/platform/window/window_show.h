@@ -16,6 +16,7 @@ struct WindowSettings {
   bool mute = false;
   bool stats = false;       // figures on stderr at the end
   bool fullscreen = false;  // the window starts fullscreen
+  int volume = 100;         // the music's, 0 to 100
 };
 
 // DISPLAY or WAYLAND_DISPLAY names a display.

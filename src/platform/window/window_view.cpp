@@ -48,13 +48,21 @@ bool WindowView::Open(bool fullscreen, std::string& error) {
   const int x = usable.x + (usable.w > size.width ? (usable.w - size.width) / 2 : 0);
   const int y = usable.y + (usable.h > size.height ? (usable.h - size.height) / 2 : 0);
   uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-  if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  window_ = SDL_CreateWindow("cellshow", x, y, size.width, size.height, flags);
+  windowed_ = {x, y, size.width, size.height};
+  SDL_Rect place{x, y, size.width, size.height};
+  if (fullscreen && byHand_) {
+    if (SDL_GetDisplayBounds(0, &place) != 0) place = {x, y, size.width, size.height};
+    flags |= SDL_WINDOW_BORDERLESS;
+    handFull_ = true;
+  } else if (fullscreen) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  }
+  window_ = SDL_CreateWindow("cellshow", place.x, place.y, place.w, place.h, flags);
   if (window_ == nullptr) {
     error = std::string("cannot make the window: ") + SDL_GetError();
     return false;
   }
-  SDL_SetWindowMinimumSize(window_, 320, 240);
+  SDL_SetWindowMinimumSize(window_, std::min(320, size.width), std::min(240, size.height));
 
   // Vsync where the renderer can; a software renderer where nothing else is.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "1");
@@ -94,6 +102,27 @@ void WindowView::Show() {
   if (window_ == nullptr) return;
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
+  FitFrame();
+}
+
+void WindowView::FitFrame() {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (framed_ || window_ == nullptr || fullscreen() ||
+      SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0 ||
+      top + left + bottom + right == 0)
+    return;
+  framed_ = true;
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0) return;
+  const PixelSize room{usable.w - left - right, usable.h - top - bottom};
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_, &width, &height);
+  if ((width <= room.width && height <= room.height) || room.width <= 0 || room.height <= 0) return;
+  const PixelSize size = InitialWindowSize(room);
+  SDL_SetWindowSize(window_, size.width, size.height);
+  SDL_SetWindowPosition(window_, usable.x + left + (room.width - size.width) / 2,
+                        usable.y + top + (room.height - size.height) / 2);
 }
 
 uint32_t WindowView::windowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
@@ -117,8 +146,29 @@ bool WindowView::Redraw() {
 
 void WindowView::ToggleFullscreen() {
   if (window_ == nullptr) return;
-  const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
-  SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (!byHand_) {
+    SDL_SetWindowFullscreen(window_, fullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  // The window takes the display's bounds and gives them back; the size it
+  // really has then comes as a size change, and the next draw lays the
+  // picture out for it.
+  SDL_Rect to{windowed_.x, windowed_.y, windowed_.width, windowed_.height};
+  if (!handFull_) {
+    SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+    SDL_GetWindowSize(window_, &windowed_.width, &windowed_.height);
+    const int display = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &to) != 0) return;
+  }
+  handFull_ = !handFull_;
+  SDL_SetWindowBordered(window_, handFull_ ? SDL_FALSE : SDL_TRUE);
+  SDL_SetWindowSize(window_, to.w, to.h);
+  SDL_SetWindowPosition(window_, to.x, to.y);
+}
+
+bool WindowView::fullscreen() const {
+  if (byHand_) return handFull_;
+  return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 bool WindowView::Upload() {

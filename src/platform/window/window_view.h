@@ -25,12 +25,21 @@ class WindowView {
   WindowView(const WindowView&) = delete;
   WindowView& operator=(const WindowView&) = delete;
 
+  // Without a window manager nobody gives a window the whole screen: the
+  // view then makes itself fullscreen, a borderless window that covers the
+  // display, and a window again (X11). Before Open.
+  void SetFullscreenByHand(bool byHand) { byHand_ = byHand; }
   // Makes the window, hidden, titled "cellshow": the largest whole step of
-  // 640x480 that fits the display, centred, or the desktop's size when
-  // `fullscreen`; then its renderer and textures. On failure, `error` says
-  // why.
+  // 640x480 that fits the display (below 640x480, the largest 4:3 size),
+  // centred, or the desktop's size when `fullscreen`; then its renderer and
+  // textures. On failure, `error` says why.
   bool Open(bool fullscreen, std::string& error);
   void Show();
+  // Once a window manager has framed the window (it tells the frame's size
+  // some time after the show), a window that the frame would push off the
+  // usable area takes the size that fits with it, by Open's rule. Called on
+  // the window's events; does its work once.
+  void FitFrame();
   // Destroys the window and what belongs to it. Safe to repeat.
   void Close();
 
@@ -40,6 +49,7 @@ class WindowView {
   // Presents the last image again (after a resize or an expose).
   bool Redraw();
   void ToggleFullscreen();
+  bool fullscreen() const;
 
   // What the next present shows, read back from the renderer: RGBA bytes,
   // row-major, `size` pixels. For tests.
@@ -56,6 +66,10 @@ class WindowView {
   bool Compose();
   bool EnsurePrescaled();
 
+  bool byHand_ = false;    // fullscreen made by the view itself
+  bool handFull_ = false;  // ... and it is on
+  PixelRect windowed_;     // where the window was before
+  bool framed_ = false;    // the window manager's frame was taken into account
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* image_ = nullptr;      // 640x400, streaming, nearest

@@ -2,7 +2,10 @@
 // How GridEncoder's cells are written: the CellWriter adapter for cells
 // given by a glyph and two colours as the terminal is told them (24-bit RGB
 // or a palette index, by the colour depth). Both colours go in one SGR, and
-// a blank keeps whatever foreground the pen has.
+// a blank keeps whatever foreground the pen has. With 8 colours a
+// foreground is any of the 16 console colours, a bright one in bold (which
+// such terminals show bright), and its intensity (bold, or 22 for normal) is
+// written with it whenever it changes or is not known.
 #include <array>
 #include <cstdint>
 
@@ -56,13 +59,23 @@ struct ColorCells {
   static constexpr uint32_t UpperOf(Key key) { return static_cast<uint32_t>(key >> 24 & 0xFFFFFF); }
   static constexpr uint32_t LowerOf(Key key) { return static_cast<uint32_t>(key & 0xFFFFFF); }
 
-  // The pen `key` is written with from `pen`: a blank's foreground is
-  // unseen, so it keeps the pen's.
+  // The pen `key` is written with from `pen`: a blank's foreground and a
+  // full block's background are unseen, so they keep the pen's. (Full
+  // blocks come only in UTF-8, where the glyph is printed as it is.)
   static constexpr Pen PenFor(const Pen& pen, Key key) {
-    return {GlyphOf(key) == BlankGlyph ? pen.fg : UpperOf(key), LowerOf(key)};
+    const uint8_t glyph = GlyphOf(key);
+    return {glyph == BlankGlyph ? pen.fg : UpperOf(key),
+            glyph == FullBlock ? pen.bg : LowerOf(key)};
   }
 
-  CELLSHOW_HOT_INLINE int ColorCost(uint32_t color, bool background) const {
+  // The bytes of the intensity a foreground `to` needs after `from`.
+  static constexpr int IntensityCost(uint32_t from, uint32_t to) {
+    if (from != UnknownColor && (from & 8) == (to & 8)) return 0;
+    return to & 8 ? sizeof escape::BoldParameter - 1 : sizeof escape::NormalIntensityParameter - 1;
+  }
+
+  // The SGR parameters of `color`, set after the pen's `from`.
+  CELLSHOW_HOT_INLINE int ColorCost(uint32_t color, bool background, uint32_t from) const {
     using color_cells_detail::Decimals;
     switch (depth) {
       case ColorDepth::TrueColor:
@@ -71,7 +84,7 @@ struct ColorCells {
       case ColorDepth::Xterm256:
         return 5 + Decimals[color & 0xFF].size;
       case ColorDepth::Eight:
-        return 2;
+        return background ? 2 : 2 + IntensityCost(from, color);
       case ColorDepth::Sixteen:
         break;
     }
@@ -81,15 +94,17 @@ struct ColorCells {
   CELLSHOW_HOT_INLINE int Stroke(Pen& pen, Key key) const {
     const Pen next = PenFor(pen, key);
     const bool setFg = next.fg != pen.fg, setBg = next.bg != pen.bg;
-    const int sgr = setFg || setBg ? 3 + (setFg ? ColorCost(next.fg, false) : 0) +
-                                         (setBg ? ColorCost(next.bg, true) : 0) + (setFg && setBg)
-                                   : 0;
+    const int sgr = setFg || setBg
+                        ? 3 + (setFg ? ColorCost(next.fg, false, pen.fg) : 0) +
+                              (setBg ? ColorCost(next.bg, true, pen.bg) : 0) + (setFg && setBg)
+                        : 0;
     pen = next;
     return sgr + glyphs[GlyphOf(key)].size;
   }
 
-  // The SGR parameters of one colour.
-  CELLSHOW_HOT_INLINE void PutColor(EscapeWriter& w, uint32_t color, bool background) const {
+  // The SGR parameters of one colour, set after the pen's `from`.
+  CELLSHOW_HOT_INLINE void PutColor(EscapeWriter& w, uint32_t color, bool background,
+                                    uint32_t from) const {
     switch (depth) {
       case ColorDepth::TrueColor:
         w.Put(background ? "48;2;" : "38;2;");
@@ -104,6 +119,13 @@ struct ColorCells {
         PutByte(w, color);
         return;
       case ColorDepth::Eight:
+        if (!background && IntensityCost(from, color) != 0) {
+          if (color & 8) {
+            w.Put(escape::BoldParameter);
+          } else {
+            w.Put(escape::NormalIntensityParameter);
+          }
+        }
         w.Number((background ? 40 : 30) + (AnsiColor(static_cast<int>(color)) & 7));
         return;
       case ColorDepth::Sixteen:
@@ -119,9 +141,9 @@ struct ColorCells {
     const bool setBg = next.bg != pen.bg && next.bg != UnknownColor;
     if (!setFg && !setBg) return;
     w.Put(escape::Csi);
-    if (setFg) PutColor(w, next.fg, false);
+    if (setFg) PutColor(w, next.fg, false, pen.fg);
     if (setFg && setBg) w.Put(';');
-    if (setBg) PutColor(w, next.bg, true);
+    if (setBg) PutColor(w, next.bg, true, pen.bg);
     w.Put(escape::SetRendition);
     if (setFg) pen.fg = next.fg;
     if (setBg) pen.bg = next.bg;
@@ -132,7 +154,9 @@ struct ColorCells {
     w.Put(glyph.bytes, glyph.size);
   }
 
-  void PutBackground(EscapeWriter& w, const Pen& pen) const { PutColor(w, pen.bg, true); }
+  void PutBackground(EscapeWriter& w, const Pen& pen) const {
+    PutColor(w, pen.bg, true, UnknownColor);
+  }
 
  private:
   static void PutByte(EscapeWriter& w, uint32_t n) {

@@ -33,9 +33,11 @@ static_assert(WorstCaseFrameBytes + WorstMarginBytes <= FrameEncoder::MaxFrameBy
 
 }  // namespace
 
-FrameEncoder::FrameEncoder(const TerminalCapabilities& capabilities, TerminalSize noticeNeeds)
+FrameEncoder::FrameEncoder(const TerminalCapabilities& capabilities, TerminalSize noticeNeeds,
+                           bool noticeOffersWindow)
     : capabilities_(capabilities),
       noticeNeeds_(noticeNeeds),
+      noticeOffersWindow_(noticeOffersWindow),
       out_(ConsoleCells{
           &PenSequencesFor(capabilities.colors),
           capabilities.glyphs == GlyphSet::Ascii ? AsciiGlyphs.data() : Cp437Utf8.data()}) {
@@ -195,7 +197,7 @@ void FrameEncoder::FillMargins() {
 }
 
 // The terminal is too small for the grid: say so in the middle of it, in the
-// terminal's own colours, and name the window. The last column is left alone
+// terminal's own colours, and name the window where there is one. The last column is left alone
 // (so nothing wraps or scrolls); the text is laid out by LayOutNotice.
 void FrameEncoder::DrawNotice() {
   out_.Put(escape::ResetPen);
@@ -203,7 +205,7 @@ void FrameEncoder::DrawNotice() {
   out_.AssumePen({-1, -1});
   out_.ForgetCursor();
   NoticeText notice;
-  LayOutNotice(noticeNeeds_, size_, notice);
+  LayOutNotice(noticeNeeds_, size_, notice, noticeOffersWindow_);
   for (int i = 0; i < notice.lines.count; ++i) {
     const NoticeLines::Line& line = notice.lines.line[i];
     out_.Absolute(notice.top + i, line.column);

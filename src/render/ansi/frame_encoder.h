@@ -54,9 +54,11 @@ class FrameEncoder {
   static constexpr int MaxFilledTerminalCells = 1 << 18;
 
   // `noticeNeeds` is the size the notice asks for (the grid's, or less when
-  // the caller shows smaller terminals another way).
+  // the caller shows smaller terminals another way); the notice names
+  // --window as the way out when `noticeOffersWindow`.
   explicit FrameEncoder(const TerminalCapabilities& capabilities,
-                        TerminalSize noticeNeeds = {ScreenWidth, ScreenHeight});
+                        TerminalSize noticeNeeds = {ScreenWidth, ScreenHeight},
+                        bool noticeOffersWindow = true);
   // A UTF-8 terminal with background colour erase, 16 or 24-bit colour.
   explicit FrameEncoder(bool trueColor);
 
@@ -89,6 +91,7 @@ class FrameEncoder {
 
   const TerminalCapabilities capabilities_;
   const TerminalSize noticeNeeds_;
+  const bool noticeOffersWindow_;
   bool valid_ = false;  // the terminal shows `shown_` (or the notice)
   bool noticeUp_ = false;
   TerminalSize size_{0, 0};

@@ -128,7 +128,7 @@ void WrapWords(const char* text, int width, NoticeLines& lines) {
 
 }  // namespace
 
-void LayOutNotice(TerminalSize needs, TerminalSize size, NoticeText& notice) {
+void LayOutNotice(TerminalSize needs, TerminalSize size, NoticeText& notice, bool offerWindow) {
   notice.lines.count = 0;
   notice.top = 0;
   const int width = size.columns >= 2 ? size.columns - 1 : 1;
@@ -138,10 +138,13 @@ void LayOutNotice(TerminalSize needs, TerminalSize size, NoticeText& notice) {
   // The longest text that fits: with the way out, without it, short.
   char* const text = notice.text;
   NoticeLines& lines = notice.lines;
-  std::snprintf(text, sizeof notice.text,
-                "cellshow needs %dx%d - this terminal is %dx%d (or try cellshow --window)",
-                needs.columns, needs.rows, size.columns, size.rows);
-  WrapWords(text, width, lines);
+  lines.count = rows + 1;
+  if (offerWindow) {
+    std::snprintf(text, sizeof notice.text,
+                  "cellshow needs %dx%d - this terminal is %dx%d (or try cellshow --window)",
+                  needs.columns, needs.rows, size.columns, size.rows);
+    WrapWords(text, width, lines);
+  }
   if (lines.count > rows) {
     std::snprintf(text, sizeof notice.text, "cellshow needs %dx%d - this terminal is %dx%d",
                   needs.columns, needs.rows, size.columns, size.rows);

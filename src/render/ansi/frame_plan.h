@@ -50,10 +50,12 @@ struct NoticeText {
   int top = 0;
 };
 
-// Lays out the notice that the grid needs `needs` in a terminal of `size`.
-// The last column is left alone (so nothing wraps or scrolls); the text is
-// wrapped to the width, shortened when it needs more rows than there are,
-// and cut when even that does not fit.
-void LayOutNotice(TerminalSize needs, TerminalSize size, NoticeText& notice);
+// Lays out the notice that the grid needs `needs` in a terminal of `size`,
+// naming the window as the way out when `offerWindow`. The last column is
+// left alone (so nothing wraps or scrolls); the text is wrapped to the width,
+// shortened when it needs more rows than there are, and cut when even that
+// does not fit.
+void LayOutNotice(TerminalSize needs, TerminalSize size, NoticeText& notice,
+                  bool offerWindow = true);
 
 }  // namespace cellshow

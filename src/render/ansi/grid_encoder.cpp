@@ -80,33 +80,61 @@ CELLSHOW_HOT_INLINE uint32_t GridEncoder::ColorOf(Rgb c) const {
     case ColorDepth::Eight: {
       const int r = VgaLevel(c.r), g = VgaLevel(c.g), b = VgaLevel(c.b);
       const int exact = r < 0 || g < 0 || b < 0 ? -1 : VgaByLevels[r * 16 + g * 4 + b];
-      if (depth_ == ColorDepth::Eight) {
-        return static_cast<uint32_t>(exact >= 0 && exact < 8 ? exact : NearestNormalVga(c));
-      }
       return static_cast<uint32_t>(exact >= 0 ? exact : NearestVga(c));
     }
   }
   return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
 }
 
+// With 8 colours a background is one of the eight normal colours.
+CELLSHOW_HOT_INLINE uint32_t GridEncoder::Background(uint32_t color) const {
+  return depth_ == ColorDepth::Eight
+             ? static_cast<uint32_t>(NearestNormalColor(static_cast<int>(color)))
+             : color;
+}
+
+// A cell of one colour: a blank in it; with 8 colours a bright one is a full
+// block in it (in UTF-8; with ASCII, whose full block is a blank, a blank in
+// the nearest normal colour).
+CELLSHOW_HOT_INLINE GridEncoder::Key GridEncoder::Solid(uint32_t color) const {
+  if (depth_ == ColorDepth::Eight && color >= 8) {
+    if (capabilities_.glyphs == GlyphSet::Unicode) return Compose(FullBlock, color, 0);
+    color = Background(color);
+  }
+  return Compose(BlankGlyph, color, color);
+}
+
+// A cell whose upper half shows `top` and lower half `bottom`.
+CELLSHOW_HOT_INLINE GridEncoder::Key GridEncoder::HalfBlocks(uint32_t top, uint32_t bottom) const {
+  if (top == bottom) return Solid(top);
+  // With 8 colours only a foreground is bright: a bright lower half under a
+  // normal upper one is the foreground of a lower half block.
+  if (depth_ == ColorDepth::Eight && capabilities_.glyphs == GlyphSet::Unicode && bottom >= 8 &&
+      top < 8) {
+    return Compose(LowerHalfBlock, bottom, top);
+  }
+  return Compose(UpperHalfBlock, top, Background(bottom));
+}
+
 CELLSHOW_HOT_INLINE GridEncoder::Key GridEncoder::KeyOf(const RgbCell& cell) const {
   switch (cell.glyph) {
     case 0x00:
     case BlankGlyph:
-    case 0xFF: {
-      const uint32_t bg = ColorOf(cell.bg);
-      return Compose(BlankGlyph, bg, bg);
-    }
-    case FullBlock: {
-      const uint32_t fg = ColorOf(cell.fg);
-      return Compose(BlankGlyph, fg, fg);
-    }
-    case UpperHalfBlock: {
-      const uint32_t top = ColorOf(cell.fg), bottom = ColorOf(cell.bg);
-      return top == bottom ? Compose(BlankGlyph, top, top) : Compose(UpperHalfBlock, top, bottom);
-    }
+    case 0xFF:
+      return Solid(ColorOf(cell.bg));
+    case FullBlock:
+      return Solid(ColorOf(cell.fg));
+    case UpperHalfBlock:
+      return HalfBlocks(ColorOf(cell.fg), ColorOf(cell.bg));
+    case LowerHalfBlock:
+      // In UTF-8 it is the same look as the upper one with the colours
+      // swapped; an ASCII stand-in is a glyph of its own.
+      if (capabilities_.glyphs == GlyphSet::Unicode) {
+        return HalfBlocks(ColorOf(cell.bg), ColorOf(cell.fg));
+      }
+      [[fallthrough]];
     default:
-      return Compose(cell.glyph, ColorOf(cell.fg), ColorOf(cell.bg));
+      return Compose(cell.glyph, ColorOf(cell.fg), Background(ColorOf(cell.bg)));
   }
 }
 

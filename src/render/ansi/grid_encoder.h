@@ -9,16 +9,23 @@
 // What the bytes rely on: those FrameEncoder relies on (SGR colours, cursor
 // movement, insert character, autowrap, synchronized update), and xterm's 256
 // colours (SGR 38;5 / 48;5) at that depth; with 8 colours only SGR 30-37 and
-// 40-47 (the cells must be in the eight normal colours to be exact). Glyphs
-// are written in UTF-8, or as their ASCII stand-ins (then only blanks and
-// full blocks are exact). With background colour erase the margins and
+// 40-47, and bold for a bright foreground (as the glyph grid writes it).
+// There a colour that shows as a background is one of the eight normal
+// colours (a bright one becomes the nearest of them), but a cell keeps its
+// look where its one bright colour can be the foreground instead: in UTF-8 a
+// blank or full block in a bright colour is a full block, and an upper half
+// block with a bright lower half and a normal upper one a lower half block.
+// Glyphs are written in UTF-8, or as their ASCII stand-ins (then only blanks
+// and full blocks are exact). With background colour erase the margins and
 // mostly black frames are drawn by erasing in black; without, every cell
 // that must be black is written. As there, nothing is printed in the
 // terminal's last cell.
 //
 // Cells are compared by what they show. A blank shows only its background
 // and a full block only its foreground: both are written as a blank (one
-// byte, one colour). So is an upper half block whose halves are alike.
+// byte, one colour), or with 8 colours in a bright one as a full block. So
+// is an upper half block whose halves are alike, and in UTF-8 a lower half
+// block is the upper one with its colours swapped.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -69,7 +76,10 @@ class GridEncoder {
   static constexpr Key UnknownKey = ~Key{0};
 
   Key KeyOf(const RgbCell& cell) const;
+  Key Solid(uint32_t color) const;
+  Key HalfBlocks(uint32_t top, uint32_t bottom) const;
   uint32_t ColorOf(Rgb c) const;
+  uint32_t Background(uint32_t color) const;
   void Redraw();
   bool ClearPays(const Key* keys) const;
   void DrawRow(int row, const Key* keys);

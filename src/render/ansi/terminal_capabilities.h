@@ -45,7 +45,8 @@ enum class ColorMode { Auto, Eight, Ansi16, Ansi256, TrueColor };
 enum class GlyphMode { Auto, Unicode, Ascii };
 
 // When a terminal smaller than the 80x50 grid gets the whole show scaled
-// (--fit): auto below 80x50, always at any size, never (a notice instead).
+// (--fit): auto below 80x50, always at any size from 40x12 up, never (a
+// notice instead).
 enum class FitMode : uint8_t { Auto, Always, Never };
 
 }  // namespace cellshow

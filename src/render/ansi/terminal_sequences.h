@@ -43,6 +43,12 @@ inline constexpr char CursorShow[] = "\x1b[?25h";
 inline constexpr char SyncBegin[] = "\x1b[?2026h";
 inline constexpr char SyncEnd[] = "\x1b[?2026l";
 
+// SGR parameters, written between Csi and SetRendition with others.
+// bold: with 8 colours, what shows a foreground bright; 22: neither bold nor
+// faint, the foreground normal again.
+inline constexpr char BoldParameter[] = "1;";
+inline constexpr char NormalIntensityParameter[] = "22;";
+
 // Final bytes of the parameterised sequences, CSI n <final> (a parameter of 1
 // may be left out: cuu1, cud1, cuf1, cub1, ich1, dch1).
 inline constexpr char CursorUp = 'A';       // cuu

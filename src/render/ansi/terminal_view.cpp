@@ -10,11 +10,12 @@ TerminalSize NoticeNeeds(FitMode fit) {
 
 }  // namespace
 
-TerminalView::TerminalView(const TerminalCapabilities& capabilities, FitMode fit)
+TerminalView::TerminalView(const TerminalCapabilities& capabilities, FitMode fit,
+                           bool noticeOffersWindow)
     : fit_(fit),
       depth_(capabilities.colors),
       halfBlocks_(capabilities.glyphs == GlyphSet::Unicode),
-      glyphs_(capabilities, NoticeNeeds(fit)),
+      glyphs_(capabilities, NoticeNeeds(fit), noticeOffersWindow),
       grid_(capabilities),
       scaled_(std::make_unique<ScaledView>()),
       cells_(std::make_unique<RgbCell[]>(GridEncoder::MaxCells)) {}

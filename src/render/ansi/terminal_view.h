@@ -2,7 +2,8 @@
 // What a terminal shows of each frame, by its size: the 80x50 grid of glyphs
 // when it has room, the whole frame scaled into it when it is smaller (from
 // 40x12 up), and a notice of the size needed below that. `--fit` moves the
-// line: `always` scales at any size, `never` keeps the notice below 80x50.
+// line: `always` scales at any size from 40x12 up, `never` keeps the notice
+// below 80x50.
 // A change of size switches at the next frame. Pure: no I/O, no allocation
 // after construction.
 #include <cstddef>
@@ -24,8 +25,10 @@ class TerminalView {
 
   // The glyph grid and the scaled view are written for a terminal of
   // `capabilities`: the scaled view in its colour depth, as half blocks with
-  // Unicode glyphs, one pixel per blank cell with ASCII.
-  TerminalView(const TerminalCapabilities& capabilities, FitMode fit);
+  // Unicode glyphs, one pixel per blank cell with ASCII. The notice offers
+  // the window when `noticeOffersWindow`.
+  TerminalView(const TerminalCapabilities& capabilities, FitMode fit,
+               bool noticeOffersWindow = true);
 
   // Forgets what the terminal shows: the next frame is a full redraw.
   void Invalidate();

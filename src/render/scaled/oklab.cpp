@@ -7,7 +7,10 @@
 namespace cellshow {
 
 OkLab ToOkLab(Rgb c) {
-  const float r = SrgbToLinear(c.r), g = SrgbToLinear(c.g), b = SrgbToLinear(c.b);
+  return LinearToOkLab(SrgbToLinear(c.r), SrgbToLinear(c.g), SrgbToLinear(c.b));
+}
+
+OkLab LinearToOkLab(float r, float g, float b) {
   const float l = std::cbrt(0.4122214708f * r + 0.5363325363f * g + 0.0514459929f * b);
   const float m = std::cbrt(0.2119034982f * r + 0.6806995451f * g + 0.1073969566f * b);
   const float s = std::cbrt(0.0883024619f * r + 0.2817188376f * g + 0.6299787005f * b);

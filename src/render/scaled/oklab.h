@@ -15,6 +15,8 @@ struct OkLab {
 
 // The OKLab colour of an 8-bit sRGB colour (Björn Ottosson's matrices).
 OkLab ToOkLab(Rgb c);
+// The same of a colour in linear light, each channel in [0, 1].
+OkLab LinearToOkLab(float r, float g, float b);
 
 // Squared distance: the error measure of one pixel.
 inline float DistanceSquared(OkLab x, OkLab y) {

@@ -127,6 +127,16 @@ void ScaledView::RenderPixels(const ScreenCells& cells, ColorDepth depth) {
   std::copy(cells, cells + ScreenCellCount, previous_);
   pixelsValid_ = true;
   pixelsDepth_ = depth;
+  // With 8 colours a half-block cell's two pixels are reduced together (only
+  // one may be bright): both are worked out when either is.
+  const bool pairs = depth == ColorDepth::Eight && box_.halfBlocks;
+  if (pairs) {
+    for (int y = 0; y + 1 < box_.pixelRows; y += 2) {
+      uint8_t* upper = &dirty_[y * width];
+      uint8_t* lower = upper + width;
+      for (int x = 0; x < width; ++x) upper[x] = lower[x] = upper[x] | lower[x];
+    }
+  }
 
   for (int y = 0; y < box_.pixelRows; ++y) {
     Rgb* line = &pixels_[y * width];
@@ -134,7 +144,13 @@ void ScaledView::RenderPixels(const ScreenCells& cells, ColorDepth depth) {
     for (int x = 0; x < width; ++x) {
       if (dirty[x]) line[x] = ExactPixel(cells, x, y);
     }
-    ReduceRow(depth, y, dirty, line, width);
+    if (!pairs) {
+      reducer_.ReduceRow(depth, y, dirty, line, width);
+    } else if (y % 2 == 1) {
+      reducer_.ReduceHalfBlockRows(y - 1, dirty, line - width, line, width);
+    } else if (y + 1 == box_.pixelRows) {
+      reducer_.ReduceHalfBlockRows(y, dirty, line, nullptr, width);
+    }
   }
 }
 

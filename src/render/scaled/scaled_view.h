@@ -12,9 +12,12 @@
 //
 // With half blocks each cell is the upper half block, the upper pixel's
 // colour on the lower pixel's; otherwise a blank in its one pixel's colour.
-// The colours are exact (24-bit), the nearest of xterm's 256, or the nearest
-// VGA colour (of the 16, or of the eight normal ones) under a fixed ordered
-// dither.
+// The colours are exact (24-bit), the nearest of xterm's 256, or VGA colours
+// under a fixed ordered dither chosen by OKLab distance: the 16, and with 8
+// colours the same but where a terminal of 8 colours cannot show them (only
+// a foreground is bright): blanks take the eight normal colours, and of two
+// bright colours in one half-block cell one takes a normal colour (see
+// PaletteReducer).
 #include <cstdint>
 
 #include "render/ansi/terminal_capabilities.h"
@@ -41,8 +44,9 @@ class ScaledView {
 
   // The box's cells (box().columns x box().rows, row by row) for `cells`.
   // A half-block box with an odd number of pixel rows has black under its
-  // last row. Only the box pixels over cells that changed since the last
-  // call are worked out anew.
+  // last row. With 8 colours no cell has two different bright colours, and
+  // blanks (one pixel a cell) none. Only the box pixels over cells that
+  // changed since the last call are worked out anew.
   void Render(const ScreenCells& cells, ColorDepth depth, RgbCell* out);
 
  private:
@@ -59,6 +63,7 @@ class ScaledView {
 
   ScaledBox box_;
   AreaWeights weights_;
+  PaletteReducer reducer_;
   // The box's pixels as the terminal gets them (after any colour reduction),
   // for the cells and depth of the last frame.
   Rgb pixels_[ScaledMaxColumns * ScaledMaxPixelRows];

@@ -1,0 +1,94 @@
+// --export with --start: the file begins at the moment named, read back.
+// Its frames are the whole show's from that tick on, the first being the
+// screen as it stands then; its sound is the music as far in as it is by
+// then, sample for sample.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "export/export_checks.h"
+#include "support/media_reader.h"
+#include "support/temp_dir.h"
+
+namespace cellshow {
+namespace {
+
+using test::MediaReader;
+
+constexpr uint32_t StartTick = 1764;  // --start 30
+constexpr uint32_t Played = 120;      // --key-after
+// The music started at the end of tick 1296; by the end of tick 1764 it has
+// played this long.
+constexpr double MusicAtStart = (StartTick - 1296) * 0.017;
+
+int Export(const test::TempDir& dir, const std::string& file) {
+  return test::RunCommand("cd '" + dir.path().string() + "' && " CELLSHOW_BINARY " --data '" +
+                          test::DataDir() + "' --export " + file + " --start 30 --key-after " +
+                          std::to_string(Played));
+}
+
+TEST(ExportStart, FramesFromTheStartTickOnWithTheScreenOfThatMoment) {
+  const std::vector<test::Screen> whole = test::WholeShowScreens();
+  ASSERT_GT(whole.size(), StartTick + Played);
+  std::vector<test::Screen> expected(whole.begin() + StartTick, whole.begin() + StartTick + Played);
+  expected.push_back(test::Screen{});  // the key's black frame
+  test::TempDir dir;
+  ASSERT_EQ(Export(dir, "start.gif"), 0);
+  test::CheckGifFile((dir.path() / "start.gif").string(), expected, Played);
+}
+
+TEST(ExportStart, TheMusicIsAsFarInAsItIsByThen) {
+  test::TempDir dir;
+  ASSERT_EQ(Export(dir, "start.mp4"), 0);
+  MediaReader file((dir.path() / "start.mp4").string());
+  ASSERT_TRUE(file.ok()) << file.error();
+  const AVStream* video = file.Stream(AVMEDIA_TYPE_VIDEO);
+  const AVStream* audio = file.Stream(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr) << "no sound";
+  const auto packets = file.ReadPackets();
+  EXPECT_EQ(packets[video->index].size(), Played + 1);
+
+  std::vector<float> heard;
+  int64_t firstHeard = AV_NOPTS_VALUE;
+  ASSERT_TRUE(MediaReader::Decode(audio, packets[audio->index], true, [&](const AVFrame& f) {
+    if (firstHeard == AV_NOPTS_VALUE) firstHeard = f.best_effort_timestamp;
+    test::AppendFloatSamples(f, heard);
+  }));
+  // The music as a player of the file hears it.
+  MediaReader mp3(test::MusicPath());
+  const AVStream* stream = mp3.Stream(AVMEDIA_TYPE_AUDIO);
+  const auto musicPackets = mp3.ReadPackets();
+  std::vector<float> music;
+  ASSERT_TRUE(MediaReader::Decode(stream, musicPackets[stream->index], true,
+                                  [&](const AVFrame& f) { test::AppendFloatSamples(f, music); }));
+
+  const int rate = audio->codecpar->sample_rate;
+  const auto channels = static_cast<size_t>(audio->codecpar->ch_layout.nb_channels);
+  const double heardFrom = static_cast<double>(firstHeard) * av_q2d(audio->time_base);
+  EXPECT_GE(heardFrom, 0.0);
+  EXPECT_LT(heardFrom, 0.03) << "the sound starts with the video, within an MP3 packet";
+  // A tenth of a second in (past the packets a decoder needs to settle, its
+  // first ones being cut from the middle of the file), the sound heard is
+  // the music at the same moment plus the music's time at the start.
+  const size_t at = static_cast<size_t>(rate) / 10;
+  const double when = heardFrom + static_cast<double>(at) / rate + MusicAtStart;
+  const auto want = static_cast<size_t>(std::lround(when * rate));
+  const size_t window = static_cast<size_t>(rate) * 5 / 1000, probe = 4096 * channels;
+  ASSERT_GT(heard.size(), at * channels + probe);
+  size_t found = 0;
+  for (size_t d = want - window; d <= want + window && found == 0; ++d)
+    if (std::equal(heard.begin() + at * channels, heard.begin() + at * channels + probe,
+                   music.begin() + d * channels))
+      found = d;
+  ASSERT_NE(found, 0u) << "the music at " << when << " s is not heard within 5 ms";
+  // MP4 places a track's start in whole milliseconds (its edit list).
+  EXPECT_NEAR(static_cast<double>(found), static_cast<double>(want), rate / 1000.0);
+  for (size_t i = at * channels; i < heard.size(); ++i)
+    ASSERT_EQ(heard[i], music[(found - at) * channels + i]) << "sample " << i / channels;
+}
+
+}  // namespace
+}  // namespace cellshow
