@@ -8,6 +8,7 @@ TSAN_BUILD ?= build-tsan
 WIN_BUILD  ?= build-win
 WEB_BUILD  ?= build-web
 WEB_TREE   ?= build-wasm
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -33,11 +34,14 @@ WINE_PACKAGES := wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 # puppeteer-core).
 WEB_PACKAGES      := emscripten nodejs
 WEB_TEST_PACKAGES := chromium nodejs
+# The fuzzers: clang with its libFuzzer runtime.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS  ?= 60
 # Debian's emscripten finds acorn only through NODE_PATH.
 EM_ENV := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all run test deps test-deps configure build build-asan data bench tsan windows \
-        test-windows pictures web test-web install uninstall deb clean
+        test-windows pictures web test-web install uninstall deb fuzz clean
 
 all: build
 
@@ -158,6 +162,16 @@ test-web: web
 	@CELLSHOW_BUILD=$(abspath $(BUILD)) CELLSHOW_WEB=$(abspath $(WEB_BUILD)) \
 	  node --test tests/web/record.test.js tests/web/page.test.js
 
+# The libFuzzer targets (fuzz/), in a configuration of their own built with
+# clang: each runs FUZZ_SECONDS from its seeds, and the first crash stops
+# the run with the reproducer's path.
+fuzz: deps
+	@./tools/install-deps.sh $(FUZZ_PACKAGES)
+	@cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_CXX_COMPILER=clang++ -DCELLSHOW_FUZZ=ON \
+	  -DCELLSHOW_TESTS=OFF -DCELLSHOW_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)
+
 # The benchmarks' own needs: chafa, the converter's quality anchor, the
 # sample photographs, and OpenSSH's sshd, which the server bench loads beside
 # it.
@@ -168,4 +182,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_TREE)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(WEB_TREE) $(FUZZ_BUILD)

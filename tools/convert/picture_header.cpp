@@ -48,9 +48,13 @@ bool JpegSize(const std::vector<uint8_t>& b, int& width, int& height) {
 bool ReadPictureHeader(const std::string& path, int& width, int& height) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
-  std::vector<uint8_t> b(65536);
+  std::vector<uint8_t> b(HeaderBytes);
   b.resize(std::fread(b.data(), 1, b.size(), file));
   std::fclose(file);
+  return PictureSizeOf(b, width, height);
+}
+
+bool PictureSizeOf(const std::vector<uint8_t>& b, int& width, int& height) {
   if (b.size() >= 24 && std::memcmp(b.data(), "\x89PNG\r\n\x1a\n", 8) == 0 &&
       std::memcmp(&b[12], "IHDR", 4) == 0) {
     width = static_cast<int>(std::min<uint32_t>(Big(&b[16], 4), INT32_MAX));

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace cellshow::font {
 namespace {
@@ -172,25 +173,53 @@ bool ParsePsf(const std::vector<uint8_t>& bytes, PsfFont& font, std::string& err
   return false;
 }
 
+bool DecodePsf(const std::vector<uint8_t>& fileBytes, PsfFont& font, std::string& error) {
+  if (fileBytes.size() < 2 || fileBytes[0] != 0x1F || fileBytes[1] != 0x8B)
+    return ParsePsf(fileBytes, font, error);
+  z_stream stream{};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+    error = "cannot decompress";
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  stream.next_in = const_cast<Bytef*>(fileBytes.data());
+  stream.avail_in = static_cast<uInt>(fileBytes.size());
+  uint8_t buffer[1 << 14];
+  int result = Z_OK;
+  while (result == Z_OK) {
+    stream.next_out = buffer;
+    stream.avail_out = sizeof buffer;
+    result = inflate(&stream, Z_NO_FLUSH);
+    bytes.insert(bytes.end(), buffer, buffer + (sizeof buffer - stream.avail_out));
+    if (bytes.size() > MaxFontBytes) result = Z_MEM_ERROR;
+    if (result == Z_BUF_ERROR && stream.avail_in == 0) break;  // the stream ends early
+  }
+  inflateEnd(&stream);
+  if (result != Z_STREAM_END) {
+    error = bytes.size() > MaxFontBytes ? "larger than any console font once decompressed"
+                                        : "cannot decompress";
+    return false;
+  }
+  return ParsePsf(bytes, font, error);
+}
+
 bool ReadPsf(const std::string& path, PsfFont& font, std::string& error) {
-  // gzread reads an uncompressed file as it is.
-  gzFile file = gzopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     error = path + ": cannot open";
     return false;
   }
   std::vector<uint8_t> bytes;
   uint8_t buffer[1 << 14];
-  int n = 0;
-  while ((n = gzread(file, buffer, sizeof buffer)) > 0)
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
     bytes.insert(bytes.end(), buffer, buffer + n);
-  const bool failed = n < 0;
-  gzclose(file);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
   if (failed) {
-    error = path + ": cannot decompress";
+    error = path + ": cannot read";
     return false;
   }
-  if (!ParsePsf(bytes, font, error)) {
+  if (!DecodePsf(bytes, font, error)) {
     error = path + ": " + error;
     return false;
   }

@@ -2,6 +2,7 @@
 // Reads a Linux console font: PSF version 1 or 2, plain or gzip-compressed,
 // with its Unicode table. Build-time tool code (the font table generator and
 // its tests); not part of the program.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ struct PsfFont {
 // Parses the bytes of an uncompressed font. False with `error` set on a bad
 // magic number, a truncated file or a broken Unicode table.
 bool ParsePsf(const std::vector<uint8_t>& bytes, PsfFont& font, std::string& error);
+// Parses the bytes of a font file, gzip-compressed or not. A compressed font
+// larger than MaxFontBytes once inflated is refused (console fonts are a
+// few KB), so a small file cannot make the reader take all memory.
+constexpr size_t MaxFontBytes = size_t{1} << 22;
+bool DecodePsf(const std::vector<uint8_t>& fileBytes, PsfFont& font, std::string& error);
 // Reads a font file, gzip-compressed or not.
 bool ReadPsf(const std::string& path, PsfFont& font, std::string& error);
 

@@ -30,7 +30,6 @@ struct Step {
   int64_t c, s;
 };
 constexpr Step TurnPlus{1008, 178};
-constexpr Step TurnMinus{1008, -178};
 
 // Undoes `steps` steps of `turn` about the pivot (pa, pb), in 1024-units. Each
 // inverse step is (c a + s b, c b - s a) * 1024 / (c^2 + s^2), worked in
