@@ -108,10 +108,11 @@ TEST(ScaledColours, TheShowInSixteenAndEightColoursLooksLikeItsTrueColours) {
     ColorDepth depth;
     double pixel, tile;  // the largest mean distances taken
   };
-  // 16 colours measure 0.035 and 0.017 here, 8 colours 0.036 and 0.018
-  // (with the dither nudged in sRGB, and 8 colours without bright
-  // foregrounds: 0.040 / 0.020 and 0.096 / 0.084).
-  const Case cases[] = {{ColorDepth::Sixteen, 0.038, 0.019}, {ColorDepth::Eight, 0.042, 0.022}};
+  // On the default show 16 colours measure 0.040 and 0.021 here, 8 colours
+  // 0.041 and 0.022 (its drawn shades cost more than flat cells did: 0.035
+  // and 0.017 before). 8 colours without bright foregrounds and the dither
+  // chosen in sRGB measured 0.096 / 0.084 on the flat cells.
+  const Case cases[] = {{ColorDepth::Sixteen, 0.042, 0.022}, {ColorDepth::Eight, 0.043, 0.023}};
   for (const Case& c : cases) {
     auto exact = std::make_unique<ScaledView>();
     auto reduced = std::make_unique<ScaledView>();

@@ -67,6 +67,7 @@ WireframeRun PlayWireframes() {
 struct Visibility {
   int minLit = 1 << 30;
   int framesWith20 = 0;
+  int framesInSight = 0;  // frames with any lit cell
   int frames = 0;
   int nearestZ = 1 << 30;
 };
@@ -76,6 +77,7 @@ Visibility Measure(const std::vector<WireFrame>& frames, size_t count) {
   for (size_t i = 0; i < count && i < frames.size(); ++i) {
     v.minLit = std::min(v.minLit, frames[i].lit);
     v.framesWith20 += frames[i].lit >= 20;
+    v.framesInSight += frames[i].lit > 0;
     v.nearestZ = std::min(v.nearestZ, frames[i].nearestZ);
     ++v.frames;
   }
@@ -84,8 +86,10 @@ Visibility Measure(const std::vector<WireFrame>& frames, size_t count) {
 
 void Report(const char* what, const Visibility& v) {
   std::printf(
-      "%s: %d frames, at least %d lit cells each, %d (%d%%) with 20 or more; nearest z %d\n", what,
-      v.frames, v.minLit, v.framesWith20, 100 * v.framesWith20 / v.frames, v.nearestZ);
+      "%s: %d frames, at least %d lit cells each, %d (%d%%) with 20 or more, %d (%d%%) in sight; "
+      "nearest z %d\n",
+      what, v.frames, v.minLit, v.framesWith20, 100 * v.framesWith20 / v.frames, v.framesInSight,
+      100 * v.framesInSight / v.frames, v.nearestZ);
 }
 
 TEST(VertexTables, LittleEndianTriplesOfTheRightLength) {
@@ -127,15 +131,17 @@ TEST(Wireframes, TheModelsStayInViewAndNeverReachTheViewer) {
   const Visibility spin = Measure(run.spin, 120);
   Report("scene 6, frames 1-120", spin);
   EXPECT_GE(spin.minLit, 20);
-  // Scene 8: the word rises over the horizon below the screen while it turns;
-  // at least 20 cells in 40% of the turning frames.
+  // Scene 8: the prism rolls round a pivot at the foot of the screen; before
+  // the fly-off it is in sight in 70% of the frames, and shows 20 cells or
+  // more in 60%.
   const Visibility turning = Measure(run.flight, 130);
   Report("scene 8, frames 1-130", turning);
-  EXPECT_GE(turning.framesWith20, 130 * 40 / 100);
+  EXPECT_GE(turning.framesInSight, 130 * 70 / 100);
+  EXPECT_GE(turning.framesWith20, 130 * 60 / 100);
   Report("scene 8, frames 1-190", Measure(run.flight, 190));
 
-  // The word stands upright and whole on the grid when the fly-off takes it:
-  // its first vertex (the top of the F) is above its last (the underline).
+  // The prism stands upright and whole on the grid when the fly-off takes
+  // it: its first vertex (the ridge) is above its last (a base corner).
   const WireFrame& lastTurn = run.flight[129];
   EXPECT_GE(lastTurn.lit, 60);
   EXPECT_LT(lastTurn.view[0].y, lastTurn.view[17].y);

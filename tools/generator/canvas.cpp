@@ -1,7 +1,6 @@
 #include "canvas.h"
 
 #include <array>
-#include <cstring>
 
 namespace cellshow::datagen {
 namespace {
@@ -85,55 +84,6 @@ int64_t ISqrt(int64_t value) {
     bit >>= 2;
   }
   return root;
-}
-
-int32_t Bayer(int x, int y) {
-  static constexpr int32_t Matrix[4][4] = {
-      {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-  return Matrix[y & 3][x & 3];
-}
-
-void CellFrame::Clear(uint8_t character, uint8_t attributes) {
-  for (size_t i = 0; i < bytes_.size(); i += 2) {
-    bytes_[i] = character;
-    bytes_[i + 1] = attributes;
-  }
-}
-
-void CellFrame::Put(int x, int y, uint8_t character, uint8_t attributes) {
-  if (!Inside(x, y)) return;
-  const size_t at = 2 * static_cast<size_t>(y * Columns + x);
-  bytes_[at] = character;
-  bytes_[at + 1] = attributes;
-}
-
-void RampCell(const Ramp& ramp, int level, uint8_t& character, uint8_t& attributes) {
-  if (level < 0) level = 0;
-  if (level >= ramp.Levels()) level = ramp.Levels() - 1;
-  const int base = level / 4;
-  const int step = level % 4;
-  static constexpr uint8_t Shades[4] = {FullBlock, LightShade, MediumShade, DarkShade};
-  if (step == 0) {
-    character = FullBlock;
-    attributes = Attr(ramp.colours[base], Black);
-  } else {
-    character = Shades[step];
-    attributes = Attr(ramp.colours[base + 1], ramp.colours[base]);
-  }
-}
-
-void PixelCanvas::Fill(uint8_t colour) { std::memset(pixels_, colour, sizeof pixels_); }
-
-void PixelCanvas::ToCells(CellFrame& frame) const {
-  for (int y = 0; y < Rows; ++y)
-    for (int x = 0; x < Columns; ++x) {
-      const uint8_t top = pixels_[2 * y][x];
-      const uint8_t bottom = pixels_[2 * y + 1][x];
-      if (top == bottom)
-        frame.Put(x, y, FullBlock, Attr(top, Black));
-      else
-        frame.Put(x, y, UpperHalf, Attr(top, bottom));
-    }
 }
 
 namespace {

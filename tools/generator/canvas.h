@@ -1,8 +1,7 @@
 #pragma once
 // Drawing helpers for the generator: integer trigonometry (so that the output
-// does not depend on the C library), a small random generator, and two ways
-// to paint a frame: cells directly, or an 80x100 pixel canvas shown with
-// half-block characters.
+// does not depend on the C library), a small random generator, the names of
+// the console colours and glyphs it uses, and a small bitmap font.
 #include <cstdint>
 
 #include "show_data.h"
@@ -81,51 +80,6 @@ class Random {
 
  private:
   uint32_t state_;
-};
-
-// 4x4 ordered dither thresholds 0 to 15.
-int32_t Bayer(int x, int y);
-
-// A frame being painted cell by cell.
-class CellFrame {
- public:
-  CellFrame() { Clear(); }
-  void Clear(uint8_t character = Space, uint8_t attributes = 0);
-  void Put(int x, int y, uint8_t character, uint8_t attributes);
-  bool Inside(int x, int y) const { return x >= 0 && x < Columns && y >= 0 && y < Rows; }
-  uint8_t CharAt(int x, int y) const { return bytes_[2 * (y * Columns + x)]; }
-  const Frame& bytes() const { return bytes_; }
-
- private:
-  Frame bytes_{};
-};
-
-// A colour ramp: shades between neighbouring colours are drawn with the shade
-// characters, giving four steps per pair of colours.
-struct Ramp {
-  const uint8_t* colours;
-  int count;
-  int Levels() const { return (count - 1) * 4 + 1; }
-};
-// Character and attributes of ramp level `level` (0 to Levels() - 1).
-void RampCell(const Ramp& ramp, int level, uint8_t& character, uint8_t& attributes);
-
-// 80x100 pixels of console colours; each cell shows two pixels, the upper one
-// in the foreground of an upper-half block and the lower one in its
-// background.
-class PixelCanvas {
- public:
-  static constexpr int Width = Columns;
-  static constexpr int Height = 2 * Rows;
-  void Fill(uint8_t colour);
-  void Set(int x, int y, uint8_t colour) {
-    if (x >= 0 && x < Width && y >= 0 && y < Height) pixels_[y][x] = colour;
-  }
-  uint8_t Get(int x, int y) const { return pixels_[y][x]; }
-  void ToCells(CellFrame& frame) const;
-
- private:
-  uint8_t pixels_[Height][Width] = {};
 };
 
 // A 5x7 bitmap font for the letters, digits and signs that the pictures

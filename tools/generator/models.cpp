@@ -7,13 +7,14 @@
 // the left edge of the screen, so model A orbits it and shows while it is on
 // the right of the axis; model B turns about the vertical axis through
 // (65, 0, 0) and spins in place on the right. Scene 8 turns model C about
-// the horizontal axis through (0, 60, 10), below the screen, so it rises over
-// the horizon like a wheel; on frame 131 it flies off, so it is laid out to
-// stand upright at the top of its orbit on frame 130.
+// the horizontal axis through (0, 60, 10), at the foot of the screen, so it
+// rolls over and over like a wheel; on frame 131 it flies off, so it is laid
+// out to stand upright at the top of its orbit on frame 130. Each is a solid
+// in outline (a tetrahedron, a pyramid, a prism), so its turning shows it in
+// depth.
 //
-// A unit is a cell across and a cell down, and a terminal cell is about twice
-// as tall as it is wide, so the shapes are drawn about half as tall in units
-// as they are wide.
+// A unit is a cell across and a cell down; a cell is taller than it is wide,
+// so the shapes are a little flatter in units than they look.
 #include <cstdint>
 
 #include "show_data.h"
@@ -52,61 +53,67 @@ void TurnBack(int32_t& a, int32_t& b, int32_t pa, int32_t pb, Step turn, int ste
 
 Vertex Point(int32_t x, int32_t y, int32_t z) { return {x * One, y * One, z * One}; }
 
-// Model A: a five-pointed star drawn as a pentagram, upright, facing the
-// viewer when it is furthest right of its axis.
+// A triangle's corners about a centre, at 90, 210 and 330 degrees from
+// the first axis of their plane: cos and sin times 1024.
+constexpr int32_t ThirdsCos[3] = {0, -887, 887};
+constexpr int32_t ThirdsSin[3] = {1024, -512, -512};
+
+// Model A: a tetrahedron, apex up, with five of its six edges (the back edge
+// of its base left out), seen square on when it is furthest right of its
+// axis; orbiting the axis turns it about itself, so each side comes round.
 constexpr int ModelAFaceOnFrame = 7;
 
-// Model C: the word FLY, underlined, upright at the top of its orbit.
+// Model C: a triangular prism lying along x, its ridge up at the top of its
+// orbit on frame 130, just before the fly-off. Its triangle reaches within
+// 6 units of the pivot, so some of it is in sight most of the way round.
 constexpr int ModelCUprightFrame = 130;
 
 }  // namespace
 
 std::vector<Vertex> MakeModelA() {
-  // Star centre (26, 18, 10), outer radius 13 across and 8 down: the points
-  // at 90 + 72k degrees.
-  constexpr int32_t CentreX = 26, CentreY = 18, Depth = 10, RadiusX = 13, RadiusY = 8;
-  // cos and sin of 90, 162, 234, 306 and 18 degrees, times 1024.
-  static constexpr int32_t Cos[5] = {0, -974, -602, 602, 974};
-  static constexpr int32_t Sin[5] = {1024, 316, -828, -828, 316};
-  Vertex points[5];
-  for (int k = 0; k < 5; ++k)
-    points[k] = {CentreX * One + RadiusX * Cos[k], CentreY * One - RadiusY * Sin[k], Depth * One};
-  std::vector<Vertex> model;
-  for (int k = 0; k < 5; ++k) {  // pentagram: point k to point k + 2
-    model.push_back(points[k]);
-    model.push_back(points[(k + 2) % 5]);
-  }
+  // Centre (26, 18, 10): apex 7 units up, base 4 down, the base's corners
+  // 12 units out in x and z, the first straight behind the centre.
+  constexpr int32_t CentreX = 26, CentreY = 18, Depth = 10, Radius = 12;
+  const Vertex apex = Point(CentreX, CentreY - 7, Depth);
+  Vertex b[3];
+  for (int k = 0; k < 3; ++k)
+    b[k] = {CentreX * One + Radius * ThirdsCos[k], (CentreY + 4) * One,
+            Depth * One + Radius * ThirdsSin[k]};
+  // The edge left out, b[0] to b[1], is at the back on the face-on frame.
+  std::vector<Vertex> model = {apex, b[0], apex, b[1], apex, b[2], b[1], b[2], b[2], b[0]};
   for (Vertex& v : model) TurnBack(v.x, v.z, 0, 10 * One, TurnPlus, ModelAFaceOnFrame);
   return model;
 }
 
 std::vector<Vertex> MakeModelB() {
-  // A diamond on the spin axis x = 65: its top and bottom stay put and its
-  // side corners swing round, never nearer than 6 units, which keeps them
-  // on the screen when they pass in front.
-  const Vertex top = Point(65, 12, 0), right = Point(71, 25, 0), bottom = Point(65, 38, 0),
-               left = Point(59, 25, 0);
-  return {top, right, right, bottom, bottom, left, left, top};
+  // A three-legged pyramid on the spin axis x = 65: the apex stays put at
+  // the top and the feet swing round it, never nearer than 7 units, which
+  // keeps them on the screen when they pass in front; one base edge joins
+  // two of the feet.
+  constexpr int32_t Axis = 65, Radius = 7;
+  const Vertex apex = Point(Axis, 11, 0);
+  Vertex f[3];
+  for (int k = 0; k < 3; ++k)
+    f[k] = {Axis * One + Radius * ThirdsCos[k], 37 * One, Radius * ThirdsSin[k]};
+  return {apex, f[0], apex, f[1], apex, f[2], f[1], f[2]};
 }
 
 std::vector<Vertex> MakeModelC() {
-  constexpr int32_t Z = 10;
-  // Letters 12 units wide and 10 tall (top at y = 24, baseline at 34), 4
-  // apart, centred on x = 50, which is column 40 at this depth; the
-  // underline at y = 37.
-  constexpr int32_t Top = 24, Middle = 29, Base = 34, Under = 37;
-  constexpr int32_t Fx = 28, Lx = 44, Yx = 60;
-  std::vector<Vertex> model = {
-      // F
-      Point(Fx, Top, Z), Point(Fx, Base, Z), Point(Fx, Top, Z), Point(Fx + 12, Top, Z),
-      Point(Fx, Middle, Z), Point(Fx + 9, Middle, Z),
-      // L
-      Point(Lx, Top, Z), Point(Lx, Base, Z), Point(Lx, Base, Z), Point(Lx + 12, Base, Z),
-      // Y
-      Point(Yx, Top, Z), Point(Yx + 6, Middle, Z), Point(Yx + 12, Top, Z), Point(Yx + 6, Middle, Z),
-      Point(Yx + 6, Middle, Z), Point(Yx + 6, Base, Z),
-      // underline
-      Point(Fx, Under, Z), Point(Yx + 12, Under, Z)};
+  // The triangle's centre 18 units above the pivot (y = 42, z = 10), its
+  // corners 12 units from it: the ridge at y = 30, the base corners at
+  // y = 48, 10.4 units either side in z. The prism runs from x = 22 to 58,
+  // centred on column 40 at this depth. The ridge comes first and a base
+  // corner last.
+  constexpr int32_t Left = 22, Right = 58;
+  const int32_t ys[3] = {30 * One, 48 * One, 48 * One};
+  const int32_t zs[3] = {10 * One, 10 * One - 12 * 887, 10 * One + 12 * 887};
+  auto at = [&](int32_t x, int k) { return Vertex{x * One, ys[k], zs[k]}; };
+  std::vector<Vertex> model = {at(Left, 0),  at(Right, 0),  // the ridge
+                               at(Left, 0),  at(Left, 1),  at(Left, 1),  at(Left, 2),
+                               at(Left, 2),  at(Left, 0),  // left end
+                               at(Right, 0), at(Right, 1), at(Right, 1), at(Right, 2),
+                               at(Right, 2), at(Right, 0),  // right end
+                               at(Left, 1),  at(Right, 1), at(Left, 2),  at(Right, 2)};  // the base
   for (Vertex& v : model) TurnBack(v.y, v.z, 60 * One, 10 * One, TurnPlus, ModelCUprightFrame);
   return model;
 }

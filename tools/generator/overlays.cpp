@@ -4,90 +4,129 @@
 // between columns 34 and 41 and fan out downwards. Everything around a
 // picture is transparent.
 //
-// tr.img shows while the plasma starts: the title in tall block letters.
-// tr3.img flashes up in its middle: the grid size. tr2.img shows for its
-// last 9 s: the credits, in text on the band, above the rays.
+// tr.img shows while the plasma starts: the title in tall letters. tr3.img
+// flashes up in its middle: the grid size. tr2.img shows for its last 9 s:
+// the credits on a framed panel, above the rays. Each is drawn as a 640x64
+// picture and matched to cells; a cell is drawn where the picture covers
+// any of its pixels, and the rest of such a cell shows black.
+#include <algorithm>
 #include <cstring>
 
-#include "canvas.h"
+#include "picture.h"
+#include "render/pixels/cp437_font.h"
 
 namespace cellshow::datagen {
 namespace {
 
-// A word in the 5x7 block font, one row to a font pixel. A wide word has
-// each font pixel two cells across and a black drop shadow down and to the
-// right; a narrow one has one cell to a pixel, emboldened: a cell is lit
-// where its pixel or the one to its left is, so its letters are six cells
-// across.
+constexpr int StripHeight = OverlayRows * 8;  // 64 pixels
+
+// A word in the 5x7 block font, each font pixel `width` by `height` pixels,
+// with a face shaded down `ramp` from top to bottom, a bright top edge and a
+// dark bottom edge on each stroke, a black outline and a black drop shadow.
 struct BlockWord {
   const char* word;
-  bool wide;
-  int gap;                     // cells between letters
-  uint8_t shades[FontHeight];  // letter colour, row by row from the top
+  int width, height, gap, top;  // pixels
+  Ramp ramp;
 };
 
-int LetterWidth(const BlockWord& w) { return w.wide ? 2 * FontWidth : FontWidth + 1; }
+struct Strip {
+  Picture& picture;
+  Picture& opaque;
+  void Put(int x, int y, uint8_t colour) {
+    if (y < 0 || y >= StripHeight) return;
+    picture.Set(x, y, colour);
+    opaque.Set(x, y, 1);
+  }
+};
 
-int WordWidth(const BlockWord& w) {
-  const int n = static_cast<int>(std::strlen(w.word));
-  return n * LetterWidth(w) + (n - 1) * w.gap;
+bool WordPixel(const BlockWord& w, int left, int x, int y) {
+  if (x < left || y < w.top) return false;
+  const int pitch = FontWidth * w.width + w.gap;
+  const int letter = (x - left) / pitch, within = (x - left) % pitch;
+  if (letter >= static_cast<int>(std::strlen(w.word))) return false;
+  return FontPixel(w.word[letter], within / w.width, (y - w.top) / w.height);
 }
 
-bool LetterCell(const BlockWord& w, int left, int x, int y) {
-  if (y < 0 || y >= FontHeight) return false;
+void DrawBlockWord(Strip& strip, const BlockWord& w) {
   const int n = static_cast<int>(std::strlen(w.word));
-  const int pitch = LetterWidth(w) + w.gap;
-  const int offset = x - left;
-  if (offset < 0) return false;
-  const int letter = offset / pitch;
-  const int within = offset % pitch;
-  if (letter >= n || within >= LetterWidth(w)) return false;
-  const char c = w.word[letter];
-  if (w.wide) return FontPixel(c, within / 2, y);
-  return FontPixel(c, within, y) || FontPixel(c, within - 1, y);
-}
-
-void DrawBlockWord(CellFrame& frame, const BlockWord& w) {
-  const int left = (Columns - WordWidth(w)) / 2;
-  for (int y = 0; y < OverlayRows; ++y)
-    for (int x = 0; x < Columns; ++x) {
-      if (LetterCell(w, left, x, y))
-        frame.Put(x, y, FullBlock, Attr(w.shades[y], Black));
-      else if (w.wide && LetterCell(w, left, x - 1, y - 1))
-        frame.Put(x, y, FullBlock, Attr(Black, Black));
+  const int left = (PictureWidth - n * FontWidth * w.width - (n - 1) * w.gap) / 2;
+  const int bottom = w.top + FontHeight * w.height;
+  constexpr int Outline = 2, ShadowX = 5, ShadowY = 4, Bevel = 2;
+  for (int y = 0; y < StripHeight; ++y)
+    for (int x = 0; x < PictureWidth; ++x) {
+      if (WordPixel(w, left, x, y)) {
+        int tone = (bottom - 1 - y) * w.ramp.MaxTone() / (bottom - 1 - w.top);
+        if (!WordPixel(w, left, x, y - Bevel)) tone = w.ramp.MaxTone();
+        if (!WordPixel(w, left, x, y + Bevel)) tone = 0;
+        strip.Put(x, y, ShadeAt(w.ramp, tone, x, y));
+        continue;
+      }
+      bool near = WordPixel(w, left, x - ShadowX, y - ShadowY);
+      for (int dy = -Outline; dy <= Outline && !near; ++dy)
+        for (int dx = -Outline; dx <= Outline && !near; ++dx)
+          near = WordPixel(w, left, x + dx, y + dy);
+      if (near) strip.Put(x, y, Black);
     }
 }
 
-// A line of text, centred, on the band's red; its spaces are transparent.
-void DrawText(CellFrame& frame, int row, const char* text, uint8_t colour) {
+// A line of text in the console font, centred, on cell row `row`.
+void DrawText(Strip& strip, int row, const char* text, uint8_t colour) {
   const int n = static_cast<int>(std::strlen(text));
   const int left = (Columns - n) / 2;
-  for (int i = 0; i < n; ++i)
-    if (text[i] != ' ') frame.Put(left + i, row, static_cast<uint8_t>(text[i]), Attr(colour, Red));
+  for (int i = 0; i < n; ++i) {
+    const auto& rows = GlyphRows(static_cast<uint8_t>(text[i]));
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        if ((rows[y] >> (7 - x) & 1) != 0) strip.Put((left + i) * 8 + x, row * 8 + y, colour);
+  }
 }
 
-constexpr BlockWord Title = {
-    "CELLSHOW", false, 2, {Blue, Blue, LightBlue, LightBlue, LightCyan, LightCyan, White}};
-constexpr BlockWord GridSize = {
-    "80x50", true, 2, {Magenta, Magenta, LightMagenta, LightMagenta, LightRed, Yellow, White}};
+// A black panel with a two-pixel frame, lit from above: bright on its top,
+// red down its sides, dark red along the bottom; its corners are cut.
+void DrawPanel(Strip& strip, int left, int top, int right, int bottom) {
+  constexpr int Frame = 2;
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) {
+      const int fromEdge =
+          std::min(std::min(x - left, right - 1 - x), std::min(y - top, bottom - 1 - y));
+      const bool corner = (x - left < Frame || right - 1 - x < Frame) &&
+                          (y - top < Frame || bottom - 1 - y < Frame);
+      if (corner) continue;
+      uint8_t colour = Black;
+      if (fromEdge < Frame)
+        colour = y - top < Frame ? Yellow : bottom - 1 - y < Frame ? Red : LightRed;
+      strip.Put(x, y, colour);
+    }
+}
+
+constexpr uint8_t TitleColours[] = {Blue, LightBlue, LightCyan, White};
+constexpr BlockWord Title = {"CELLSHOW", 12, 8, 16, 4, {TitleColours, 4}};
+constexpr uint8_t GridColours[] = {Magenta, LightMagenta, LightRed, Yellow, White};
+constexpr BlockWord GridSize = {"80x50", 16, 8, 24, 4, {GridColours, 5}};
 
 }  // namespace
 
 Frame MakeOverlay(int picture) {
-  CellFrame frame;  // all spaces: transparent
+  auto pixels = std::make_unique<Picture>();
+  auto opaque = std::make_unique<Picture>();
+  pixels->Fill(Black);
+  opaque->Fill(0);
+  Strip strip{*pixels, *opaque};
   switch (picture) {
     case 0:
-      DrawBlockWord(frame, Title);
+      DrawBlockWord(strip, Title);
       break;
     case 1:
-      DrawText(frame, 4, "code, pictures and music", White);
-      DrawText(frame, 5, "by the cellshow team", Yellow);
+      DrawPanel(strip, 26 * 8 - 4, 3 * 8 + 4, 54 * 8 + 4, 6 * 8 + 4);
+      DrawText(strip, 4, "code, pictures and music", White);
+      DrawText(strip, 5, "by the cellshow team", Yellow);
       break;
     default:
-      DrawBlockWord(frame, GridSize);
+      DrawBlockWord(strip, GridSize);
       break;
   }
-  return frame.bytes();
+  PictureMatcher matcher;
+  return matcher.Overlay(*pixels, *opaque);
 }
 
 }  // namespace cellshow::datagen

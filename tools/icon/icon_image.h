@@ -13,12 +13,12 @@ struct Square {
   int left, top, size;
 };
 
-// The title frame around the "C" of the title word (cells 9 to 14 of rows
-// 32 to 38): the letter between the plasma and the red band, with two cells
-// of margin left, right and above and one below; the next letter starts just
-// outside, at cell 17.
+// The title frame around the "C" of the title word (pixels 24 to 83 across,
+// rows 32 to 39 down, with its outline and shadow to pixel 91): the letter
+// between the plasma and the red band, in a square of ten cells from cell 1
+// of row 30; the next letter starts just outside, at pixel 100.
 constexpr int CellPixels = 8;
-constexpr Square TitleSquare{7 * CellPixels, 30 * CellPixels, 10 * CellPixels};
+constexpr Square TitleSquare{1 * CellPixels, 30 * CellPixels, 10 * CellPixels};
 static_assert(TitleSquare.left >= 0 && TitleSquare.left + TitleSquare.size <= ImageWidth);
 static_assert(TitleSquare.top >= 0 && TitleSquare.top + TitleSquare.size <= ImageHeight);
 
