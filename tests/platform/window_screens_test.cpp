@@ -77,8 +77,9 @@ void ExpectPlace(const std::string& display, const ScreenCase& c, const WindowGe
     const std::vector<int> f = Frame(display, window.id);
     const int roomWidth = c.screenWidth - f[0] - f[1], roomHeight = c.screenHeight - f[2] - f[3];
     EXPECT_GT(f[2], 0) << "no frame: the manager did not frame the window";
-    EXPECT_EQ(window.height, std::min(roomHeight, roomWidth * 3 / 4));
-    EXPECT_EQ(window.width, window.height * 4 / 3);
+    const int k = std::min(roomWidth / 4, roomHeight / 3);
+    EXPECT_EQ(window.width, 4 * k);
+    EXPECT_EQ(window.height, 3 * k);
     EXPECT_GE(window.x - f[0], 0);
     EXPECT_GE(window.y - f[2], 0);
     EXPECT_LE(window.x + window.width + f[1], c.screenWidth);

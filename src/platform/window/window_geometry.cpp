@@ -15,6 +15,11 @@ PixelSize InitialWindowSize(PixelSize usable) {
   return {fit.width, fit.height};
 }
 
+PixelSize LargestFourByThree(PixelSize room) {
+  const int k = std::max(0, std::min(room.width / 4, room.height / 3));
+  return {4 * k, 3 * k};
+}
+
 PixelRect ContentRect(PixelSize output) {
   if (output.width <= 0 || output.height <= 0) return {};
   PixelRect r;

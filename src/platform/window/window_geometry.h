@@ -23,6 +23,11 @@ struct PixelRect {
 // largest 4:3 size that fits it.
 PixelSize InitialWindowSize(PixelSize usable);
 
+// The largest window of exactly 4:3 (4k x 3k) that fits `room`: for a window
+// whose manager's frame leaves too little room for the whole factor it
+// opened with (a 1280x1024 screen keeps a window near 1280x960, not 640x480).
+PixelSize LargestFourByThree(PixelSize room);
+
 // The largest 4:3 rectangle that fits `output`, centred (black bars fill the
 // rest); empty when the output is.
 PixelRect ContentRect(PixelSize output);

@@ -119,7 +119,7 @@ void WindowView::FitFrame() {
   int width = 0, height = 0;
   SDL_GetWindowSize(window_, &width, &height);
   if ((width <= room.width && height <= room.height) || room.width <= 0 || room.height <= 0) return;
-  const PixelSize size = InitialWindowSize(room);
+  const PixelSize size = LargestFourByThree(room);
   SDL_SetWindowSize(window_, size.width, size.height);
   SDL_SetWindowPosition(window_, usable.x + left + (room.width - size.width) / 2,
                         usable.y + top + (room.height - size.height) / 2);
