@@ -13,6 +13,7 @@
 
 #include "platform/window/window_platform.h"
 #include "show/show.h"
+#include "support/offscreen_window.h"
 #include "support/pty_child.h"
 #include "support/show_binary.h"
 #include "support/show_recording.h"
@@ -55,17 +56,7 @@ TEST(PlayerLoop, InATerminalTheShowGoesOnPastItsEndUntilTheKey) {
   }
 }
 
-class OffscreenWindow : public WindowPlatform {
- public:
-  using WindowPlatform::WindowPlatform;
-  int exitCode = -1;
-
- protected:
-  void EndProcess(int code) override {
-    CloseWindow();
-    exitCode = code;
-  }
-};
+using test::OffscreenWindow;
 
 TEST(PlayerLoop, InTheWindowEveryPassIsTheFirst) {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);

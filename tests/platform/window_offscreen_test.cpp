@@ -9,23 +9,13 @@
 
 #include "platform/window/window_platform.h"
 #include "show/show.h"
+#include "support/offscreen_window.h"
 #include "support/window_image.h"
 
 namespace cellshow {
 namespace {
 
-// The show's own shutdown ends here without ending the test's process.
-class OffscreenWindow : public WindowPlatform {
- public:
-  using WindowPlatform::WindowPlatform;
-  int exitCode = -1;
-
- protected:
-  void EndProcess(int code) override {
-    CloseWindow();
-    exitCode = code;
-  }
-};
+using test::OffscreenWindow;
 
 WindowSettings ShowOptions(int64_t keyAfter) {
   WindowSettings settings;

@@ -27,15 +27,8 @@ const std::string Data = CELLSHOW_BUILD_DIR "/data";
 class Keep : public HeadlessSink {
  public:
   void Present(uint32_t tick, const ScreenCells& screen) override {
-    Record r;
-    r.tick = tick;
-    r.kind = PresentRecord;
-    for (int k = 0; k < ScreenCellCount; ++k) {
-      r.cells[2 * k] = static_cast<uint8_t>(screen[k].Char);
-      r.cells[2 * k + 1] = static_cast<uint8_t>(screen[k].Attributes);
-    }
-    records.push_back(r);
-    last = r.cells;
+    records.push_back(PresentOf(tick, screen));
+    last = records.back().cells;
   }
   void Media(uint32_t tick, const char* command) override {
     Record r;

@@ -5,14 +5,7 @@
 namespace cellshow::test {
 
 void FakePlatform::PresentScreen(const ScreenCells& screen) {
-  Record record;
-  record.tick = tick;
-  record.kind = PresentRecord;
-  for (int k = 0; k < ScreenCellCount; ++k) {
-    record.cells[2 * k] = static_cast<uint8_t>(screen[k].Char);
-    record.cells[2 * k + 1] = static_cast<uint8_t>(screen[k].Attributes);
-  }
-  records.push_back(record);
+  records.push_back(PresentOf(tick, screen));
 }
 
 FileHandle FakePlatform::OpenFile(const char* name) {

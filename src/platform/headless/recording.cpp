@@ -96,6 +96,17 @@ void CellsOf(const Record& present, ScreenCells& cells) {
   }
 }
 
+Record PresentOf(uint32_t tick, const ScreenCells& screen) {
+  Record record;
+  record.tick = tick;
+  record.kind = PresentRecord;
+  for (int k = 0; k < ScreenCellCount; ++k) {
+    record.cells[2 * k] = static_cast<uint8_t>(screen[k].Char);
+    record.cells[2 * k + 1] = static_cast<uint8_t>(screen[k].Attributes);
+  }
+  return record;
+}
+
 const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick) {
   const Record* newest = nullptr;
   for (const Record& r : records)

@@ -49,8 +49,9 @@ bool ParseRecording(const std::vector<uint8_t>& bytes, std::vector<Record>& reco
                     std::string& error);
 bool ReadRecordingFile(const std::string& path, std::vector<Record>& records, std::string& error);
 
-// The cells a present record carries.
+// The cells a present record carries, and the record of a present.
 void CellsOf(const Record& present, ScreenCells& cells);
+Record PresentOf(uint32_t tick, const ScreenCells& screen);
 // The newest present at or before `tick` (the screen after that tick);
 // nullptr when there is none.
 const Record* NewestPresent(const std::vector<Record>& records, uint32_t tick);
