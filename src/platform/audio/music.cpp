@@ -140,7 +140,7 @@ struct LoadedMusic {
       int rate = 0, channels = 0;
       uint16_t format = 0;
       if (Mix_QuerySpec(&rate, &format, &channels) == 0) return;
-      const uint64_t frameBytes = uint64_t{SDL_AUDIO_BITSIZE(format)} / 8 * channels;
+      const uint64_t frameBytes = static_cast<uint64_t>(SDL_AUDIO_BITSIZE(format)) / 8 * channels;
       const uint64_t skip = uint64_t{fromMs} * rate / 1000 * frameBytes;
       if (skip >= chunk->alen) return;
       tail = *chunk;
