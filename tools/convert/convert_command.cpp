@@ -156,19 +156,55 @@ void RemovePending(int signal) {
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
-class PendingGuard {
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives; one that comes
+// meanwhile is delivered when it ends.
+class SignalsHeld {
  public:
-  explicit PendingGuard(const std::string& path) {
-    if (path.size() >= sizeof pendingFile) return;
-    std::memcpy(pendingFile, path.c_str(), path.size() + 1);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePending);
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
+    sigprocmask(SIG_BLOCK, &held, &old_);
   }
-  ~PendingGuard() {
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+// DEST's temporary file together with the handler that removes it: both
+// come and go with the signals held back, so that no signal ever finds the
+// file without its remover.
+class PendingTarget {
+ public:
+  PendingTarget() = default;
+  ~PendingTarget() {
+    const SignalsHeld held;
+    file_.Discard();
     for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
     pendingFile[0] = '\0';
   }
-  PendingGuard(const PendingGuard&) = delete;
-  PendingGuard& operator=(const PendingGuard&) = delete;
+  PendingTarget(const PendingTarget&) = delete;
+  PendingTarget& operator=(const PendingTarget&) = delete;
+
+  bool Create(const std::string& dest, std::string& error) {
+    const SignalsHeld held;
+    if (!file_.Create(dest, error)) return false;
+    const std::string& path = file_.writePath();
+    if (path != dest && path.size() < sizeof pendingFile) {
+      std::memcpy(pendingFile, path.c_str(), path.size() + 1);
+      for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePending);
+    }
+    return true;
+  }
+  const std::string& writePath() const { return file_.writePath(); }
+  bool Commit(std::string& error) { return file_.Commit(error); }
+
+ private:
+  TargetFile file_;
 };
 
 std::vector<uint8_t> Bytes(const std::vector<datagen::Frame>& frames) {
@@ -277,10 +313,9 @@ int RunConvert(int argc, char** argv) {
   if (access(r.source.c_str(), R_OK) != 0) return Fail(r.source + ": " + std::strerror(errno));
   av_log_set_level(AV_LOG_QUIET);  // errors come back as values, told once
 
-  TargetFile target;
+  PendingTarget target;
   std::string error;
   if (!target.Create(r.dest, error)) return Fail("cannot write " + r.dest + ": " + error);
-  const PendingGuard guard(target.writePath() == r.dest ? std::string() : target.writePath());
   std::string summary;
   if (file->kind == DataKind::Music) {
     ProgressLine progress(file->name);
