@@ -53,16 +53,9 @@ bool RawConnection::ReadSome(int timeoutMs) {
 
 bool RawConnection::ReadUntil(const std::string& text, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (ok() && !closed_ && received_.find(text) == std::string::npos &&
-         std::chrono::steady_clock::now() < end)
-    ReadSome(50);
-  return received_.find(text) != std::string::npos;
-}
-
-bool RawConnection::ReadToClose(int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (ok() && !closed_ && std::chrono::steady_clock::now() < end) ReadSome(50);
-  return closed_;
+  auto seen = [&] { return !text.empty() && received_.find(text) != std::string::npos; };
+  while (ok() && !closed_ && !seen() && std::chrono::steady_clock::now() < end) ReadSome(50);
+  return text.empty() ? closed_ : seen();
 }
 
 }  // namespace cellshow::test

@@ -15,11 +15,11 @@ class RawConnection {
 
   bool ok() const { return fd_ >= 0; }
   bool Send(const std::string& bytes);
-  // Reads until `text` has come (true) or the server closes or timeoutMs
-  // passes (false). `received()` holds all that came.
+  // Reads until `text` has come (with "": until the server closes); false
+  // when the server closes first or timeoutMs passes. `received()` holds all
+  // that came.
   bool ReadUntil(const std::string& text, int timeoutMs);
-  // Reads until the server closes; false after timeoutMs.
-  bool ReadToClose(int timeoutMs);
+  bool ReadToClose(int timeoutMs) { return ReadUntil("", timeoutMs); }
   const std::string& received() const { return received_; }
 
  private:

@@ -29,56 +29,37 @@ using test::ServedShow;
 using test::ShellQuote;
 
 TEST(ServeLimits, APastALimitIsRefusedWithItsReasonAndAFreedPlaceIsTaken) {
-  struct Holders {
-    const char* address;
-    int count;
-  };
+  // With `option` given, `holders` connections take places first,
+  // `perAddress` from each address from 127.0.0.10 on; then one from `probe`
+  // is refused for `reason`.
   struct Case {
     const char* name;
-    std::vector<std::string> arguments;
-    std::vector<Holders> holders;  // connections that take places first
-    const char* probe;             // the address refused
+    std::string option;
+    int holders, perAddress;
+    const char* probe;
     const char* reason;
   } cases[] = {
-      {"the ninth from one address",
-       {},
-       {{"127.0.0.2", 8}},
-       "127.0.0.2",
+      {"the ninth from one address", "", 8, 8, "127.0.0.10",
        "your address already has 8 connections"},
-      {"--max-per-address 2",
-       {"--max-per-address", "2"},
-       {{"127.0.0.2", 2}},
-       "127.0.0.2",
+      {"--max-per-address 2", "--max-per-address=2", 2, 2, "127.0.0.10",
        "your address already has 2 connections"},
-      {"one past --max-viewers",
-       {"--max-viewers", "10"},
-       {{"127.0.0.2", 5}, {"127.0.0.3", 5}},
-       "127.0.0.4",
+      {"one past --max-viewers", "--max-viewers=10", 10, 5, "127.0.0.20",
        "the show is full (10 viewers)"},
-      {"the 51st handshake at once",
-       {},
-       {{"127.0.0.10", 8},
-        {"127.0.0.11", 8},
-        {"127.0.0.12", 8},
-        {"127.0.0.13", 8},
-        {"127.0.0.14", 8},
-        {"127.0.0.15", 8},
-        {"127.0.0.16", 2}},
-       "127.0.0.20",
+      {"the 51st handshake at once", "", 50, 8, "127.0.0.20",
        "too many viewers are connecting at once"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ServedShow server(c.arguments);
+    ServedShow server(c.option.empty() ? std::vector<std::string>{}
+                                       : std::vector<std::string>{c.option});
     ASSERT_TRUE(server.ok()) << server.Log();
     // Places held by connections that have not finished their handshake: the
     // server has taken each once it has sent its version line.
     std::vector<std::unique_ptr<RawConnection>> held;
-    for (const Holders& h : c.holders) {
-      for (int i = 0; i < h.count; ++i) {
-        held.push_back(std::make_unique<RawConnection>(server.port(), h.address));
-        ASSERT_TRUE(held.back()->ReadUntil("SSH-2.0-", 20000));
-      }
+    for (int i = 0; i < c.holders; ++i) {
+      const std::string from = "127.0.0." + std::to_string(10 + i / c.perAddress);
+      held.push_back(std::make_unique<RawConnection>(server.port(), from));
+      ASSERT_TRUE(held.back()->ReadUntil("SSH-2.0-", 20000));
     }
     RawConnection refused(server.port(), c.probe);
     EXPECT_TRUE(refused.ReadToClose(20000));
@@ -179,28 +160,27 @@ TEST(ServeHostKey, ANewKeyIsTheOwnersAloneAndAKeyOthersMayReadIsRefused) {
 TEST(ServeOptions, TheAddressAndTheUsageErrors) {
   struct Address {
     const char* value;
-    bool ok;
     const char* address;
-    int port;
+    int port;  // -1: refused
   } addresses[] = {
-      {"2222", true, "", 2222},
-      {"0", true, "", 0},
-      {"127.0.0.1:22", true, "127.0.0.1", 22},
-      {"[::1]:2222", true, "::1", 2222},
-      {"localhost:8022", true, "localhost", 8022},
-      {"65536", false, "", 0},
-      {"-1", false, "", 0},
-      {"::1:22", false, "", 0},
-      {":22", false, "", 0},
-      {"host:", false, "", 0},
-      {"[::1]", false, "", 0},
-      {"22x", false, "", 0},
+      {"2222", "", 2222},
+      {"0", "", 0},
+      {"127.0.0.1:22", "127.0.0.1", 22},
+      {"[::1]:2222", "::1", 2222},
+      {"localhost:8022", "localhost", 8022},
+      {"65536", "", -1},
+      {"-1", "", -1},
+      {"::1:22", "", -1},
+      {":22", "", -1},
+      {"host:", "", -1},
+      {"[::1]", "", -1},
+      {"22x", "", -1},
   };
   for (const Address& a : addresses) {
     std::string address, error;
     int port = -1;
-    EXPECT_EQ(ParseServeAddress(a.value, address, port, error), a.ok) << a.value << ": " << error;
-    if (!a.ok) continue;
+    EXPECT_EQ(ParseServeAddress(a.value, address, port, error), a.port >= 0) << a.value << error;
+    if (a.port < 0) continue;
     EXPECT_EQ(address, a.address) << a.value;
     EXPECT_EQ(port, a.port) << a.value;
   }

@@ -7,7 +7,6 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,16 +20,15 @@
 #include <vector>
 
 #include "platform/terminal/terminal_modes.h"
-#include "render/scaled/scaled_view.h"
+#include "raw_connection.h"
 #include "served_show.h"
 #include "support/pane_screen.h"
 #include "support/shell_run.h"
 #include "support/show_recording.h"
 #include "support/timing.h"
 #include "support/tmux_pane.h"
-#include "support/vterm_colour_grid.h"
-#include "support/vterm_grid.h"
 #include "test_client.h"
+#include "viewer_rig.h"
 
 namespace cellshow {
 namespace {
@@ -42,29 +40,14 @@ using test::SteadyPaneScreen;
 using test::TmuxPane;
 using test::VtermScreen;
 
-// tmux's own terminal type: 256 colours, no background colour erase.
-constexpr TerminalCapabilities PaneCapabilities{ColorDepth::Xterm256, GlyphSet::Unicode, false};
-
-// The ticks of the recorded frames the pane shows (as the grid, or scaled to
-// its size): frames a few ticks apart can look alike.
+// The ticks of the recorded frames the pane of tmux (256 colours, no
+// background colour erase) shows: frames a few ticks apart can look alike.
 std::vector<long> ShownTicks(const VtermScreen& terminal, int columns, int rows) {
+  const TerminalKind pane{
+      {ColorDepth::Xterm256, GlyphSet::Unicode, false}, FitMode::Auto, {columns, rows}};
   std::vector<long> ticks;
-  const auto& frames = test::DefaultShowFrames();
-  if (columns >= ScreenWidth && rows >= ScreenHeight) {
-    for (const auto& frame : frames)
-      if (test::GridMismatch(terminal, frame->cells, PaneCapabilities) == "")
-        ticks.push_back(frame->tick);
-    return ticks;
-  }
-  auto view = std::make_unique<ScaledView>();
-  const ScaledBox& box = view->Fit(columns, rows, true);
-  std::vector<RgbCell> cells(static_cast<size_t>(box.columns * box.rows));
-  for (const auto& frame : frames) {
-    view->Render(frame->cells, PaneCapabilities.colors, cells.data());
-    if (test::ColourGridMismatch(terminal, cells.data(), {box.columns, box.rows, box.left, box.top},
-                                 PaneCapabilities) == "")
-      ticks.push_back(frame->tick);
-  }
+  for (const auto& frame : test::DefaultShowFrames())
+    if (test::FrameMismatch(terminal, frame->cells, pane) == "") ticks.push_back(frame->tick);
   return ticks;
 }
 
@@ -105,27 +88,20 @@ TEST(ServeSsh, AnOpenSshClientSeesTheFrameOfItsTick) {
   }
 }
 
-int CountOf(const std::string& text, const std::string& what) { return test::Count(text, what); }
-
-// Rows showing the plasma's glyphs, and the scaled view's half blocks.
-struct Look {
-  int plasmaRows = 0, halfBlocks = 0, rows = 0;
-};
-Look LookAt(const TmuxPane& pane) {
-  Look look;
-  std::stringstream in(pane.Capture());
-  for (std::string line; std::getline(in, line);) {
-    ++look.rows;
-    look.halfBlocks += CountOf(line, "\u2580");
-    look.plasmaRows += line.find_first_of("o+O0'") != std::string::npos;
-  }
-  return look;
-}
-
-template <typename Condition>
-bool WaitFor(const TmuxPane& pane, Condition condition, int timeoutMs) {
-  return test::WaitUntil([&] { return condition(LookAt(pane)); },
-                         std::chrono::milliseconds(timeoutMs));
+// Waits until the pane shows the grid (50 rows or more, 10 of them with the
+// plasma's glyphs, no half block) or the scaled view (24 rows, half blocks).
+bool WaitForView(const TmuxPane& pane, bool scaled, int timeoutMs) {
+  return test::WaitUntil(
+      [&] {
+        const std::string shown = pane.Capture();
+        const bool halfBlocks = shown.find("\u2580") != std::string::npos;
+        int rows = 0, plasmaRows = 0;
+        std::stringstream in(shown);
+        for (std::string line; std::getline(in, line); ++rows)
+          plasmaRows += line.find_first_of("o+O0'") != std::string::npos;
+        return scaled ? rows == 24 && halfBlocks : rows >= 50 && plasmaRows >= 10 && !halfBlocks;
+      },
+      std::chrono::milliseconds(timeoutMs));
 }
 
 TEST(ServeSsh, AResizeSwitchesTheViewAndAKeyGivesTheTerminalBack) {
@@ -138,15 +114,12 @@ TEST(ServeSsh, AResizeSwitchesTheViewAndAKeyGivesTheTerminalBack) {
   pane.TypeLine("stty -g > " + dir + "/before; " + server.Ssh("-t") + "; echo EXIT=$?; stty -g > " +
                 dir + "/after");
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 20000)) << server.Log();
-  auto glyphs = [](const Look& l) { return l.rows >= 50 && l.plasmaRows >= 10 && !l.halfBlocks; };
-  auto scaled = [](const Look& l) { return l.rows == 24 && l.halfBlocks > 0; };
-  for (int round = 0; round < 2; ++round) {
-    ASSERT_TRUE(WaitFor(pane, glyphs, 15000)) << "round " << round << "\n" << pane.Capture();
-    pane.Tmux("resize-window -t show -x 80 -y 24");
-    ASSERT_TRUE(WaitFor(pane, scaled, 15000)) << "round " << round << "\n" << pane.Capture();
-    pane.Tmux("resize-window -t show -x 80 -y 50");
+  // The grid, scaled, the grid, scaled, the grid.
+  for (int view = 0; view < 5; ++view) {
+    ASSERT_TRUE(WaitForView(pane, view % 2, 15000)) << "view " << view << "\n" << pane.Capture();
+    if (view < 4)
+      pane.Tmux(view % 2 ? "resize-window -t show -y 50" : "resize-window -t show -y 24");
   }
-  ASSERT_TRUE(WaitFor(pane, glyphs, 15000)) << pane.Capture();
   pane.TypeLiteral("q");
   ASSERT_TRUE(pane.WaitForText("EXIT=0", 10000)) << pane.Capture();
   EXPECT_EQ(pane.Format("#{alternate_on}"), "0");
@@ -169,23 +142,6 @@ int FreePort() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
   close(fd);
   return ntohs(a.sin_port);
-}
-
-// Connects to the loopback port and waits for the other side to close.
-bool ClosedAtOnce(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  bool closed = false;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-    pollfd wait{fd, POLLIN, 0};
-    char byte;
-    closed = poll(&wait, 1, 10000) == 1 && read(fd, &byte, 1) <= 0;
-  }
-  close(fd);
-  return closed;
 }
 
 TEST(ServeSsh, EverythingButTheShowIsRefusedAndTheServerGoesOn) {
@@ -231,7 +187,8 @@ TEST(ServeSsh, EverythingButTheShowIsRefusedAndTheServerGoesOn) {
       server.Ssh("-t -A -o LogLevel=INFO -L 127.0.0.1:" + std::to_string(local) + ":127.0.0.1:22") +
       " 2>" + ShellQuote(errors));
   ASSERT_TRUE(pane.WaitForFormat("#{alternate_on}", "1", 20000)) << server.Log();
-  EXPECT_TRUE(ClosedAtOnce(local));
+  test::RawConnection forwarded(local, "127.0.0.1");
+  EXPECT_TRUE(forwarded.ok() && forwarded.ReadToClose(10000) && forwarded.received().empty());
   EXPECT_TRUE(test::WaitUntil(
       [&] { return test::ReadText(errors).find("open failed") != std::string::npos; },
       std::chrono::milliseconds(10000)))
@@ -278,8 +235,7 @@ TEST(ServeSsh, SigtermEndsEveryShowAsAKeyWouldAndExitsAtOnce) {
     EXPECT_EQ(pane->Format("#{cursor_flag}"), "1");
   }
   EXPECT_EQ(viewer.exitStatus(), 0);
-  const std::string restore = RestoreSequence;
-  EXPECT_EQ(viewer.output().substr(viewer.output().size() - restore.size()), restore);
+  EXPECT_TRUE(viewer.output().ends_with(RestoreSequence));
   EXPECT_EQ(test::Count(server.Log(), "ended: server stopping"), 3) << server.Log();
 }
 

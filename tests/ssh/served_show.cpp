@@ -23,8 +23,8 @@ int Count(const std::string& haystack, const std::string& text) {
 
 ServedShow::ServedShow(const std::vector<std::string>& arguments, const std::string& address) {
   std::vector<std::string> args = {
-      ShowBinary(), "--data", std::string(CELLSHOW_BUILD_DIR) + "/data", "--serve", address + ":0",
-      "--host-key", keyPath()};
+      ShowBinary(),   "--data",     std::string(CELLSHOW_BUILD_DIR) + "/data", "--serve",
+      address + ":0", "--host-key", (folder_.path() / "host_key").string()};
   args.insert(args.end(), arguments.begin(), arguments.end());
   const std::string log = (folder_.path() / "log").string();
   pid_ = fork();
@@ -54,8 +54,6 @@ ServedShow::~ServedShow() {
     waitpid(pid_, nullptr, 0);
   }
 }
-
-std::string ServedShow::keyPath() const { return (folder_.path() / "host_key").string(); }
 
 std::string ServedShow::Log() const { return ReadText(folder_.path() / "log"); }
 

@@ -28,7 +28,6 @@ class ServedShow {
   int port() const { return port_; }
   pid_t pid() const { return pid_; }
   const TempDir& folder() const { return folder_; }
-  std::string keyPath() const;
 
   // What it wrote to stderr so far.
   std::string Log() const;

@@ -69,16 +69,9 @@ std::string TestClient::Read(int timeoutMs) {
 
 bool TestClient::ReadUntil(const std::string& text, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (output_.find(text) == std::string::npos && std::chrono::steady_clock::now() < end &&
-         !closed())
-    Read(50);
-  return output_.find(text) != std::string::npos;
-}
-
-bool TestClient::ReadToEnd(int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!closed() && std::chrono::steady_clock::now() < end) Read(50);
-  return closed();
+  auto seen = [&] { return !text.empty() && output_.find(text) != std::string::npos; };
+  while (!seen() && !closed() && std::chrono::steady_clock::now() < end) Read(50);
+  return text.empty() ? closed() : seen();
 }
 
 int TestClient::exitStatus() const { return ok() ? ssh_channel_get_exit_status(channel_) : -1; }

@@ -31,12 +31,11 @@ class TestClient {
   // Reads what comes for up to timeoutMs (until the channel closes);
   // returns the bytes read now. `output()` holds everything read.
   std::string Read(int timeoutMs);
-  // Reads until `text` has come; false after timeoutMs.
+  // Reads until `text` has come (with "": until the channel closes); false
+  // after timeoutMs.
   bool ReadUntil(const std::string& text, int timeoutMs);
-  // Reads until the channel closes; false after timeoutMs.
-  bool ReadToEnd(int timeoutMs);
+  bool ReadToEnd(int timeoutMs) { return ReadUntil("", timeoutMs); }
   const std::string& output() const { return output_; }
-  const std::string& errors() const { return errors_; }
   int exitStatus() const;
   bool closed() const;
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "render/scaled/scaled_view.h"
 #include "support/show_recording.h"
+#include "support/vterm_colour_grid.h"
+#include "support/vterm_grid.h"
 
 namespace cellshow::test {
 
@@ -19,6 +22,19 @@ ViewerRig::ViewerRig()
     frames.push_back(&frame->cells);
   }
   if (!ticks.empty()) reel.Assign(ticks, frames, ticks.back() + 1);
+}
+
+std::string FrameMismatch(const VtermScreen& terminal, const ScreenCells& cells,
+                          const TerminalKind& kind) {
+  const auto [columns, rows] = kind.size;
+  if (columns >= ScreenWidth && rows >= ScreenHeight)
+    return GridMismatch(terminal, cells, kind.capabilities);
+  auto view = std::make_unique<ScaledView>();
+  const ScaledBox& box = view->Fit(columns, rows, kind.capabilities.glyphs == GlyphSet::Unicode);
+  std::vector<RgbCell> expected(static_cast<size_t>(box.columns * box.rows));
+  view->Render(cells, kind.capabilities.colors, expected.data());
+  return ColourGridMismatch(terminal, expected.data(), {box.columns, box.rows, box.left, box.top},
+                            kind.capabilities);
 }
 
 size_t Pump(Viewer& viewer, int64_t nowNs, Sent& sent, size_t room) {

@@ -40,6 +40,11 @@ struct Sent {
   const VtermScreen& Screen() const { return *terminal; }
 };
 
+// "" when `terminal` shows `cells` as a viewer of `kind` must see them: the
+// grid where 80x50 fits, else the scaled picture of the terminal's size.
+std::string FrameMismatch(const VtermScreen& terminal, const ScreenCells& cells,
+                          const TerminalKind& kind);
+
 // Hands out what is due at `nowNs`, taking at most `room` bytes, as the
 // connection does; returns the bytes taken.
 size_t Pump(Viewer& viewer, int64_t nowNs, Sent& sent, size_t room = SIZE_MAX);
