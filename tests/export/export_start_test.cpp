@@ -1,7 +1,4 @@
-// --export with --start: the file begins at the moment named, read back.
-// Its frames are the whole show's from that tick on, the first being the
-// screen as it stands then; its sound is the music as far in as it is by
-// then, sample for sample.
+// --export with --start 30 (tick 1764), the file read back.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,10 +14,8 @@ namespace {
 
 using test::MediaReader;
 
-constexpr uint32_t StartTick = 1764;  // --start 30
-constexpr uint32_t Played = 120;      // --key-after
-// The music started at the end of tick 1296; by the end of tick 1764 it has
-// played this long.
+constexpr uint32_t StartTick = 1764, Played = 120;  // --start 30, --key-after
+// The music started at the end of tick 1296; how long it has played by then.
 constexpr double MusicAtStart = (StartTick - 1296) * 0.017;
 
 int Export(const test::TempDir& dir, const std::string& file) {
@@ -29,6 +24,7 @@ int Export(const test::TempDir& dir, const std::string& file) {
                           std::to_string(Played));
 }
 
+// Guards against frames that are not the whole show's from the start tick on.
 TEST(ExportStart, FramesFromTheStartTickOnWithTheScreenOfThatMoment) {
   const std::vector<test::Screen> whole = test::WholeShowScreens();
   ASSERT_GT(whole.size(), StartTick + Played);
@@ -39,6 +35,7 @@ TEST(ExportStart, FramesFromTheStartTickOnWithTheScreenOfThatMoment) {
   test::CheckGifFile((dir.path() / "start.gif").string(), expected, Played);
 }
 
+// Guards against sound that starts late or not as far into the music as it is.
 TEST(ExportStart, TheMusicIsAsFarInAsItIsByThen) {
   test::TempDir dir;
   ASSERT_EQ(Export(dir, "start.mp4"), 0);
@@ -50,29 +47,23 @@ TEST(ExportStart, TheMusicIsAsFarInAsItIsByThen) {
   ASSERT_NE(audio, nullptr) << "no sound";
   const auto packets = file.ReadPackets();
   EXPECT_EQ(packets[video->index].size(), Played + 1);
-
-  std::vector<float> heard;
+  std::vector<float> heard, music;
   int64_t firstHeard = AV_NOPTS_VALUE;
   ASSERT_TRUE(MediaReader::Decode(audio, packets[audio->index], true, [&](const AVFrame& f) {
     if (firstHeard == AV_NOPTS_VALUE) firstHeard = f.best_effort_timestamp;
     test::AppendFloatSamples(f, heard);
   }));
-  // The music as a player of the file hears it.
-  MediaReader mp3(test::MusicPath());
+  MediaReader mp3(test::MusicPath());  // the music as a player of the file hears it
   const AVStream* stream = mp3.Stream(AVMEDIA_TYPE_AUDIO);
-  const auto musicPackets = mp3.ReadPackets();
-  std::vector<float> music;
-  ASSERT_TRUE(MediaReader::Decode(stream, musicPackets[stream->index], true,
+  ASSERT_TRUE(MediaReader::Decode(stream, mp3.ReadPackets()[stream->index], true,
                                   [&](const AVFrame& f) { test::AppendFloatSamples(f, music); }));
-
   const int rate = audio->codecpar->sample_rate;
   const auto channels = static_cast<size_t>(audio->codecpar->ch_layout.nb_channels);
   const double heardFrom = static_cast<double>(firstHeard) * av_q2d(audio->time_base);
   EXPECT_GE(heardFrom, 0.0);
   EXPECT_LT(heardFrom, 0.03) << "the sound starts with the video, within an MP3 packet";
-  // A tenth of a second in (past the packets a decoder needs to settle, its
-  // first ones being cut from the middle of the file), the sound heard is
-  // the music at the same moment plus the music's time at the start.
+  // A tenth of a second in (past the packets a decoder needs to settle), the
+  // sound is the music at the same moment plus the music's time at the start.
   const size_t at = static_cast<size_t>(rate) / 10;
   const double when = heardFrom + static_cast<double>(at) / rate + MusicAtStart;
   const auto want = static_cast<size_t>(std::lround(when * rate));

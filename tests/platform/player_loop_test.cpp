@@ -1,15 +1,14 @@
-// --loop where a user sees it. In a terminal (the real program on a pty):
-// started near the end, the show goes past its end into the plasma again
-// and plays until the key, where without --loop it ends by itself. In the
-// window (in-process, on fast ticks): twice through and on, every present
-// of both passes drawn, and the window shows the third pass's frame.
+// --loop where a user sees it: the real program in a terminal, and the window
+// in-process on fast ticks.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/window/window_platform.h"
 #include "show/show.h"
@@ -22,16 +21,10 @@
 namespace cellshow {
 namespace {
 
-// The number after `label` in a --stats report; -1 when absent.
-long Figure(const std::string& report, const std::string& label) {
-  const size_t at = report.find(label);
-  return at == std::string::npos ? -1
-                                 : std::strtol(report.c_str() + at + label.size(), nullptr, 10);
-}
-
+// Guards against a loop that stops at the show's end (or a show that goes on
+// without --loop): started at 63.5 s (tick 3735) the end comes with the 38th
+// tick played, the plasma's first frame three ticks later.
 TEST(PlayerLoop, InATerminalTheShowGoesOnPastItsEndUntilTheKey) {
-  // --start 63.5: tick 3735; the end comes with the 38th tick played, the
-  // plasma's first frame three ticks later.
   for (const bool loop : {true, false}) {
     SCOPED_TRACE(loop ? "--loop" : "once");
     test::PtyChild::Setup setup;
@@ -43,33 +36,32 @@ TEST(PlayerLoop, InATerminalTheShowGoesOnPastItsEndUntilTheKey) {
     ASSERT_TRUE(show.WaitExit(20000));
     EXPECT_TRUE(WIFEXITED(show.status()) && WEXITSTATUS(show.status()) == 0) << show.status();
     const std::string& out = show.output();
-    EXPECT_EQ(Figure(out, "ticks run"), loop ? 120 : 38) << out;
+    const size_t at = out.find("ticks run");
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(std::strtol(out.c_str() + at + 9, nullptr, 10), loop ? 120 : 38) << out;
     // The closing scene is black; only the plasma after it writes glyphs
     // (UTF-8, bytes from 0x80).
-    size_t glyphBytes = 0;
-    for (char c : out) glyphBytes += static_cast<unsigned char>(c) >= 0x80;
-    if (loop) {
-      EXPECT_GT(glyphBytes, 1000u);
-    } else {
-      EXPECT_EQ(glyphBytes, 0u);
-    }
+    const auto glyphBytes = std::count_if(out.begin(), out.end(), [](char c) { return c & 0x80; });
+    EXPECT_TRUE(loop ? glyphBytes > 1000 : glyphBytes == 0) << glyphBytes << " glyph bytes";
   }
 }
 
-using test::OffscreenWindow;
-
+// Guards against a second or third pass that differs from the first or skips
+// presents: every present of two passes is drawn, and the window shows the
+// third pass's frame.
 TEST(PlayerLoop, InTheWindowEveryPassIsTheFirst) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
   // Software alone: Mesa's GL drivers leak and are unloaded before
   // LeakSanitizer reports, leaving stacks nothing can match.
-  setenv("SDL_RENDER_DRIVER", "software", 1);
-  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+  const std::pair<const char*, const char*> environment[] = {{"SDL_VIDEODRIVER", "offscreen"},
+                                                             {"SDL_RENDER_DRIVER", "software"},
+                                                             {"SDL_FRAMEBUFFER_ACCELERATION", "0"}};
+  for (const auto& [name, value] : environment) setenv(name, value, 1);
   constexpr uint32_t Third = 300;  // ticks of the third pass before the key
   WindowSettings settings;
   settings.dataDir = CELLSHOW_BUILD_DIR "/data";
   settings.mute = true;
   settings.keyAfter = 2 * ShowTicks + Third;
-  OffscreenWindow host(settings, 1'000'000);
+  test::OffscreenWindow host(settings, 1'000'000);
   std::string error;
   ASSERT_TRUE(host.Open(error)) << error;
   auto show = std::make_unique<Show>(host);
@@ -77,7 +69,6 @@ TEST(PlayerLoop, InTheWindowEveryPassIsTheFirst) {
   StartUp(*show);
   while (host.KeyHit() == 0) {
   }
-
   const std::vector<Record> once = test::RecordDefaultShow();
   size_t pass = 0, third = 0;  // presents in a pass (the shutdown's aside), and up to Third
   for (const Record& r : once) {
@@ -99,9 +90,7 @@ TEST(PlayerLoop, InTheWindowEveryPassIsTheFirst) {
             "");
   Shutdown(*show);
   EXPECT_EQ(host.exitCode, 0);
-  unsetenv("SDL_VIDEODRIVER");
-  unsetenv("SDL_RENDER_DRIVER");
-  unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
+  for (const auto& [name, value] : environment) unsetenv(name);
 }
 
 }  // namespace
