@@ -122,12 +122,9 @@ TEST(Playback, ALoopPlaysTheFirstPassAgainUntilAKey) {
     if (r.tick < ShowTicks) pass.push_back(r);
   pass.push_back({ShowTicks, MediaRecord, {}, StopMusicCommand});
   std::vector<Record> expected;
-  for (uint32_t round = 0; round < 3; ++round) {
-    for (Record r : pass) {
-      r.tick += round * ShowTicks;
-      if (r.tick <= 2 * ShowTicks + Extra) expected.push_back(r);
-    }
-  }
+  for (uint32_t round = 0; round < 3; ++round)
+    for (Record r : pass)
+      if ((r.tick += round * ShowTicks) <= 2 * ShowTicks + Extra) expected.push_back(r);
   // The key's shutdown: the black frame and "close all".
   for (size_t i = whole.size() - 2; i < whole.size(); ++i) {
     expected.push_back(whole[i]);
