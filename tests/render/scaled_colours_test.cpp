@@ -22,11 +22,7 @@ namespace {
 
 struct Light {
   double r = 0, g = 0, b = 0;
-  void Add(Rgb c) {
-    r += SrgbToLinear(c.r);
-    g += SrgbToLinear(c.g);
-    b += SrgbToLinear(c.b);
-  }
+  void Add(Rgb c) { r += SrgbToLinear(c.r), g += SrgbToLinear(c.g), b += SrgbToLinear(c.b); }
   OkLab Mean(double n) const {
     return LinearToOkLab(static_cast<float>(r / n), static_cast<float>(g / n),
                          static_cast<float>(b / n));
@@ -36,9 +32,7 @@ struct Light {
 double Distance(OkLab x, OkLab y) { return std::sqrt(DistanceSquared(x, y)); }
 
 std::string Text(Rgb c) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%d,%d,%d", c.r, c.g, c.b);
-  return text;
+  return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
 }
 
 // The colours the dither holds exactly: channels on its 64 levels.
@@ -53,24 +47,20 @@ TEST(VgaDither, TilesMixToTheColourAsTheEyeSeesIt) {
   for (const int colours : {16, 8}) {
     VgaDither dither(colours == 8);
     const OkLab* lab = VgaOkLab();
-    for (int c = 0; c < colours; ++c) {
-      for (int place = 0; place < 16; ++place) {
+    for (int c = 0; c < colours; ++c)
+      for (int place = 0; place < 16; ++place)
         ASSERT_EQ(dither.Pick(VgaPalette[c], place % 4, place / 4), c) << colours;
-      }
-    }
     std::mt19937 random(static_cast<unsigned>(colours));
     for (int n = 0; n < 3000; ++n) {
       const Rgb c{OnLevel(random() % 64), OnLevel(random() % 64), OnLevel(random() % 64)};
       const OkLab want = ToOkLab(c);
       std::set<int> used;
       Light tile;
-      for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-          const int pick = dither.Pick(c, x, y);
-          ASSERT_EQ(pick, dither.Pick(c, x + 4, y + 8));
-          used.insert(pick);
-          tile.Add(VgaPalette[pick]);
-        }
+      for (int place = 0; place < 16; ++place) {
+        const int x = place % 4, y = place / 4, pick = dither.Pick(c, x, y);
+        ASSERT_EQ(pick, dither.Pick(c, x + 4, y + 8));
+        used.insert(pick);
+        tile.Add(VgaPalette[pick]);
       }
       ASSERT_LE(used.size(), 2u) << Text(c);
       double nearest = 9;
@@ -114,8 +104,7 @@ TEST(ScaledColours, TheShowInSixteenAndEightColoursLooksLikeItsTrueColours) {
   // chosen in sRGB measured 0.096 / 0.084 on the flat cells.
   const Case cases[] = {{ColorDepth::Sixteen, 0.042, 0.022}, {ColorDepth::Eight, 0.043, 0.023}};
   for (const Case& c : cases) {
-    auto exact = std::make_unique<ScaledView>();
-    auto reduced = std::make_unique<ScaledView>();
+    auto exact = std::make_unique<ScaledView>(), reduced = std::make_unique<ScaledView>();
     const ScaledBox& box = exact->Fit(80, 24, true);
     reduced->Fit(80, 24, true);
     const int width = box.columns, height = box.pixelRows;
@@ -128,30 +117,21 @@ TEST(ScaledColours, TheShowInSixteenAndEightColoursLooksLikeItsTrueColours) {
       reduced->Render(frames[f]->cells, c.depth, b.data());
       for (size_t i = 0; i < a.size(); ++i) {
         const size_t at = (i / width * 2) * width + i % width;
-        pa[at] = a[i].fg;
-        pa[at + width] = a[i].bg;
-        pb[at] = b[i].fg;
-        pb[at + width] = b[i].bg;
-        if (c.depth == ColorDepth::Eight && !(b[i].fg == b[i].bg)) {
-          ASSERT_FALSE(NearestVga(b[i].fg) >= 8 && NearestVga(b[i].bg) >= 8)
-              << "present " << f << ", cell " << i;
-        }
+        pa[at] = a[i].fg, pa[at + width] = a[i].bg;
+        pb[at] = b[i].fg, pb[at + width] = b[i].bg;
+        ASSERT_FALSE(c.depth == ColorDepth::Eight && !(b[i].fg == b[i].bg) &&
+                     NearestVga(b[i].fg) >= 8 && NearestVga(b[i].bg) >= 8)
+            << "present " << f << ", cell " << i;
       }
       for (size_t i = 0; i < pa.size(); ++i) pixelSum += Distance(ToOkLab(pa[i]), ToOkLab(pb[i]));
       pixels += pa.size();
-      for (int ty = 0; ty + 4 <= height; ty += 4) {
-        for (int tx = 0; tx + 4 <= width; tx += 4) {
+      for (int ty = 0; ty + 4 <= height; ty += 4)
+        for (int tx = 0; tx + 4 <= width; tx += 4, ++tiles) {
           Light la, lb;
-          for (int y = ty; y < ty + 4; ++y) {
-            for (int x = tx; x < tx + 4; ++x) {
-              la.Add(pa[y * width + x]);
-              lb.Add(pb[y * width + x]);
-            }
-          }
+          for (int y = ty; y < ty + 4; ++y)
+            for (int x = tx; x < tx + 4; ++x) la.Add(pa[y * width + x]), lb.Add(pb[y * width + x]);
           tileSum += Distance(la.Mean(16), lb.Mean(16));
-          ++tiles;
         }
-      }
     }
     const double pixel = pixelSum / static_cast<double>(pixels);
     const double tile = tileSum / static_cast<double>(tiles);

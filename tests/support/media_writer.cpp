@@ -31,6 +31,19 @@ void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_
   PutBig(png, static_cast<uint32_t>(crc32(0, &png[start], static_cast<uInt>(png.size() - start))));
 }
 
+// A PNG of 8-bit pixels of `colourType` (2 RGB, 6 RGBA) from its deflated rows.
+std::vector<uint8_t> Png(uint32_t width, uint32_t height, uint8_t colourType,
+                         const std::vector<uint8_t>& packed) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, header;
+  PutBig(header, width);
+  PutBig(header, height);
+  header.insert(header.end(), {8, colourType, 0, 0, 0});
+  Chunk(png, "IHDR", header);
+  Chunk(png, "IDAT", packed);
+  Chunk(png, "IEND", {});
+  return png;
+}
+
 }  // namespace
 
 void WriteVideo(const std::string& path, int width, int height, int frames, int fps,
@@ -40,11 +53,9 @@ void WriteVideo(const std::string& path, int width, int height, int frames, int 
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FFV1);
   AVStream* stream = avformat_new_stream(out, nullptr);
   AVCodecContext* c = avcodec_alloc_context3(codec);
-  c->width = width;
-  c->height = height;
+  c->width = width, c->height = height;
   c->pix_fmt = AV_PIX_FMT_RGB32;  // B, G, R, A in memory
-  c->time_base = AVRational{1, fps};
-  c->framerate = AVRational{fps, 1};
+  c->time_base = AVRational{1, fps}, c->framerate = AVRational{fps, 1};
   if (out->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   Check(avcodec_open2(c, codec, nullptr), "ffv1");
   Check(avcodec_parameters_from_context(stream->codecpar, c), "parameters");
@@ -52,9 +63,7 @@ void WriteVideo(const std::string& path, int width, int height, int frames, int 
   Check(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), "open");
   Check(avformat_write_header(out, nullptr), "header");
   AVFrame* frame = av_frame_alloc();
-  frame->format = c->pix_fmt;
-  frame->width = width;
-  frame->height = height;
+  frame->format = c->pix_fmt, frame->width = width, frame->height = height;
   Check(av_frame_get_buffer(frame, 0), "frame");
   AVPacket* packet = av_packet_alloc();
   Picture pixels(static_cast<size_t>(width) * height);
@@ -103,15 +112,7 @@ void WritePng(const std::string& path, int width, int height, const Picture& pix
   if (compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size())) != Z_OK)
     throw std::runtime_error("zlib");
   packed.resize(size);
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header;
-  PutBig(header, static_cast<uint32_t>(width));
-  PutBig(header, static_cast<uint32_t>(height));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA
-  Chunk(png, "IHDR", header);
-  Chunk(png, "IDAT", packed);
-  Chunk(png, "IEND", {});
-  WriteFile(path, png);
+  WriteFile(path, Png(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 6, packed));
 }
 
 void WriteWave(const std::string& path, const std::vector<int16_t>& samples, int rate) {
@@ -151,15 +152,7 @@ std::vector<uint8_t> LargePng(uint32_t width, uint32_t height) {
     } while (z.avail_out == 0);
   }
   deflateEnd(&z);
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header;
-  PutBig(header, width);
-  PutBig(header, height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB
-  Chunk(png, "IHDR", header);
-  Chunk(png, "IDAT", packed);
-  Chunk(png, "IEND", {});
-  return png;
+  return Png(width, height, 2, packed);
 }
 
 }  // namespace cellshow::test

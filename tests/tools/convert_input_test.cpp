@@ -6,14 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "data_tool.h"
+#include "render/art/sauce.h"
 #include "show_data.h"
 #include "support/media_writer.h"
 #include "support/shell_run.h"
@@ -29,6 +30,23 @@ using test::RunDataTool;
 using test::TempDir;
 
 std::string Q(const fs::path& p) { return test::ShellQuote(p.string()); }
+
+// `cellshow-data convert` with these words: options and numbers as they are,
+// any other word a file in `d`.
+ProgramRun Convert(const fs::path& d, const std::string& words) {
+  std::string arguments;
+  std::istringstream in(words);
+  for (std::string w; in >> w;)
+    arguments +=
+        " " + (w[0] == '-' || std::isdigit(static_cast<unsigned char>(w[0])) ? w : Q(d / w));
+  return RunDataTool("convert" + arguments);
+}
+
+// Nothing of a conversion's (a temporary file) is left beside DEST.
+void ExpectNothingLeftIn(const fs::path& d) {
+  for (const auto& entry : fs::directory_iterator(d))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+}
 
 std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -47,8 +65,7 @@ TEST(ConvertArt, ArtBecomesCellsThatScrollAndOverlaysWithNothingTransparent) {
   dir.Write("tall.ans", TallArt());
   // hit.img: 143 frames, frame k shows rows k.. until row 59 is at the
   // bottom (from frame 10 on).
-  ProgramRun run =
-      RunDataTool("convert " + Q(dir.path() / "tall.ans") + " " + Q(dir.path() / "hit.img"));
+  ProgramRun run = Convert(dir.path(), "tall.ans hit.img");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   CellFile file = test::ReadCellFile((dir.path() / "hit.img").string());
   ASSERT_EQ(file.frames(), 143u);
@@ -63,8 +80,7 @@ TEST(ConvertArt, ArtBecomesCellsThatScrollAndOverlaysWithNothingTransparent) {
     }
   }
   // tr.img from row 5: rows 5 to 12, blanks drawn (character 0, not 32).
-  run =
-      RunDataTool("convert --row 5 " + Q(dir.path() / "tall.ans") + " " + Q(dir.path() / "tr.img"));
+  run = Convert(dir.path(), "--row 5 tall.ans tr.img");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   file = test::ReadCellFile((dir.path() / "tr.img").string());
   ASSERT_EQ(file.bytes.size(), 8000u);
@@ -78,7 +94,7 @@ TEST(ConvertArt, ArtBecomesCellsThatScrollAndOverlaysWithNothingTransparent) {
   xbin.insert(xbin.end(), 8 * 256, 0xAA);
   for (int i = 0; i < 80; ++i) xbin.insert(xbin.end(), {static_cast<uint8_t>('a' + i % 26), 0x1E});
   dir.Write("font.xb", xbin);
-  run = RunDataTool("convert " + Q(dir.path() / "font.xb") + " " + Q(dir.path() / "tr3.img"));
+  run = Convert(dir.path(), "font.xb tr3.img");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("its own font is not used"), std::string::npos) << run.out;
   file = test::ReadCellFile((dir.path() / "tr3.img").string());
@@ -95,26 +111,21 @@ TEST(ConvertModel, ObjEdgesFillTheTableAtTheDefaultModelsSizeAndPlace) {
       "two.obj",
       Text("# two faces\nv 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 1 3 0\nf 1 2 3 4\nf 4/1 3/2 5/3\n"));
   dir.Write("tri.obj", Text("v 0 0 0\nv 4 0 0\nv 0 4 0\nl 1 2 3 -3\n"));
-  ProgramRun run =
-      RunDataTool("convert " + Q(dir.path() / "two.obj") + " " + Q(dir.path() / "lc1.txt"));
+  ProgramRun run = Convert(dir.path(), "two.obj lc1.txt");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "cellshow-data: " + (dir.path() / "two.obj").string() +
                          " has 6 edges; the file holds 5\n");
   EXPECT_FALSE(fs::exists(dir.path() / "lc1.txt"));
-  run = RunDataTool("convert " + Q(dir.path() / "two.obj") + " " + Q(dir.path() / "lc3.txt"));
+  run = Convert(dir.path(), "two.obj lc3.txt");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(test::ReadBytes(dir.path() / "lc3.txt").size(), 216u);
 
-  run = RunDataTool("convert " + Q(dir.path() / "tri.obj") + " " + Q(dir.path() / "lc2.txt"));
+  run = Convert(dir.path(), "tri.obj lc2.txt");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<uint8_t> bytes = test::ReadBytes(dir.path() / "lc2.txt");
   ASSERT_EQ(bytes.size(), 96u);
-  std::vector<Vertex> v;
-  for (size_t i = 0; i < bytes.size(); i += 12) {
-    int32_t c[3];
-    std::memcpy(c, &bytes[i], 12);
-    v.push_back({c[0], c[1], c[2]});
-  }
+  std::vector<Vertex> v(8);  // x, y and z of each as 32-bit integers
+  std::memcpy(v.data(), bytes.data(), bytes.size());
   // Edges 1-2, 2-3, 3-1; then one of no length at the first vertex.
   EXPECT_EQ(v[1].x, v[2].x);
   EXPECT_EQ(v[3].y, v[4].y);
@@ -142,113 +153,83 @@ TEST(ConvertErrors, BadInputGetsOneLineAndLeavesDestAsItWas) {
   const TempDir dir;
   const fs::path d = dir.path();
   dir.Write("noise.png", std::vector<uint8_t>(5000, 0x5A));
-  dir.Write("zero.png", [] {
-    // A PNG header of 0x0 pixels.
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
-                                0,    0,   0,   13,  'I',  'H',  'D',  'R'};
-    png.insert(png.end(), 8, 0);
-    png.insert(png.end(), {8, 2, 0, 0, 0, 0, 0, 0, 0});
-    return png;
-  }());
+  dir.Write("zero.png", test::LargePng(0, 0));
   dir.Write("huge.png", test::LargePng(20000, 20000));
   dir.Write("cut.xb", {'X', 'B', 'I', 'N', 26, 80, 0, 50, 0, 8, 4, 0xC3, 'a', 1});
   dir.Write("garbage.ans", Text("fine\r\n\x1b[1;31m red \x1b\x07 then garbage"));
-  dir.Write("wide.ans", Text(std::string(1, 'x')));  // given a SAUCE width below
-  {
-    std::vector<uint8_t> wide = Text("x");
-    wide.push_back(26);
-    const std::string head = "SAUCE00" + std::string(35 + 20 + 20 + 8, ' ');
-    wide.insert(wide.end(), head.begin(), head.end());
-    wide.insert(wide.end(), {0, 0, 0, 0, 1, 1, 160, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    wide.insert(wide.end(), 22, 0);
-    dir.Write("wide.ans", wide);
-  }
+  std::vector<uint8_t> wide = Text("x");
+  sauce::Record record;  // a SAUCE width of 160
+  record.dataType = sauce::Character, record.fileType = sauce::AnsiFileType, record.info[0] = 160;
+  sauce::Append(wide, record, 1);
+  dir.Write("wide.ans", wide);
   dir.Write("flat.obj", Text("v 0 0 0\nv 1 1 1\n"));
   dir.Write("bad.obj", Text("v 0 0 0\nl 1 7\n"));
-  std::vector<int16_t> tone(4410, 1000);
-  test::WriteWave((d / "tone.wav").string(), tone, 44100);
+  test::WriteWave((d / "tone.wav").string(), std::vector<int16_t>(4410, 1000), 44100);
   test::WriteVideo((d / "clip.mkv").string(), 32, 20, 10, 50, [](int n, test::Picture& p) {
     std::fill(p.begin(), p.end(), test::Rgba(n, 0, 0));
   });
-  test::Picture red(16 * 16, test::Rgba(200, 0, 0));
-  test::WritePng((d / "red.png").string(), 16, 16, red);
+  test::WritePng((d / "red.png").string(), 16, 16, test::Picture(16 * 16, test::Rgba(200, 0, 0)));
   dir.Write("locked.png", test::ReadBytes(d / "red.png"));
   chmod((d / "locked.png").c_str(), 0);
+  // The whole line after "cellshow-data: " (@ is the folder), or for the
+  // usage errors (status 2) after "cellshow-data convert: ".
   struct Case {
-    std::string arguments;
+    const char* arguments;
     int exitCode;
-    std::string message;  // the whole line, after "cellshow-data"
+    const char* message;
   };
-  const std::string S = d.string() + "/";
   const Case cases[] = {
-      {"missing.png img.txt", 1, ": " + S + "missing.png: No such file or directory"},
-      {"noise.png img.txt", 1, ": " + S + "noise.png has no picture that can be decoded"},
-      {"zero.png bl.img", 1, ": " + S + "zero.png is a picture of no pixels (0x0)"},
+      {"missing.png img.txt", 1, "@missing.png: No such file or directory"},
+      {"locked.png img.txt", 1, "@locked.png: Permission denied"},
+      {"noise.png img.txt", 1, "@noise.png has no picture that can be decoded"},
+      {"zero.png bl.img", 1, "@zero.png is a picture of no pixels (0x0)"},
       {"huge.png tr.img", 1,
-       ": " + S +
-           "huge.png is 20000x20000 pixels; pictures up to 16384 pixels on a side and 50 "
-           "megapixels are read"},
+       "@huge.png is 20000x20000 pixels; pictures up to 16384 pixels on a side and 50 megapixels "
+       "are read"},
       {"cut.xb hit.img", 1,
-       ": " + S + "cut.xb is not readable art: it ends after 4 of its 4000 cells (truncated)"},
+       "@cut.xb is not readable art: it ends after 4 of its 4000 cells (truncated)"},
       {"garbage.ans img.txt", 1,
-       ": " + S + "garbage.ans is not readable art: a broken escape sequence at byte 18"},
-      {"wide.ans img.txt", 1, ": " + S + "wide.ans is 160 columns wide; the show's grid is 80"},
-      {"flat.obj lc1.txt", 1, ": " + S + "flat.obj has no edges (no l lines or f faces)"},
-      {"bad.obj lc1.txt", 1, ": " + S + "bad.obj line 2 names a vertex '7' that is not there"},
-      {"red.png 03.mp3", 1, ": " + S + "red.png has no sound"},
-      {"tone.wav img.txt", 1, ": " + S + "tone.wav has no picture"},
-      {"red.png nowhere/img.txt", 1,
-       ": cannot write " + S + "nowhere/img.txt: No such file or directory"},
-      {"--start 5 tone.wav 03.mp3", 1, ": " + S + "tone.wav has no sound to decode"},
+       "@garbage.ans is not readable art: a broken escape sequence at byte 18"},
+      {"wide.ans img.txt", 1, "@wide.ans is 160 columns wide; the show's grid is 80"},
+      {"flat.obj lc1.txt", 1, "@flat.obj has no edges (no l lines or f faces)"},
+      {"bad.obj lc1.txt", 1, "@bad.obj line 2 names a vertex '7' that is not there"},
+      {"red.png 03.mp3", 1, "@red.png has no sound"},
+      {"tone.wav img.txt", 1, "@tone.wav has no picture"},
+      {"red.png nowhere/img.txt", 1, "cannot write @nowhere/img.txt: No such file or directory"},
+      {"--start 5 tone.wav 03.mp3", 1, "@tone.wav has no sound to decode"},
       {"--start 9 red.png bl.img", 0, ""},  // a still picture has no end
       {"--start 30 clip.mkv img.txt", 1,
-       ": " + S + "clip.mkv is 0.200 s long: --start 30.000 is past its end"},
+       "@clip.mkv is 0.200 s long: --start 30.000 is past its end"},
       {"red.png picture.img", 2,
-       " convert: cannot tell what to make of 'picture.img': name DEST img.txt, hit.img, bl.img, "
-       "tr.img, tr2.img, tr3.img, lc1.txt, lc2.txt, lc3.txt or 03.mp3 (try --help)"},
-      {"--fit=zoom red.png img.txt", 2,
-       " convert: --fit must be contain, cover or stretch, not 'zoom' (try --help)"},
-      {"--row 3 red.png img.txt", 2,
-       " convert: --row goes with ANSI art (.ans, .bin, .xb) (try --help)"},
-      {"--start -1 red.png img.txt", 2,
-       " convert: --start needs a time in seconds such as 12.5, not '-1' (try --help)"},
-      {"red.png", 2, " convert: needs SRC and DEST (try --help)"},
-      {"garbage.ans 03.mp3", 2,
-       " convert: ANSI art makes animations and overlays, not 03.mp3 (try --help)"},
+       "cannot tell what to make of 'picture.img': name DEST img.txt, hit.img, bl.img, tr.img, "
+       "tr2.img, tr3.img, lc1.txt, lc2.txt, lc3.txt or 03.mp3"},
+      {"--fit=zoom red.png img.txt", 2, "--fit must be contain, cover or stretch, not 'zoom'"},
+      {"--row 3 red.png img.txt", 2, "--row goes with ANSI art (.ans, .bin, .xb)"},
+      {"--start -1 red.png img.txt", 2, "--start needs a time in seconds such as 12.5, not '-1'"},
+      {"red.png", 2, "needs SRC and DEST"},
+      {"garbage.ans 03.mp3", 2, "ANSI art makes animations and overlays, not 03.mp3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    std::string arguments;
-    for (size_t at = 0, next; at < c.arguments.size(); at = next + 1) {
-      next = c.arguments.find(' ', at);
-      if (next == std::string::npos) next = c.arguments.size();
-      const std::string word = c.arguments.substr(at, next - at);
-      arguments +=
-          " " + (word[0] == '-' || std::isdigit(static_cast<unsigned char>(word[0])) ? word
-                                                                                     : Q(d / word));
-    }
+    const std::string arguments = c.arguments;
+    if (arguments.starts_with("locked") && geteuid() == 0) continue;  // root reads any file
     // An existing DEST, to be left as it was.
-    const std::string dest = c.arguments.substr(c.arguments.rfind(' ') + 1);
+    const std::string dest = arguments.substr(arguments.rfind(' ') + 1);
     const bool destExists =
         fs::exists((d / dest).parent_path()) && dest.find('.') != std::string::npos;
     if (destExists) dir.Write(dest, Text("before"));
-    const ProgramRun run = RunDataTool("convert" + arguments);
+    const ProgramRun run = Convert(d, arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
     if (c.exitCode != 0) {
-      EXPECT_EQ(run.err, "cellshow-data" + c.message + "\n");
-      if (destExists) {
-        EXPECT_EQ(test::ReadBytes(d / dest), Text("before")) << "DEST changed";
-      }
+      std::string line = c.message;
+      for (size_t at; (at = line.find('@')) != std::string::npos;)
+        line.replace(at, 1, (d / "").string());
+      EXPECT_EQ(run.err, c.exitCode == 2 ? "cellshow-data convert: " + line + " (try --help)\n"
+                                         : "cellshow-data: " + line + "\n");
+      EXPECT_TRUE(!destExists || test::ReadBytes(d / dest) == Text("before")) << "DEST changed";
     }
-    for (const auto& entry : fs::directory_iterator(d))
-      EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    ExpectNothingLeftIn(d);
     fs::remove(d / dest);
-  }
-  // root reads any file: the unreadable case only means something to others.
-  if (geteuid() != 0) {
-    const ProgramRun run = RunDataTool("convert " + Q(d / "locked.png") + " " + Q(d / "img.txt"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "cellshow-data: " + S + "locked.png: Permission denied\n");
   }
 }
 
@@ -281,8 +262,7 @@ TEST(ConvertErrors, InterruptedConversionLeavesNothingBehind) {
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   EXPECT_EQ(test::ReadBytes(d / "hit.img"), Text("before"));
-  for (const auto& entry : fs::directory_iterator(d))
-    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+  ExpectNothingLeftIn(d);
 }
 
 TEST(DataCheck, SaysWhatEachFileHoldsAndWhatTheShowDoesWhenOneIsShort) {
@@ -300,11 +280,7 @@ TEST(DataCheck, SaysWhatEachFileHoldsAndWhatTheShowDoesWhenOneIsShort) {
   fs::remove(d / "03.mp3");
   run = RunDataTool("check " + Q(d));
   EXPECT_EQ(run.exitCode, 1);
-  struct Line {
-    const char* file;
-    const char* says;
-  };
-  const Line lines[] = {
+  const std::pair<const char*, const char*> lines[] = {
       {"img.txt",
        "40 frames, 63 shown: short; the frames after the 40th show the last one read again (the "
        "cut frame 41 draws only its first 150 cells)"},
@@ -314,11 +290,11 @@ TEST(DataCheck, SaysWhatEachFileHoldsAndWhatTheShowDoesWhenOneIsShort) {
       {"lc3.txt", "short (100 of 216 bytes); the coordinates after are 0"},
       {"03.mp3", "missing: the show is silent"},
   };
-  for (const Line& line : lines) {
-    const size_t at = run.out.find(std::string("  ") + line.file);
-    ASSERT_NE(at, std::string::npos) << line.file << "\n" << run.out;
+  for (const auto& [file, says] : lines) {
+    const size_t at = run.out.find(std::string("  ") + file);
+    ASSERT_NE(at, std::string::npos) << file << "\n" << run.out;
     const std::string text = run.out.substr(at, run.out.find('\n', at) - at);
-    EXPECT_NE(text.find(line.says), std::string::npos) << text;
+    EXPECT_NE(text.find(says), std::string::npos) << text;
   }
   EXPECT_NE(run.out.find("\n4 files not complete; the show plays with what there is.\n"),
             std::string::npos);
