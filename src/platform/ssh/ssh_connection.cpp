@@ -11,6 +11,19 @@ namespace {
 
 Connection* Self(void* userdata) { return static_cast<Connection*>(userdata); }
 
+// Sends the disconnect with `reason` and closes the session. libssh writes a
+// packet at once only when a poll has found the socket writable since its
+// last write; otherwise it queues it, and the close that follows loses it
+// (the client then sees the connection closed, without the reason). When
+// nothing else is queued the socket has room for the small disconnect, so
+// libssh is told it may write now; a client whose socket is full is not
+// reading and would not see it anyway.
+void DisconnectWith(ssh_session session, const std::string& reason) {
+  ssh_session_set_disconnect_message(session, reason.c_str());
+  if ((ssh_get_status(session) & SSH_WRITE_PENDING) == 0) ssh_set_fd_towrite(session);
+  ssh_disconnect(session);
+}
+
 }  // namespace
 
 Connection::Connection(ViewerContext& viewers, int64_t tickOriginNs, std::string address,
@@ -164,16 +177,7 @@ void Connection::Drop(const std::string& why, bool tellClient) {
   if (state_ == State::Closed) return;
   if (dropped_.empty()) dropped_ = why;
   if (tellClient && !why.empty()) {
-    ssh_session_set_disconnect_message(session_, ("cellshow: " + why).c_str());
-    // libssh writes a packet at once only when a poll has found the socket
-    // writable since its last write; one more poll makes it so, and the
-    // disconnect is not lost in the close that follows it.
-    if (state_ == State::Handshake) {
-      ssh_handle_key_exchange(session_);
-    } else {
-      ssh_event_dopoll(event_, 0);
-    }
-    ssh_disconnect(session_);
+    DisconnectWith(session_, "cellshow: " + why);
   } else {
     ssh_silent_disconnect(session_);
   }
@@ -297,13 +301,8 @@ int Refuse(ssh_bind bind, int fd, const std::string& reason) {
     return -1;
   }
   ssh_set_blocking(session, 0);
-  ssh_session_set_disconnect_message(session, reason.c_str());
-  // The first call sends the version line; libssh then holds further
-  // packets until a poll finds the socket writable, which the second call
-  // does, so the disconnect goes out at once.
-  ssh_handle_key_exchange(session);
-  ssh_handle_key_exchange(session);
-  ssh_disconnect(session);
+  ssh_handle_key_exchange(session);  // queues the version line, and writes it if it can
+  DisconnectWith(session, reason);
   ssh_free(session);
   if (linger >= 0) shutdown(linger, SHUT_WR);
   return linger;
