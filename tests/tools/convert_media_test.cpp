@@ -100,16 +100,23 @@ TEST(ConvertMedia, AnimationsTakeTheirFramesByTimeAtTheirCadence) {
 TEST(ConvertMedia, PicturesFitAsAskedAndOverlaysKeepTransparency) {
   const TempDir dir;
   test::Picture half(200 * 100);
-  for (int i = 0; i < 200 * 100; ++i) half[i] = i % 200 < 100 ? Vga(4) : test::Rgba(0, 0, 0, 0);
+  // The left half opaque, green in its top quarter and red below; the right
+  // half transparent.
+  for (int i = 0; i < 200 * 100; ++i)
+    half[i] = i % 200 >= 100 ? test::Rgba(0, 0, 0, 0) : i < 200 * 25 ? Vga(2) : Vga(4);
   test::WritePng((dir.path() / "half.png").string(), 200, 100, half);
   // Seen at 4:3 a cell is 8 wide and 9.6 tall: the 80x8 strip is 640 x 77,
   // so a 2:1 picture contained in it is 154 pixels wide, columns 30 to 49.
+  // Cover crops the green top away; contain and stretch keep it in row 0.
   struct Case {
     const char* fit;
-    int firstRed, lastRed;  // columns of row 4 that are opaque red
-    int firstClear;         // the first column after them that is transparent
+    int firstRed, lastRed;        // columns of row 4 that are opaque red
+    int firstClear;               // the first column after them that is transparent
+    int topColumn, topAttribute;  // a cell of row 0 and its colours
   };
-  const Case cases[] = {{"contain", 31, 38, 41}, {"cover", 0, 38, 41}, {"stretch", 0, 38, 41}};
+  const Case cases[] = {{"contain", 31, 38, 41, 35, 0x20},
+                        {"cover", 0, 38, 41, 10, 0x40},
+                        {"stretch", 0, 38, 41, 10, 0x20}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fit);
     const auto dest = dir.path() / "tr2.img";
@@ -126,6 +133,7 @@ TEST(ConvertMedia, PicturesFitAsAskedAndOverlaysKeepTransparency) {
         EXPECT_EQ(file.Char(0, column, 4), 32) << column << " should be transparent";
       }
     }
+    EXPECT_EQ(file.Attribute(0, c.topColumn, 0), c.topAttribute);
     for (int row = 8; row < 50; ++row) EXPECT_EQ(file.Char(0, row * 7 % 80, row), 32) << row;
   }
   // As an animation: a still picture in every frame; black bars above and
