@@ -186,27 +186,21 @@ TEST(WindowXvfbLong, AScreenshotMidShowIsThePixelModelScaled) {
       test::FindWindow(server.display(), "cellshow", WindowAppearsMs);
   ASSERT_NE(window.id, 0u);
   // Halfway through: the second line burst and the models that follow.
-  // A shot can catch the window mid-redraw (torn), so up to three are taken,
-  // 100 ms apart; one must be a whole frame.
   std::this_thread::sleep_until(start + std::chrono::milliseconds(2000 * 17));
-  std::string closest;
+  // The frame shown is one of those presented in the ticks around the
+  // clock's estimate: up to 30 ahead (the program started a little before
+  // the clock did), or up to 600 (10 s) behind, when a loaded machine or the
+  // sanitizers slowed the program's start-up.
   int estimate = 0;
-  int64_t matched = -1;
-  for (int attempt = 0; attempt < 3 && matched < 0; ++attempt) {
-    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    test::Screenshot shot;
-    std::string error;
-    ASSERT_TRUE(test::TakeScreenshot(server.display(), shot, error)) << error;
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    estimate = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 17);
-    // The frame shown is one of those presented in the ticks around the
-    // estimate: up to 30 ahead (the program started a little before the
-    // clock did), or up to 600 (10 s) behind, when a loaded machine or the
-    // sanitizers slowed the program's start-up.
-    matched = test::ShownTick(shot, window, records, std::max(estimate, 600) - 600, estimate + 30,
-                              closest);
-  }
+  std::string closest;
+  const int64_t matched = test::ShownTickInShots(
+      server.display(), window, records,
+      [&] {
+        estimate = static_cast<int>((std::chrono::steady_clock::now() - start) /
+                                    std::chrono::milliseconds(17));
+        return std::pair<uint32_t, uint32_t>(std::max(estimate, 600) - 600, estimate + 30);
+      },
+      closest);
   EXPECT_GE(matched, 0) << "no frame near tick " << estimate << " matches; last tried:\n"
                         << closest;
   RecordProperty("estimated_tick", estimate);

@@ -1,10 +1,12 @@
 #include "support/window_image.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace cellshow::test {
 
@@ -95,6 +97,21 @@ int64_t ShownTick(const Screenshot& shot, const WindowGeometry& window,
     closest = mismatch;
   }
   return -1;
+}
+
+int64_t ShownTickInShots(const std::string& display, const WindowGeometry& window,
+                         const std::vector<Record>& records,
+                         const std::function<std::pair<uint32_t, uint32_t>()>& ticks,
+                         std::string& closest) {
+  int64_t matched = -1;
+  for (int shot = 0; shot < 3 && matched < 0; ++shot) {
+    if (shot > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Screenshot screen;
+    if (!TakeScreenshot(display, screen, closest)) return -1;
+    const auto [first, last] = ticks();
+    matched = ShownTick(screen, window, records, first, last, closest);
+  }
+  return matched;
 }
 
 }  // namespace cellshow::test

@@ -2,7 +2,9 @@
 // The oracle for a window's pixels: a check that a window shows the pixel
 // model's image of a frame, scaled to 4:3.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/window/window_geometry.h"
@@ -35,5 +37,13 @@ std::string ScaledImageMismatch(const ShownPixels& shown, PixelRect content, Pix
 int64_t ShownTick(const Screenshot& shot, const WindowGeometry& window,
                   const std::vector<Record>& records, uint32_t first, uint32_t last,
                   std::string& closest);
+
+// The same for the screen photographed up to three times, 100 ms apart,
+// until a shot shows a frame: a shot can catch the window mid-redraw.
+// `ticks` gives the first and last tick to look for at the moment of a shot.
+int64_t ShownTickInShots(const std::string& display, const WindowGeometry& window,
+                         const std::vector<Record>& records,
+                         const std::function<std::pair<uint32_t, uint32_t>()>& ticks,
+                         std::string& closest);
 
 }  // namespace cellshow::test
