@@ -151,6 +151,7 @@ class ProgressLine {
 // (only unlink, which a signal handler may call) and then end the program
 // by the same signal.
 char pendingFile[4096];
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 void RemovePending(int signal) {
   if (pendingFile[0] != '\0') unlink(pendingFile);
   std::signal(signal, SIG_DFL);
@@ -164,7 +165,7 @@ class SignalsHeld {
   SignalsHeld() {
     sigset_t held;
     sigemptyset(&held);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
+    for (const int s : StopSignals) sigaddset(&held, s);
     sigprocmask(SIG_BLOCK, &held, &old_);
   }
   ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
@@ -184,7 +185,7 @@ class PendingTarget {
   ~PendingTarget() {
     const SignalsHeld held;
     file_.Discard();
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    for (const int s : StopSignals) std::signal(s, SIG_DFL);
     pendingFile[0] = '\0';
   }
   PendingTarget(const PendingTarget&) = delete;
@@ -196,7 +197,7 @@ class PendingTarget {
     const std::string& path = file_.writePath();
     if (path != dest && path.size() < sizeof pendingFile) {
       std::memcpy(pendingFile, path.c_str(), path.size() + 1);
-      for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePending);
+      for (const int s : StopSignals) std::signal(s, RemovePending);
     }
     return true;
   }
